@@ -1,0 +1,171 @@
+#include "datafiles/record.h"
+
+#include <cstring>
+
+namespace lithora {
+
+std::string recordKeyStep1() { return {static_cast<char>(77), static_cast<char>(105), static_cast<char>(50)}; }
+std::string recordKeyStep2() { return {static_cast<char>(120), static_cast<char>(35), static_cast<char>(82)}; }
+std::string recordKeyStep3() { return {static_cast<char>(117), static_cast<char>(55)}; }
+
+std::string buildRecordKey() {
+    std::string key = recordKeyStep1();
+    key += recordKeyStep2();
+    key += recordKeyStep3();
+    return key;
+}
+
+void xorWithKey(std::string& text, std::string_view key) {
+    if (key.empty()) return;
+    const std::size_t k = key.size();
+    for (std::size_t p = 0; p < text.size(); ++p) {
+        text[p] = static_cast<char>(text[p] ^ key[p % k]);
+    }
+}
+
+std::string unscramble(std::string_view body, std::string_view key) {
+    std::string text(body);
+    xorWithKey(text, key);
+    return text;
+}
+
+std::string scrambleRecord(std::string_view plain, std::string_view key) { return unscramble(plain, key); }
+
+std::int32_t readInt32LE(const unsigned char* p) {
+    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                            (static_cast<std::uint32_t>(p[2]) << 16) |
+                            (static_cast<std::uint32_t>(p[3]) << 24);
+    std::int32_t v;
+    std::memcpy(&v, &u, sizeof v);
+    return v;
+}
+
+std::int16_t readInt16LE(const unsigned char* p) {
+    const auto u = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    std::int16_t v;
+    std::memcpy(&v, &u, sizeof v);
+    return v;
+}
+
+void appendInt32LE(std::string& out, std::int32_t value) {
+    std::uint32_t u;
+    std::memcpy(&u, &value, sizeof u);
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+}
+
+void appendInt16LE(std::string& out, std::int16_t value) {
+    std::uint16_t u;
+    std::memcpy(&u, &value, sizeof u);
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>(u >> 8));
+}
+
+Result<std::string> readWholeFile(const std::filesystem::path& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        std::error_code ec;
+        const bool exists = std::filesystem::exists(path, ec);
+        return makeError(exists ? ErrorCode::Unreadable : ErrorCode::NotFound,
+                         (exists ? "cannot read " : "file not found: ") + path.string());
+    }
+    std::string bytes;
+    char buffer[1 << 16];
+    for (;;) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
+        bytes.append(buffer, n);
+        if (n < sizeof buffer) break;
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) return makeError(ErrorCode::Unreadable, "read error in " + path.string());
+    return bytes;
+}
+
+Result<RecordFile> RecordFile::open(const std::filesystem::path& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        std::error_code ec;
+        const bool exists = std::filesystem::exists(path, ec);
+        return makeError(exists ? ErrorCode::Unreadable : ErrorCode::NotFound,
+                         (exists ? "cannot read " : "file not found: ") + path.string());
+    }
+    std::int64_t size = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    if (size < 0) {
+        std::fclose(f);
+        return makeError(ErrorCode::Unreadable, "cannot read " + path.string());
+    }
+    return RecordFile(f, size);
+}
+
+RecordFile::RecordFile(RecordFile&& other) noexcept : m_file(other.m_file), m_size(other.m_size) {
+    other.m_file = nullptr;
+}
+
+RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
+    if (this != &other) {
+        if (m_file) std::fclose(m_file);
+        m_file = other.m_file;
+        m_size = other.m_size;
+        other.m_file = nullptr;
+    }
+    return *this;
+}
+
+RecordFile::~RecordFile() {
+    if (m_file) std::fclose(m_file);
+}
+
+bool RecordFile::readExact(std::int64_t offset, void* buffer, std::size_t count) {
+    if (offset < 0 || offset + static_cast<std::int64_t>(count) > m_size) return false;
+    if (std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0) return false;
+    return std::fread(buffer, 1, count, m_file) == count;
+}
+
+std::string RecordFile::readRecordAt(std::int64_t position, std::string_view key,
+                                     std::int64_t* nextPosition) {
+    if (nextPosition) *nextPosition = m_size + 1;
+    unsigned char lengthBytes[4];
+    if (position < 1 || !readExact(position - 1, lengthBytes, 4)) return std::string();
+    const std::int32_t n = readInt32LE(lengthBytes);
+    const std::int64_t bodyOffset = position - 1 + 4;
+    if (n < 1) {
+        if (nextPosition) *nextPosition = bodyOffset + 1;
+        return std::string();
+    }
+    if (n > m_size - bodyOffset) return std::string();
+    std::string body(static_cast<std::size_t>(n), '\0');
+    if (!readExact(bodyOffset, body.data(), body.size())) return std::string();
+    if (nextPosition) *nextPosition = bodyOffset + n + 1;
+    xorWithKey(body, key);
+    return body;
+}
+
+Result<SequentialRecords> SequentialRecords::load(const std::filesystem::path& path) {
+    Result<std::string> bytes = readWholeFile(path);
+    if (!bytes) return bytes.error();
+    return SequentialRecords(std::move(bytes).value());
+}
+
+std::optional<SequentialRecords::Raw> SequentialRecords::next(std::int32_t lengthLimit) {
+    if (m_offset + 4 > m_bytes.size()) {
+        m_offset = m_bytes.size();
+        return std::nullopt;
+    }
+    const std::int32_t n = readInt32LE(reinterpret_cast<const unsigned char*>(m_bytes.data() + m_offset));
+    const std::size_t bodyOffset = m_offset + 4;
+    Raw raw{static_cast<std::int64_t>(m_offset) + 1, n, {}};
+    if (n < 1) {
+        m_offset = bodyOffset;
+        return raw;
+    }
+    if (n > lengthLimit || static_cast<std::size_t>(n) > m_bytes.size() - bodyOffset) {
+        m_offset = m_bytes.size();
+        return std::nullopt;
+    }
+    raw.body = std::string_view(m_bytes).substr(bodyOffset, static_cast<std::size_t>(n));
+    m_offset = bodyOffset + static_cast<std::size_t>(n);
+    return raw;
+}
+
+} // namespace lithora

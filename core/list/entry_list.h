@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/result.h"
+#include "datafiles/dataset.h"
+
+namespace lithora {
+
+enum ListColumn {
+    ColNumber = 0, ColName, ColFormula, ColGroup, ColCard, ColA, ColB, ColC, ColAlpha, ColBeta,
+    ColGamma, ColCrySys, ColZ, ColSpaceGr, ColCOverA, ColAOverB, ColVolume, ColStatus,
+    kListColumnCount
+};
+
+enum class ColumnAlignment { Left, Centre };
+
+struct ListColumnInfo {
+    std::string_view header;
+    int width; // twips at start; 0 hides the column
+    ColumnAlignment alignment;
+};
+
+extern const std::array<ListColumnInfo, kListColumnCount> kListColumns;
+
+using ListRow = std::array<std::string, kListColumnCount>;
+
+// Builds a list row from the fields of an entry record; rowNumber is the row's 1-based place.
+// Raises maxCardNumber when the row's card number is higher (never above 10000).
+ListRow buildListRow(std::vector<std::string> fields, int rowNumber, int& maxCardNumber,
+                     char decimalSeparator);
+
+struct ListFilter {
+    bool imaOnly = false; // only entries whose status is exactly "A"
+    std::string group;    // upper-cased group name, or empty for every entry
+};
+
+struct FullList {
+    std::vector<ListRow> rows;
+    std::vector<std::string> groupNames; // as written, in file order, each once
+};
+
+// Reads lithora.a from its start and builds a row for every entry the filter lets through.
+// A length outside 1..2023, a record without "|", or more records than entryCount end the list
+// quietly; a missing or unreadable file is an error.
+Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int& maxCardNumber,
+                              char decimalSeparator);
+
+// "1 - Amphibole", "2 - Garnet", ...: the group names sorted by their character codes.
+std::vector<std::string> groupMenuCaptions(std::vector<std::string> groupNames);
+
+// The group name a submenu caption stands for: the trimmed text after its first "-".
+std::string groupNameOfCaption(std::string_view caption);
+
+std::string entriesStatusText(std::size_t rowCount);
+std::string listKindStatusText(bool imaOnly);
+
+} // namespace lithora

@@ -1,0 +1,86 @@
+#include "session/session.h"
+
+#include <cmath>
+
+#include "card/card_loader.h"
+#include "text/codepage.h"
+#include "text/escapes.h"
+#include "text/numeric.h"
+#include "text/split.h"
+
+namespace lithora {
+
+namespace {
+
+int cardNumberOf(const std::string& cell) {
+    const float v = numericValue(cell);
+    if (!(v > -1e6f && v < 1e6f)) return -1;
+    return static_cast<int>(std::nearbyint(v));
+}
+
+} // namespace
+
+Status startUp(Session& session) {
+    getLineNumbers(session.data.dir, session.data.tables, session.errorSink);
+    getReferenceIndex(session.data.dir, session.data.tables, session.errorSink);
+    if (Status s = getFullList(session, std::string()); !s) return s;
+    session.selectedRow = session.rows.empty() ? 0 : 1;
+    loadSelectedCard(session);
+    return Ok{};
+}
+
+Status getFullList(Session& session, const std::string& groupFilter) {
+    session.rows.clear();
+    session.selectedRow = 0;
+    const ListFilter filter{session.imaOnly, groupFilter};
+    Result<FullList> list =
+        readFullList(session.data, filter, session.maxCardNumber, session.decimalSeparator);
+    if (!list) return list.error();
+    session.rows = std::move(list.value().rows);
+    if (session.groupCaptions.empty()) {
+        session.groupCaptions = groupMenuCaptions(std::move(list.value().groupNames));
+    }
+    session.status[0] = entriesStatusText(session.rows.size());
+    session.status[1] = listKindStatusText(session.imaOnly);
+    return Ok{};
+}
+
+bool loadSelectedCard(Session& session) {
+    if (session.selectedRow < 1 || static_cast<std::size_t>(session.selectedRow) > session.rows.size()) {
+        return false;
+    }
+    const ListRow& row = session.rows[static_cast<std::size_t>(session.selectedRow - 1)];
+    CardState& card = session.card;
+    card.lastSelection = upperCase(trimBlanks(card.currentName));
+    card.currentName = row[ColName];
+    card.currentFormula = row[ColFormula];
+    card.currentCardNumber = cardNumberOf(row[ColCard]);
+    if (card.currentCardNumber < 0 || card.currentCardNumber > kMaxCardNumber) return false;
+    // Element 0 of the card table holds the entry count, not an entry: card 0 has no entry.
+    card.currentEntryIndex = card.currentCardNumber == 0 ? 0 : session.data.tables.entryOf(card.currentCardNumber);
+    session.status[3] = "Card " + std::to_string(card.currentCardNumber);
+    loadCurrentReferences(session.data, card);
+    if (!loadCurrentCard(session.data, card, session.decimalSeparator)) return false;
+    toPlainLetters(card.currentName);
+    loadCurrentOpticalRecord(session.data, card);
+    return true;
+}
+
+Status loadGroup(Session& session, const std::string& groupName) {
+    if (Status s = getFullList(session, upperCase(groupName)); !s) return s;
+    if (!session.rows.empty()) {
+        session.selectedRow = 1;
+        loadSelectedCard(session);
+    }
+    session.status[1] = " Group: " + groupName + " ";
+    return Ok{};
+}
+
+int rowOfCard(const Session& session, int card) {
+    for (std::size_t i = 0; i < session.rows.size(); ++i) {
+        if (cardNumberOf(session.rows[i][ColCard]) == card) return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
+} // namespace lithora

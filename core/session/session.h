@@ -1,0 +1,52 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "card/card_state.h"
+#include "datafiles/dataset.h"
+#include "list/entry_list.h"
+
+namespace lithora {
+
+// Everything the program holds while it runs: the data directory with its tables, the list the
+// main window shows, the status bar's texts and the current card. The desktop program and the
+// tools drive the same object, so both behave alike.
+struct Session {
+    DataSet data;
+    ErrorSink errorSink;
+    char decimalSeparator = '.';
+
+    std::vector<ListRow> rows;
+    int selectedRow = 0; // 1-based; 0 when no row is selected
+    int maxCardNumber = 0;
+    std::vector<std::string> groupCaptions; // built by the first load that finds group entries
+    bool imaOnly = false;
+    std::array<std::string, 4> status; // panels 1 to 4
+
+    CardState card;
+};
+
+// Start-up: the tables (their errors go to the sink and start-up goes on), the full list with
+// no group filter, row 1 selected and made current. Fails when lithora.a cannot be read.
+Status startUp(Session& session);
+
+// Refills the list from lithora.a with the group filter (upper-cased by the caller, or empty),
+// the approval switch, and sets status panels 1 and 2.
+Status getFullList(Session& session, const std::string& groupFilter);
+
+// Makes the selected row the current card. False when no card could be loaded (no row, a card
+// number outside 0..10000, or lithora.a unreadable); the state then keeps what was reached.
+bool loadSelectedCard(Session& session);
+
+// Narrows the list to a group as the group menu does: reload with the upper-cased name, make
+// row 1 current when there is one, and show " Group: NAME " in status panel 2.
+Status loadGroup(Session& session, const std::string& groupName);
+
+// The 1-based row whose Card# cell holds the card number, or 0.
+int rowOfCard(const Session& session, int card);
+
+} // namespace lithora

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/result.h"
+#include "source/source_set.h"
+
+// The readable source of a data set: entries.tsv, references.tsv and optics.tsv, UTF-8,
+// tab-separated, a header line of fixed column names, escapes inside cells.
+namespace lithora {
+
+inline constexpr const char* kEntriesFile = "entries.tsv";
+inline constexpr const char* kReferencesFile = "references.tsv";
+inline constexpr const char* kOpticsFile = "optics.tsv";
+
+struct SourceProblem {
+    std::string file;
+    int line = 0;        // physical line, the header being line 1; 0 for the file as a whole
+    std::string column;  // column name, or empty
+    std::string why;
+
+    std::string text() const;
+};
+
+struct SourceReadResult {
+    SourceSet set;
+    std::vector<SourceProblem> problems; // every problem found; empty when the source is sound
+};
+
+// Reads and checks a source directory: the three files, their headers and cells, then every
+// rule a packed set relies on (validateSource).
+SourceReadResult readSource(const std::filesystem::path& dir);
+
+// The rules across rows and files: card numbers, names, record lengths, the unit cell, the
+// references and optical rows of known cards.
+std::vector<SourceProblem> validateSource(const SourceSet& set);
+
+// Writes the three files; the directory is created when missing.
+Status writeSource(const SourceSet& set, const std::filesystem::path& dir);
+
+// A cell's text into the bytes of its record. In the name column the letters the code page
+// lacks but the records write as codes (č ć ň ń ě ř ő Č) become those codes.
+bool unescapeCell(std::string_view cell, bool nameColumn, std::string& bytes, std::string& why);
+
+// The bytes of a record's field as a cell: backslash, tab, line feed and carriage return as
+// their escapes, control characters and the five undefined codes as \xHH, the rest as UTF-8.
+std::string escapeCell(std::string_view bytes);
+
+} // namespace lithora

@@ -1,0 +1,128 @@
+#include "text/numeric.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace lithora {
+
+float numericValue(std::string_view text) {
+    std::string digits;
+    bool negative = false;
+    bool seenSign = false;
+    bool seenDigit = false;
+    bool seenPoint = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n') continue;
+        if ((c == '+' || c == '-') && !seenSign && !seenDigit && !seenPoint) {
+            seenSign = true;
+            negative = c == '-';
+        } else if (c >= '0' && c <= '9') {
+            seenDigit = true;
+            digits.push_back(c);
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+            digits.push_back(c);
+        } else {
+            break;
+        }
+    }
+    if (!seenDigit) return 0.0f;
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    (void)ptr;
+    if (ec != std::errc() || !std::isfinite(value) ||
+        value > static_cast<double>(std::numeric_limits<float>::max())) {
+        return 0.0f;
+    }
+    const auto single = static_cast<float>(value);
+    return negative ? -single : single;
+}
+
+namespace {
+
+// Rounds a plain decimal text ("123.4567", no sign, no exponent) to maxDecimals, half away from
+// zero, and trims zeros beyond minDecimals. Works on one digit buffer with the point implied.
+std::string roundDecimalText(std::string_view text, bool negative, int minDecimals, int maxDecimals,
+                             char separator) {
+    const std::size_t point = std::min(text.find('.'), text.size());
+    std::vector<char> digits(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(point));
+    std::size_t intDigits = digits.size();
+    if (point < text.size()) digits.insert(digits.end(), text.begin() + static_cast<std::ptrdiff_t>(point) + 1, text.end());
+
+    const std::size_t keep = intDigits + static_cast<std::size_t>(maxDecimals);
+    if (digits.size() > keep) {
+        const bool roundUp = digits[keep] >= '5';
+        digits.resize(keep);
+        std::size_t i = keep;
+        while (roundUp && i > 0) {
+            --i;
+            if (digits[i] == '9') {
+                digits[i] = '0';
+                if (i == 0) {
+                    digits.insert(digits.begin(), '1');
+                    ++intDigits;
+                }
+            } else {
+                ++digits[i];
+                break;
+            }
+        }
+    }
+    std::size_t fracDigits = digits.size() - intDigits;
+    while (fracDigits > static_cast<std::size_t>(minDecimals) && digits.back() == '0') {
+        digits.pop_back();
+        --fracDigits;
+    }
+    std::size_t firstInt = 0;
+    while (firstInt + 1 < intDigits && digits[firstInt] == '0') ++firstInt;
+
+    std::string out;
+    if (intDigits == 0) out.push_back('0');
+    out.append(digits.begin() + static_cast<std::ptrdiff_t>(firstInt), digits.begin() + static_cast<std::ptrdiff_t>(intDigits));
+    if (fracDigits > 0 || minDecimals > 0) {
+        out.push_back(separator);
+        out.append(digits.begin() + static_cast<std::ptrdiff_t>(intDigits), digits.end());
+        out.append(static_cast<std::size_t>(minDecimals) - std::min<std::size_t>(fracDigits, static_cast<std::size_t>(minDecimals)), '0');
+    }
+    const bool isZero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0'; });
+    return negative && !isZero ? "-" + out : out;
+}
+
+template <typename T>
+std::string formatShortest(T value, int minDecimals, int maxDecimals, char separator) {
+    if (!std::isfinite(value)) return std::string();
+    char buffer[400];
+    const bool negative = value < 0;
+    const T magnitude = negative ? -value : value;
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed);
+    if (ec != std::errc()) return std::string();
+    return roundDecimalText(std::string_view(buffer, static_cast<std::size_t>(end - buffer)), negative, minDecimals, maxDecimals,
+                            separator);
+}
+
+} // namespace
+
+std::string formatNumber(float value, int minDecimals, int maxDecimals, char separator) {
+    return formatShortest(value, minDecimals, maxDecimals, separator);
+}
+
+std::string formatNumber(double value, int minDecimals, int maxDecimals, char separator) {
+    return formatShortest(value, minDecimals, maxDecimals, separator);
+}
+
+std::string formatPicture(float value, std::string_view picture, char separator) {
+    const std::size_t point = picture.find('.');
+    if (point == std::string_view::npos) return formatNumber(value, 0, 0, separator);
+    const std::string_view decimals = picture.substr(point + 1);
+    int minDecimals = 0;
+    for (char c : decimals) {
+        if (c == '0') ++minDecimals;
+    }
+    return formatNumber(value, minDecimals, static_cast<int>(decimals.size()), separator);
+}
+
+} // namespace lithora

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lithora {
+
+// Removes blanks (code 32 only) at both ends; tabs and other white space stay.
+std::string_view trimBlanks(std::string_view text);
+
+// Cuts a record into fields at a one-character delimiter, after trimming blanks at both ends of
+// the whole text. A delimiter at the very end adds no empty last field, one at the start gives
+// an empty first field; the result always has at least one element.
+std::vector<std::string> splitFields(std::string_view text, char delimiter = '|');
+
+// Same cut at blanks, except that runs of blanks separate like one; at least one element.
+std::vector<std::string> splitWords(std::string_view text);
+
+// The element symbols of a formula, each listed once in order of first appearance, separated
+// by single blanks: CaMg(CO3)2 gives "Ca Mg C O". A lower-case x is a variable count, never
+// part of a symbol.
+std::string formulaSymbols(std::string_view formula);
+
+// Field i of a split record, or an empty text when the record has no such field.
+const std::string& fieldOrEmpty(const std::vector<std::string>& fields, std::size_t i);
+
+bool contains(std::string_view text, std::string_view part);
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+} // namespace lithora

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "session/session.h"
+
+// lithora-cli's commands. Each registers its subcommand and runs against a session that has
+// done the program's start-up; new commands add a file and one line in main.cpp.
+namespace lithora::cli {
+
+// Objects keep their keys in the order written: the list columns, the card's members.
+using Json = nlohmann::ordered_json;
+
+struct Command {
+    virtual ~Command() = default;
+    virtual CLI::App* subcommand() const = 0;
+    // Runs after start-up; writes the command's JSON object or returns an exit code != 0
+    // after printing one line on standard error.
+    virtual int run(Session& session, Json& out) = 0;
+};
+
+std::unique_ptr<Command> makeListCommand(CLI::App& app);
+std::unique_ptr<Command> makeCardCommand(CLI::App& app);
+
+// The status bar's panels 1 and 2.
+Json statusJson(const Session& session);
+
+void printError(const std::string& message);
+
+} // namespace lithora::cli

@@ -1,0 +1,60 @@
+// lithora-cli: answers queries on a data directory headless, one JSON object per command.
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "cli_commands.h"
+#include "common/tool_support.h"
+#include "datafiles/datadir.h"
+
+using namespace lithora;
+using namespace lithora::cli;
+
+namespace lithora::cli {
+
+void printError(const std::string& message) { tools::printError("lithora-cli", message); }
+
+Json statusJson(const Session& session) {
+    return Json::array({session.status[0], session.status[1]});
+}
+
+} // namespace lithora::cli
+
+int main(int argc, char** argv) {
+    CLI::App app{"Answers queries on a Lithora data directory; prints one JSON object.", "lithora-cli"};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", std::string(LITHORA_VERSION));
+    std::string dataDir;
+    app.add_option("--data", dataDir, "data directory (default: INDEX beside this program)");
+
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(makeListCommand(app));
+    commands.push_back(makeCardCommand(app));
+
+    if (const int code = tools::parseArguments(app, argc, argv); code >= 0) return code;
+
+    Session session;
+    session.data.dir = dataDir.empty() ? dataDirectoryBeside(tools::executablePath(argv[0])) : dataDir;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(session.data.dir, ec)) {
+        printError("no data directory at " + session.data.dir.string());
+        return tools::kExitDataFault;
+    }
+    // The table loaders go on after a failure, as the program does; their message goes here.
+    session.errorSink = [](std::string_view operation, std::string_view message) {
+        std::cerr << "lithora-cli: " << operation << ": " << message << '\n';
+    };
+    if (Status s = startUp(session); !s) {
+        printError(s.error().message);
+        return tools::kExitDataFault;
+    }
+
+    for (const auto& command : commands) {
+        if (!*command->subcommand()) continue;
+        Json out;
+        if (const int code = command->run(session, out); code != tools::kExitOk) return code;
+        std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+        return tools::kExitOk;
+    }
+    return tools::kExitUsage;
+}
