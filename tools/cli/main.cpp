@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     if (const int code = tools::parseArguments(app, argc, argv); code >= 0) return code;
 
     Session session;
-    session.data.dir = dataDir.empty() ? dataDirectoryBeside(tools::executablePath(argv[0])) : dataDir;
+    session.data.dir = dataDir.empty() ? dataDirectoryBeside(tools::executablePath(argv[0])) : std::filesystem::path(dataDir);
     std::error_code ec;
     if (!std::filesystem::is_directory(session.data.dir, ec)) {
         printError("no data directory at " + session.data.dir.string());

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# One script behind the README's two commands:
+#   scripts/setup.sh run    install what is missing, build, pack the bundled data, start the program
+#   scripts/setup.sh test   install what is missing, build with warnings as errors, run every test
+set -euo pipefail
+
+mode=${1:-run}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+packages=(build-essential cmake ninja-build pkg-config
+          libgtest-dev libcli11-dev nlohmann-json3-dev)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$dir" --parallel "$(nproc)"
+}
+
+install_missing
+case "$mode" in
+run)
+    build build
+    # The desktop program's place; until it exists the bundled data set is shown as a list.
+    exec build/bin/lithora-cli list
+    ;;
+test)
+    build build-ci -DLITHORA_WERROR=ON
+    ctest --test-dir build-ci --output-on-failure --parallel "$(nproc)"
+    ;;
+*)
+    echo "usage: scripts/setup.sh run|test" >&2
+    exit 2
+    ;;
+esac

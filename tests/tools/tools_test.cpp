@@ -1,0 +1,187 @@
+// lithora-pack and lithora-cli run end to end, as a user runs them, against their documented
+// output, exit codes and messages.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <sys/wait.h>
+
+#include "support/test_support.h"
+
+using namespace lithora::test;
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+    Json json() const { return Json::parse(out); }
+};
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Run run(const std::string& tool, const std::vector<std::string>& args) {
+    TempDir io;
+    std::string command = quoted(tool);
+    for (const std::string& a : args) command += " " + quoted(a);
+    command += " >" + quoted((io.path() / "out").string()) + " 2>" + quoted((io.path() / "err").string()) + " </dev/null";
+    const int status = std::system(command.c_str());
+    Run r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readFile(io.path() / "out");
+    r.err = readFile(io.path() / "err");
+    return r;
+}
+
+Run pack(const std::vector<std::string>& args) { return run(LITHORA_PACK, args); }
+Run cli(const std::vector<std::string>& args) { return run(LITHORA_CLI, args); }
+
+class Tools : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        index = (dir.path() / "INDEX").string();
+        const Run packed = pack({"pack", fixture("mini").string(), index});
+        ASSERT_EQ(packed.exitCode, 0) << packed.err;
+    }
+    TempDir dir;
+    std::string index;
+};
+
+} // namespace
+
+TEST_F(Tools, PackVerifyUnpackRoundTrip) {
+    EXPECT_EQ(pack({"verify", index}).exitCode, 0);
+    const std::string src = (dir.path() / "src").string();
+    const Run unpacked = pack({"unpack", index, src});
+    ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
+    const std::string again = (dir.path() / "again").string();
+    ASSERT_EQ(pack({"pack", src, again}).exitCode, 0);
+    for (const char* name : {"lithora.a", "lithora.b", "lithora.c", "lithora.d", "lithora.e", "lithora.g", "lithora.h", "lithora.i"}) {
+        EXPECT_EQ(readFile(std::filesystem::path(again) / name), readFile(std::filesystem::path(index) / name)) << name;
+    }
+}
+
+TEST_F(Tools, PackRefusesAnInvalidSourceAndWritesNothing) {
+    const std::filesystem::path src = dir.path() / "bad";
+    std::filesystem::create_directories(src);
+    for (const char* name : {"entries.tsv", "references.tsv", "optics.tsv"}) {
+        std::filesystem::copy_file(fixture("mini") / name, src / name);
+    }
+    std::string entries = readFile(src / "entries.tsv");
+    entries.replace(entries.find("\n5\tAlbite"), 9, "\n5\tAl|bite");
+    writeFile(src / "entries.tsv", entries + "broken line\n");
+    const std::string target = (dir.path() / "never").string();
+    const Run r = pack({"pack", src.string(), target});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("entries.tsv:2: column name: a cell may not contain |"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("entries.tsv:11: has 1 columns, expected 28"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST_F(Tools, VerifyListsProblemsWithExitCodeOne) {
+    std::filesystem::resize_file(std::filesystem::path(index) / "lithora.d", 100);
+    const Run r = pack({"verify", index});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("lithora.d: is 100 bytes long, expected 20002"), std::string::npos) << r.err;
+}
+
+TEST_F(Tools, SynthWritesASoundSetThatListsFully) {
+    const std::string synth = (dir.path() / "synth").string();
+    const Run made = pack({"synth", "300", synth, "--seed", "7"});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_EQ(pack({"verify", synth}).exitCode, 0);
+    const Run list = cli({"--data", synth, "list"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    const Json j = list.json();
+    EXPECT_EQ(j["rows"].size(), 300u);
+    EXPECT_EQ(j["status"][0], "300 entries");
+    const std::string again = (dir.path() / "synth2").string();
+    ASSERT_EQ(pack({"synth", "300", again, "--seed", "7"}).exitCode, 0);
+    EXPECT_EQ(readFile(std::filesystem::path(again) / "lithora.a"), readFile(std::filesystem::path(synth) / "lithora.a"));
+}
+
+TEST(ToolUsage, HelpAndUsageErrors) {
+    for (const char* tool : {LITHORA_PACK, LITHORA_CLI}) {
+        const Run help = run(tool, {"--help"});
+        EXPECT_EQ(help.exitCode, 0) << tool;
+        EXPECT_NE(help.out.find("Usage"), std::string::npos) << tool;
+        const Run none = run(tool, {});
+        EXPECT_EQ(none.exitCode, 2) << tool;
+        EXPECT_EQ(std::count(none.err.begin(), none.err.end(), '\n'), 1) << none.err; // one line
+        EXPECT_EQ(run(tool, {"--no-such-option"}).exitCode, 2) << tool;
+    }
+    EXPECT_EQ(pack({"synth", "0", "/tmp/x"}).exitCode, 2);
+    EXPECT_EQ(pack({"synth", "10001", "/tmp/x"}).exitCode, 2);
+    EXPECT_EQ(pack({"pack", "only-one-dir"}).exitCode, 2);
+    EXPECT_EQ(cli({"card", "abc"}).exitCode, 2);
+}
+
+TEST_F(Tools, ListMatchesItsDocumentedOutput) {
+    const Run r = cli({"--data", index, "list"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.json(), Json::parse(readFile(fixture("expected/mini-list.json"))));
+}
+
+TEST_F(Tools, ListFilters) {
+    const Json ima = cli({"--data", index, "list", "--ima"}).json();
+    EXPECT_EQ(ima["status"], Json::array({"5 entries", "IMA entries listed"}));
+    EXPECT_EQ(ima["groups"], Json::array({"1 - Feldspar", "2 - Garnet"})); // those of the start-up load
+    const Json group = cli({"--data", index, "list", "--group", "Garnet"}).json();
+    EXPECT_EQ(group["status"], Json::array({"2 entries", " Group: Garnet "}));
+    EXPECT_EQ(group["rows"][1]["Name"], "Monoclinite");
+    EXPECT_EQ(group["maxCardNumber"], 9999);
+}
+
+TEST_F(Tools, CardMatchesItsDocumentedOutput) {
+    const Run r = cli({"--data", index, "card", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.json(), Json::parse(readFile(fixture("expected/mini-card-1.json"))));
+}
+
+TEST_F(Tools, CardWithEscapedNameAndReferencePages) {
+    const Json j = cli({"--data", index, "card", "42"}).json();
+    EXPECT_EQ(j["tf"][0], " cechite");
+    EXPECT_EQ(j["state"]["currentRawName"], "@CKechite");
+    EXPECT_EQ(j["state"]["lastSelection"], "ALBITE"); // row 1 was current before
+    EXPECT_EQ(j["status"], Json::array({"9 entries", "All entries listed"}));
+    const Json five = cli({"--data", index, "card", "5"}).json();
+    EXPECT_EQ(five["lbr"], Json::array({"1", "2", "3"}));
+    EXPECT_EQ(five["of"][15], "weak");
+    EXPECT_EQ(five["tf"].size(), 49u);
+    EXPECT_EQ(five["of"].size(), 50u);
+}
+
+TEST_F(Tools, DataFaultsAreExitCodeOneWithAMessage) {
+    const Run missingDir = cli({"--data", (dir.path() / "nowhere").string(), "list"});
+    EXPECT_EQ(missingDir.exitCode, 1);
+    EXPECT_NE(missingDir.err.find("nowhere"), std::string::npos);
+
+    const Run noCard = cli({"--data", index, "card", "12345"});
+    EXPECT_EQ(noCard.exitCode, 1);
+    EXPECT_NE(noCard.err.find("card 12345 is not in the database"), std::string::npos) << noCard.err;
+
+    std::filesystem::remove(std::filesystem::path(index) / "lithora.i");
+    const Run noOptics = cli({"--data", index, "card", "1"});
+    EXPECT_EQ(noOptics.exitCode, 0); // the table loader reports and the command goes on
+    EXPECT_NE(noOptics.err.find("getLineNumbers: Error: "), std::string::npos) << noOptics.err;
+    EXPECT_EQ(noOptics.json()["state"]["currentOpticalRecord"], "");
+
+    std::filesystem::remove(std::filesystem::path(index) / "lithora.a");
+    const Run noEntries = cli({"--data", index, "list"});
+    EXPECT_EQ(noEntries.exitCode, 1);
+    EXPECT_NE(noEntries.err.find("lithora.a"), std::string::npos) << noEntries.err;
+    EXPECT_EQ(noEntries.out, "");
+}
+
+TEST(ToolDefaults, TheBundledDataSetLiesBesideTheTools) {
+    const Run r = cli({"list"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GE(r.json()["rows"].size(), 10u);
+    EXPECT_EQ(pack({"verify", (std::filesystem::path(LITHORA_CLI).parent_path() / "INDEX").string()}).exitCode, 0);
+}
