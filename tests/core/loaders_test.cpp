@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "card/card_loader.h"
+#include "datafiles/element_index.h"
 #include "list/entry_list.h"
 #include "session/session.h"
 #include "support/test_support.h"
@@ -211,4 +212,24 @@ TEST(CrystalSystemName, KnowsTheEightCodes) {
     EXPECT_EQ(crystalSystemName("h/t"), "Hexagonal (trigonal)");
     EXPECT_EQ(crystalSystemName("Q"), "Tetragonal");
     EXPECT_EQ(crystalSystemName("X"), "");
+}
+
+TEST_F(MiniDataSet, ElementIndexGivesEachEntryItsSymbols) {
+    std::vector<std::string> seen;
+    ASSERT_TRUE(readElementIndex(session.data, [&](int r, std::string_view symbols) {
+                    EXPECT_EQ(r, static_cast<int>(seen.size()) + 1);
+                    seen.emplace_back(symbols);
+                }).ok());
+    ASSERT_EQ(seen.size(), 9u);
+    EXPECT_EQ(seen[0], "Na Al Si O");
+    EXPECT_EQ(seen[1], "Ca Mg Si O"); // written with runs of blanks, packed with single ones
+    EXPECT_EQ(seen[4], "");           // a group entry without formula
+
+    session.data.tables.entryCount = 3; // records beyond the entry count are ignored
+    int count = 0;
+    ASSERT_TRUE(readElementIndex(session.data, [&](int, std::string_view) { ++count; }).ok());
+    EXPECT_EQ(count, 3);
+
+    std::filesystem::remove(dir.path() / "lithora.e");
+    EXPECT_FALSE(readElementIndex(session.data, [](int, std::string_view) {}).ok());
 }

@@ -13,7 +13,7 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-struct Run {
+struct ToolRun {
     int exitCode = -1;
     std::string out;
     std::string err;
@@ -26,27 +26,27 @@ std::string quoted(const std::string& s) {
     return q + "'";
 }
 
-Run run(const std::string& tool, const std::vector<std::string>& args) {
+ToolRun run(const std::string& tool, const std::vector<std::string>& args) {
     TempDir io;
     std::string command = quoted(tool);
     for (const std::string& a : args) command += " " + quoted(a);
     command += " >" + quoted((io.path() / "out").string()) + " 2>" + quoted((io.path() / "err").string()) + " </dev/null";
     const int status = std::system(command.c_str());
-    Run r;
+    ToolRun r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = readFile(io.path() / "out");
     r.err = readFile(io.path() / "err");
     return r;
 }
 
-Run pack(const std::vector<std::string>& args) { return run(LITHORA_PACK, args); }
-Run cli(const std::vector<std::string>& args) { return run(LITHORA_CLI, args); }
+ToolRun pack(const std::vector<std::string>& args) { return run(LITHORA_PACK, args); }
+ToolRun cli(const std::vector<std::string>& args) { return run(LITHORA_CLI, args); }
 
 class Tools : public ::testing::Test {
   protected:
     void SetUp() override {
         index = (dir.path() / "INDEX").string();
-        const Run packed = pack({"pack", fixture("mini").string(), index});
+        const ToolRun packed = pack({"pack", fixture("mini").string(), index});
         ASSERT_EQ(packed.exitCode, 0) << packed.err;
     }
     TempDir dir;
@@ -58,7 +58,7 @@ class Tools : public ::testing::Test {
 TEST_F(Tools, PackVerifyUnpackRoundTrip) {
     EXPECT_EQ(pack({"verify", index}).exitCode, 0);
     const std::string src = (dir.path() / "src").string();
-    const Run unpacked = pack({"unpack", index, src});
+    const ToolRun unpacked = pack({"unpack", index, src});
     ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
     const std::string again = (dir.path() / "again").string();
     ASSERT_EQ(pack({"pack", src, again}).exitCode, 0);
@@ -77,7 +77,7 @@ TEST_F(Tools, PackRefusesAnInvalidSourceAndWritesNothing) {
     entries.replace(entries.find("\n5\tAlbite"), 9, "\n5\tAl|bite");
     writeFile(src / "entries.tsv", entries + "broken line\n");
     const std::string target = (dir.path() / "never").string();
-    const Run r = pack({"pack", src.string(), target});
+    const ToolRun r = pack({"pack", src.string(), target});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("entries.tsv:2: column name: a cell may not contain |"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("entries.tsv:11: has 1 columns, expected 28"), std::string::npos) << r.err;
@@ -86,17 +86,17 @@ TEST_F(Tools, PackRefusesAnInvalidSourceAndWritesNothing) {
 
 TEST_F(Tools, VerifyListsProblemsWithExitCodeOne) {
     std::filesystem::resize_file(std::filesystem::path(index) / "lithora.d", 100);
-    const Run r = pack({"verify", index});
+    const ToolRun r = pack({"verify", index});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("lithora.d: is 100 bytes long, expected 20002"), std::string::npos) << r.err;
 }
 
 TEST_F(Tools, SynthWritesASoundSetThatListsFully) {
     const std::string synth = (dir.path() / "synth").string();
-    const Run made = pack({"synth", "300", synth, "--seed", "7"});
+    const ToolRun made = pack({"synth", "300", synth, "--seed", "7"});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     EXPECT_EQ(pack({"verify", synth}).exitCode, 0);
-    const Run list = cli({"--data", synth, "list"});
+    const ToolRun list = cli({"--data", synth, "list"});
     ASSERT_EQ(list.exitCode, 0) << list.err;
     const Json j = list.json();
     EXPECT_EQ(j["rows"].size(), 300u);
@@ -108,10 +108,10 @@ TEST_F(Tools, SynthWritesASoundSetThatListsFully) {
 
 TEST(ToolUsage, HelpAndUsageErrors) {
     for (const char* tool : {LITHORA_PACK, LITHORA_CLI}) {
-        const Run help = run(tool, {"--help"});
+        const ToolRun help = run(tool, {"--help"});
         EXPECT_EQ(help.exitCode, 0) << tool;
         EXPECT_NE(help.out.find("Usage"), std::string::npos) << tool;
-        const Run none = run(tool, {});
+        const ToolRun none = run(tool, {});
         EXPECT_EQ(none.exitCode, 2) << tool;
         EXPECT_EQ(std::count(none.err.begin(), none.err.end(), '\n'), 1) << none.err; // one line
         EXPECT_EQ(run(tool, {"--no-such-option"}).exitCode, 2) << tool;
@@ -123,7 +123,7 @@ TEST(ToolUsage, HelpAndUsageErrors) {
 }
 
 TEST_F(Tools, ListMatchesItsDocumentedOutput) {
-    const Run r = cli({"--data", index, "list"});
+    const ToolRun r = cli({"--data", index, "list"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.json(), Json::parse(readFile(fixture("expected/mini-list.json"))));
 }
@@ -139,7 +139,7 @@ TEST_F(Tools, ListFilters) {
 }
 
 TEST_F(Tools, CardMatchesItsDocumentedOutput) {
-    const Run r = cli({"--data", index, "card", "1"});
+    const ToolRun r = cli({"--data", index, "card", "1"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.json(), Json::parse(readFile(fixture("expected/mini-card-1.json"))));
 }
@@ -158,29 +158,29 @@ TEST_F(Tools, CardWithEscapedNameAndReferencePages) {
 }
 
 TEST_F(Tools, DataFaultsAreExitCodeOneWithAMessage) {
-    const Run missingDir = cli({"--data", (dir.path() / "nowhere").string(), "list"});
+    const ToolRun missingDir = cli({"--data", (dir.path() / "nowhere").string(), "list"});
     EXPECT_EQ(missingDir.exitCode, 1);
     EXPECT_NE(missingDir.err.find("nowhere"), std::string::npos);
 
-    const Run noCard = cli({"--data", index, "card", "12345"});
+    const ToolRun noCard = cli({"--data", index, "card", "12345"});
     EXPECT_EQ(noCard.exitCode, 1);
     EXPECT_NE(noCard.err.find("card 12345 is not in the database"), std::string::npos) << noCard.err;
 
     std::filesystem::remove(std::filesystem::path(index) / "lithora.i");
-    const Run noOptics = cli({"--data", index, "card", "1"});
+    const ToolRun noOptics = cli({"--data", index, "card", "1"});
     EXPECT_EQ(noOptics.exitCode, 0); // the table loader reports and the command goes on
     EXPECT_NE(noOptics.err.find("getLineNumbers: Error: "), std::string::npos) << noOptics.err;
     EXPECT_EQ(noOptics.json()["state"]["currentOpticalRecord"], "");
 
     std::filesystem::remove(std::filesystem::path(index) / "lithora.a");
-    const Run noEntries = cli({"--data", index, "list"});
+    const ToolRun noEntries = cli({"--data", index, "list"});
     EXPECT_EQ(noEntries.exitCode, 1);
     EXPECT_NE(noEntries.err.find("lithora.a"), std::string::npos) << noEntries.err;
     EXPECT_EQ(noEntries.out, "");
 }
 
 TEST(ToolDefaults, TheBundledDataSetLiesBesideTheTools) {
-    const Run r = cli({"list"});
+    const ToolRun r = cli({"list"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_GE(r.json()["rows"].size(), 10u);
     EXPECT_EQ(pack({"verify", (std::filesystem::path(LITHORA_CLI).parent_path() / "INDEX").string()}).exitCode, 0);
