@@ -91,14 +91,16 @@ Cell makeCell(Random& random, std::string_view system) {
     Drawn b = a;
     Drawn c = a;
     Drawn alpha = right, beta = right, gamma = right;
-    if (system == "Q") {
-        c = length();
-    } else if (system.front() == 'H') {
-        c = length();
-        gamma = {120.0, "120"};
+    // Edges the system leaves free are kept apart: equal ones would read as a higher symmetry.
+    if (system == "Q" || system.front() == 'H') {
+        while (c.text == a.text)
+            c = length();
+        if (system != "Q") gamma = {120.0, "120"};
     } else if (system == "O" || system == "M" || system == "A") {
-        b = length();
-        c = length();
+        while (b.text == a.text)
+            b = length();
+        while (c.text == a.text || c.text == b.text)
+            c = length();
     }
     if (system == "M") beta = draw(random, 90.5, 118.0, 2);
     Cell cell;
@@ -127,8 +129,10 @@ void makeDiffraction(Random& random, const Cell* cell, std::string& dText, std::
     for (int attempt = 0; attempt < 80 && static_cast<int>(lines.size()) < wanted; ++attempt) {
         double d = 0.0;
         if (cell) {
-            const int h = random.integer(0, 4), k = random.integer(-4, 4),
-                      l = random.integer(-4, 4);
+            // Low indices, which give the stronger lines, are drawn more often.
+            const int bound = random.integer(1, 4);
+            const int h = random.integer(0, bound), k = random.integer(-bound, bound),
+                      l = random.integer(-bound, bound);
             if (h == 0 && k == 0 && l == 0) continue;
             d = dSpacing(cell->p, h, k, l);
         } else {
@@ -171,8 +175,10 @@ void fillReflectance(Random& random, bool isotropic, std::array<std::string, 42>
     const int base = random.integer(80, 500);
     const int spread = isotropic ? 0 : random.integer(2, 60);
     int sum = 0;
+    int low = base;
     for (std::size_t i = 0; i < 4; ++i) {
-        const int low = base + random.integer(-40, 40);
+        // Reflectance changes gradually from one wavelength to the next.
+        if (i > 0) low = std::max(40, low + random.integer(-30, 30));
         const int average = low + (spread + 1) / 2;
         sum += average;
         f[OptR470 + i] =
