@@ -9,7 +9,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 packages=(build-essential cmake ninja-build pkg-config
-          libgtest-dev libcli11-dev nlohmann-json3-dev)
+          libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
 
 install_missing() {
     local missing=()
@@ -39,7 +39,7 @@ run)
     exec build/bin/lithora-cli list
     ;;
 test)
-    build build-ci -DLITHORA_WERROR=ON
+    build build-ci -DLITHORA_WERROR=ON -DLITHORA_BUILD_BENCHMARKS=ON
     ctest --test-dir build-ci --output-on-failure --parallel "$(nproc)"
     ;;
 *)

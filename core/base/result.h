@@ -41,6 +41,8 @@ template <typename T> class [[nodiscard]] Result {
 struct Ok {};
 using Status = Result<Ok>;
 
-inline Error makeError(ErrorCode code, std::string message) { return Error{code, std::move(message)}; }
+inline Error makeError(ErrorCode code, std::string message) {
+    return Error{code, std::move(message)};
+}
 
 } // namespace lithora

@@ -67,8 +67,9 @@ void loadCurrentReferences(const DataSet& data, CardState& state) {
         std::int64_t next = 0;
         const std::string text = file.value().readRecordAt(position, data.recordKey, &next);
         const std::size_t bar = text.find('|');
-        const std::string_view head =
-            bar == std::string::npos ? std::string_view() : std::string_view(text).substr(0, bar + 1);
+        const std::string_view head = bar == std::string::npos
+                                          ? std::string_view()
+                                          : std::string_view(text).substr(0, bar + 1);
         if (numericValue(head) != static_cast<float>(card)) break;
 
         const std::vector<std::string> fields = splitFields(cp1252ToUtf8(text));
@@ -100,8 +101,8 @@ void buildDIPairs(CardState& state) {
 Status loadCurrentCard(const DataSet& data, CardState& state, char decimalSeparator) {
     Result<RecordFile> file = RecordFile::open(data.file(DataFiles::kEntries));
     if (!file) return file.error();
-    const std::string record = cp1252ToUtf8(
-        file.value().readRecordAt(data.tables.positionOfEntry(state.currentEntryIndex), data.recordKey));
+    const std::string record = cp1252ToUtf8(file.value().readRecordAt(
+        data.tables.positionOfEntry(state.currentEntryIndex), data.recordKey));
     const std::vector<std::string> f = splitFields(record);
     auto field = [&f](std::size_t i) -> const std::string& { return fieldOrEmpty(f, i); };
 
@@ -144,11 +145,13 @@ Status loadCurrentCard(const DataSet& data, CardState& state, char decimalSepara
             if (i > 0) state.currentCell.push_back(' ');
             state.currentCell += w[i];
         }
-        if (w.size() > 6) state.currentCellVolume = formatNumber(numericValue(w[6]), 1, 2, decimalSeparator);
+        if (w.size() > 6)
+            state.currentCellVolume = formatNumber(numericValue(w[6]), 1, 2, decimalSeparator);
     }
 
     const std::string_view systemName = crystalSystemName(state.currentCrystalSystemCode);
-    state.currentCrystalSystem = systemName.empty() ? state.currentCrystalSystemCode : std::string(systemName);
+    state.currentCrystalSystem =
+        systemName.empty() ? state.currentCrystalSystemCode : std::string(systemName);
 
     // A card without d/I pairs shows no diffraction lines; its arrays are blank rather than
     // left holding the lines of the card shown before it.
@@ -160,8 +163,8 @@ Status loadCurrentCard(const DataSet& data, CardState& state, char decimalSepara
             const std::size_t slash = pairs[k].find('/');
             const std::string_view pair = pairs[k];
             state.currentDSpacings[k] = eightCharacters(pair.substr(0, slash));
-            state.currentIntensities[k] =
-                eightCharacters(slash == std::string::npos ? std::string_view() : pair.substr(slash + 1));
+            state.currentIntensities[k] = eightCharacters(
+                slash == std::string::npos ? std::string_view() : pair.substr(slash + 1));
         }
     }
     return Ok{};

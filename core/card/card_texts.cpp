@@ -10,7 +10,9 @@ namespace lithora {
 
 namespace {
 
-std::string blank(std::string_view text) { return " " + std::string(text); }
+std::string blank(std::string_view text) {
+    return " " + std::string(text);
+}
 
 std::string beforeFirst(std::string_view text, char c) {
     const std::size_t p = text.find(c);
@@ -25,18 +27,23 @@ int referenceScrollMaximum(int referenceCount, int extraSteps) {
     return std::max(1, referenceCount - 2) + extraSteps;
 }
 
-bool referenceScrollEnabled(int referenceCount) { return referenceCount > 3; }
+bool referenceScrollEnabled(int referenceCount) {
+    return referenceCount > 3;
+}
 
 ReferencePage referencePage(const CardState& state, int v) {
     ReferencePage page;
     const int last = std::min(v + 2, state.currentReferenceCount);
     for (int k = 0; k <= last - v && k < 3; ++k) {
         const int index = v - 1 + k;
-        if (index < 0 || static_cast<std::size_t>(index) >= state.currentReferences.size()) continue;
+        if (index < 0 || static_cast<std::size_t>(index) >= state.currentReferences.size())
+            continue;
         page.numbers[static_cast<std::size_t>(k)] = std::to_string(v + k);
-        const std::string reference = replaceAll(state.currentReferences[static_cast<std::size_t>(index)], "]</i>", "");
+        const std::string reference =
+            replaceAll(state.currentReferences[static_cast<std::size_t>(index)], "]</i>", "");
         const std::size_t bracket = reference.find('[');
-        const std::string second = bracket == std::string::npos ? reference : reference.substr(bracket + 1);
+        const std::string second =
+            bracket == std::string::npos ? reference : reference.substr(bracket + 1);
         page.lines[static_cast<std::size_t>(2 * k)] = blank(beforeFirst(reference, '<'));
         page.lines[static_cast<std::size_t>(2 * k + 1)] = blank(second);
     }

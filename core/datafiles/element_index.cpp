@@ -2,7 +2,8 @@
 
 namespace lithora {
 
-Status readElementIndex(const DataSet& data, const std::function<void(int, std::string_view)>& visit) {
+Status readElementIndex(const DataSet& data,
+                        const std::function<void(int, std::string_view)>& visit) {
     Result<SequentialRecords> file = SequentialRecords::load(data.file(DataFiles::kElements));
     if (!file) return file.error();
     SequentialRecords& records = file.value();

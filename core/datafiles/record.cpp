@@ -4,9 +4,15 @@
 
 namespace lithora {
 
-std::string recordKeyStep1() { return {static_cast<char>(77), static_cast<char>(105), static_cast<char>(50)}; }
-std::string recordKeyStep2() { return {static_cast<char>(120), static_cast<char>(35), static_cast<char>(82)}; }
-std::string recordKeyStep3() { return {static_cast<char>(117), static_cast<char>(55)}; }
+std::string recordKeyStep1() {
+    return {static_cast<char>(77), static_cast<char>(105), static_cast<char>(50)};
+}
+std::string recordKeyStep2() {
+    return {static_cast<char>(120), static_cast<char>(35), static_cast<char>(82)};
+}
+std::string recordKeyStep3() {
+    return {static_cast<char>(117), static_cast<char>(55)};
+}
 
 std::string buildRecordKey() {
     std::string key = recordKeyStep1();
@@ -16,11 +22,24 @@ std::string buildRecordKey() {
 }
 
 void xorWithKey(std::string& text, std::string_view key) {
-    if (key.empty()) return;
     const std::size_t k = key.size();
-    for (std::size_t p = 0; p < text.size(); ++p) {
-        text[p] = static_cast<char>(text[p] ^ key[p % k]);
+    if (k == 0) return;
+    char* data = text.data();
+    const std::size_t n = text.size();
+    std::size_t p = 0;
+    // A key whose length divides 64 repeats exactly in a 64-byte block; XORing whole blocks is
+    // what every scan of the entry index spends its time on.
+    if (64 % k == 0) {
+        char block[64];
+        for (std::size_t j = 0; j < 64; ++j)
+            block[j] = key[j % k];
+        for (; p + 64 <= n; p += 64) {
+            for (std::size_t j = 0; j < 64; ++j)
+                data[p + j] = static_cast<char>(data[p + j] ^ block[j]);
+        }
     }
+    for (; p < n; ++p)
+        data[p] = static_cast<char>(data[p] ^ key[p % k]);
 }
 
 std::string unscramble(std::string_view body, std::string_view key) {
@@ -29,12 +48,14 @@ std::string unscramble(std::string_view body, std::string_view key) {
     return text;
 }
 
-std::string scrambleRecord(std::string_view plain, std::string_view key) { return unscramble(plain, key); }
+std::string scrambleRecord(std::string_view plain, std::string_view key) {
+    return unscramble(plain, key);
+}
 
 std::int32_t readInt32LE(const unsigned char* p) {
-    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                            (static_cast<std::uint32_t>(p[2]) << 16) |
-                            (static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t u =
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
     std::int32_t v;
     std::memcpy(&v, &u, sizeof v);
     return v;
@@ -50,7 +71,8 @@ std::int16_t readInt16LE(const unsigned char* p) {
 void appendInt32LE(std::string& out, std::int32_t value) {
     std::uint32_t u;
     std::memcpy(&u, &value, sizeof u);
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
 }
 
 void appendInt16LE(std::string& out, std::int16_t value) {
@@ -152,7 +174,8 @@ std::optional<SequentialRecords::Raw> SequentialRecords::next(std::int32_t lengt
         m_offset = m_bytes.size();
         return std::nullopt;
     }
-    const std::int32_t n = readInt32LE(reinterpret_cast<const unsigned char*>(m_bytes.data() + m_offset));
+    const std::int32_t n =
+        readInt32LE(reinterpret_cast<const unsigned char*>(m_bytes.data() + m_offset));
     const std::size_t bodyOffset = m_offset + 4;
     Raw raw{static_cast<std::int64_t>(m_offset) + 1, n, {}};
     if (n < 1) {

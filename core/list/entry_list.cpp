@@ -65,7 +65,8 @@ ListRow buildListRow(std::vector<std::string> f, int rowNumber, int& maxCardNumb
 
     const float card = numericValue(f[0]);
     if (card > static_cast<float>(maxCardNumber)) {
-        maxCardNumber = std::min(kMaxCardNumber, static_cast<int>(std::nearbyint(std::min(card, 1e6f))));
+        maxCardNumber =
+            std::min(kMaxCardNumber, static_cast<int>(std::nearbyint(std::min(card, 1e6f))));
     }
 
     const std::string system = upperCase(f[12]);
@@ -110,7 +111,8 @@ Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int
     while (!records.atEnd()) {
         const std::optional<SequentialRecords::Raw> raw = records.next(kMaxEntryRecordLength);
         if (!raw || raw->length < 1) break;
-        std::vector<std::string> f = splitFields(cp1252ToUtf8(unscramble(raw->body, data.recordKey)));
+        std::vector<std::string> f =
+            splitFields(cp1252ToUtf8(unscramble(raw->body, data.recordKey)));
         if (f.size() == 1) break;
         ++r;
         const std::string& status = fieldOrEmpty(f, 9);
@@ -124,8 +126,8 @@ Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int
         if (upperCase(status) == "GROUP" && !group.empty() && collected.insert(group).second) {
             list.groupNames.push_back(group);
         }
-        list.rows.push_back(buildListRow(std::move(f), static_cast<int>(list.rows.size()) + 1,
-                                         maxCardNumber, sep));
+        list.rows.push_back(
+            buildListRow(std::move(f), static_cast<int>(list.rows.size()) + 1, maxCardNumber, sep));
         if (r > data.tables.entryCount) break;
     }
     return list;
@@ -142,8 +144,9 @@ std::vector<std::string> groupMenuCaptions(std::vector<std::string> names) {
         const std::string ka = key(a);
         const std::string kb = key(b);
         return std::lexicographical_compare(
-            ka.begin(), ka.end(), kb.begin(), kb.end(),
-            [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+            ka.begin(), ka.end(), kb.begin(), kb.end(), [](char x, char y) {
+                return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+            });
     });
     std::vector<std::string> captions;
     captions.reserve(names.size());
@@ -159,7 +162,9 @@ std::string groupNameOfCaption(std::string_view caption) {
     return std::string(trimBlanks(caption.substr(dash + 1)));
 }
 
-std::string entriesStatusText(std::size_t rowCount) { return std::to_string(rowCount) + " entries"; }
+std::string entriesStatusText(std::size_t rowCount) {
+    return std::to_string(rowCount) + " entries";
+}
 
 std::string listKindStatusText(bool imaOnly) {
     return imaOnly ? "IMA entries listed" : "All entries listed";

@@ -11,8 +11,24 @@
 namespace lithora {
 
 enum ListColumn {
-    ColNumber = 0, ColName, ColFormula, ColGroup, ColCard, ColA, ColB, ColC, ColAlpha, ColBeta,
-    ColGamma, ColCrySys, ColZ, ColSpaceGr, ColCOverA, ColAOverB, ColVolume, ColStatus,
+    ColNumber = 0,
+    ColName,
+    ColFormula,
+    ColGroup,
+    ColCard,
+    ColA,
+    ColB,
+    ColC,
+    ColAlpha,
+    ColBeta,
+    ColGamma,
+    ColCrySys,
+    ColZ,
+    ColSpaceGr,
+    ColCOverA,
+    ColAOverB,
+    ColVolume,
+    ColStatus,
     kListColumnCount
 };
 

@@ -46,7 +46,8 @@ Status getFullList(Session& session, const std::string& groupFilter) {
 }
 
 bool loadSelectedCard(Session& session) {
-    if (session.selectedRow < 1 || static_cast<std::size_t>(session.selectedRow) > session.rows.size()) {
+    if (session.selectedRow < 1 ||
+        static_cast<std::size_t>(session.selectedRow) > session.rows.size()) {
         return false;
     }
     const ListRow& row = session.rows[static_cast<std::size_t>(session.selectedRow - 1)];
@@ -57,7 +58,8 @@ bool loadSelectedCard(Session& session) {
     card.currentCardNumber = cardNumberOf(row[ColCard]);
     if (card.currentCardNumber < 0 || card.currentCardNumber > kMaxCardNumber) return false;
     // Element 0 of the card table holds the entry count, not an entry: card 0 has no entry.
-    card.currentEntryIndex = card.currentCardNumber == 0 ? 0 : session.data.tables.entryOf(card.currentCardNumber);
+    card.currentEntryIndex =
+        card.currentCardNumber == 0 ? 0 : session.data.tables.entryOf(card.currentCardNumber);
     session.status[3] = "Card " + std::to_string(card.currentCardNumber);
     loadCurrentReferences(session.data, card);
     if (!loadCurrentCard(session.data, card, session.decimalSeparator)) return false;

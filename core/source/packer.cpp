@@ -17,12 +17,15 @@ void appendRecord(std::string& file, std::string_view plain, std::string_view ke
     file += scrambleRecord(plain, key);
 }
 
-std::int32_t nextPosition(const std::string& file) { return static_cast<std::int32_t>(file.size()) + 1; }
+std::int32_t nextPosition(const std::string& file) {
+    return static_cast<std::int32_t>(file.size()) + 1;
+}
 
 std::string int32Table(const std::vector<std::int32_t>& table) {
     std::string out;
     out.reserve(table.size() * 4);
-    for (std::int32_t v : table) appendInt32LE(out, v);
+    for (std::int32_t v : table)
+        appendInt32LE(out, v);
     return out;
 }
 
@@ -101,7 +104,8 @@ PackedSet packSourceSet(const SourceSet& set, std::string_view key) {
     }
 
     std::string& d = packed.file(DataFiles::kEntryOfCardTable);
-    for (std::int16_t v : entryOfCard) appendInt16LE(d, v);
+    for (std::int16_t v : entryOfCard)
+        appendInt16LE(d, v);
     packed.file(DataFiles::kRecordPositionTable) = int32Table(recordPosition);
     packed.file(DataFiles::kReferenceTable) = int32Table(referencePosition);
     packed.file(DataFiles::kOpticsTable) = int32Table(opticalPosition);
@@ -127,7 +131,9 @@ Status writePackedSet(const PackedSet& packed, const std::filesystem::path& dir)
             }
         }
         std::filesystem::rename(temporary, target, ec);
-        if (ec) return makeError(ErrorCode::WriteFailed, "cannot write " + target.string() + ": " + ec.message());
+        if (ec)
+            return makeError(ErrorCode::WriteFailed,
+                             "cannot write " + target.string() + ": " + ec.message());
     }
     return Ok{};
 }
@@ -140,13 +146,17 @@ Result<SourceSet> unpackDataSet(const std::filesystem::path& dir, std::string_vi
     if (!a.value().next()) return damaged(DataFiles::kEntries, 1, "the header record is cut short");
     while (!a.value().atEnd()) {
         const auto raw = a.value().next();
-        if (!raw) return makeError(ErrorCode::Damaged, std::string(DataFiles::kEntries) + ": the last record is cut short");
+        if (!raw)
+            return makeError(ErrorCode::Damaged,
+                             std::string(DataFiles::kEntries) + ": the last record is cut short");
         if (raw->length < 1 || raw->length > kMaxEntryRecordLength) {
-            return damaged(DataFiles::kEntries, raw->position, "length " + std::to_string(raw->length) + " is outside 1..2023");
+            return damaged(DataFiles::kEntries, raw->position,
+                           "length " + std::to_string(raw->length) + " is outside 1..2023");
         }
         const std::vector<std::string> cells = rawCells(unscramble(raw->body, key));
         if (cells.size() != 28) {
-            return damaged(DataFiles::kEntries, raw->position, "has " + std::to_string(cells.size()) + " fields, expected 28");
+            return damaged(DataFiles::kEntries, raw->position,
+                           "has " + std::to_string(cells.size()) + " fields, expected 28");
         }
         SourceEntry entry;
         std::copy(cells.begin(), cells.end(), entry.cells.begin());
@@ -157,11 +167,14 @@ Result<SourceSet> unpackDataSet(const std::filesystem::path& dir, std::string_vi
     if (!b) return b.error();
     while (!b.value().atEnd()) {
         const auto raw = b.value().next();
-        if (!raw) return makeError(ErrorCode::Damaged, std::string(DataFiles::kReferences) + ": the last record is cut short");
+        if (!raw)
+            return makeError(ErrorCode::Damaged, std::string(DataFiles::kReferences) +
+                                                     ": the last record is cut short");
         const std::vector<std::string> cells = rawCells(unscramble(raw->body, key));
         const int card = cardOf(cells[0]);
         if (cells.size() < 2 || cells.size() > 3 || card == 0 || std::to_string(card) != cells[0]) {
-            return damaged(DataFiles::kReferences, raw->position, "is not card|reference[|addition]");
+            return damaged(DataFiles::kReferences, raw->position,
+                           "is not card|reference[|addition]");
         }
         set.references.push_back({card, cells[1], cells.size() == 3 ? cells[2] : std::string(), 0});
     }
@@ -170,21 +183,26 @@ Result<SourceSet> unpackDataSet(const std::filesystem::path& dir, std::string_vi
     if (!i) return i.error();
     std::map<std::int64_t, int> cardAtPosition;
     for (std::size_t c = 1; c * 4 + 4 <= i.value().size() && c <= kMaxCardNumber; ++c) {
-        const std::int32_t p = readInt32LE(reinterpret_cast<const unsigned char*>(i.value().data() + 4 * c));
+        const std::int32_t p =
+            readInt32LE(reinterpret_cast<const unsigned char*>(i.value().data() + 4 * c));
         if (p != 0) cardAtPosition[p] = static_cast<int>(c);
     }
     Result<SequentialRecords> h = SequentialRecords::load(dir / DataFiles::kOptics);
     if (!h) return h.error();
     while (!h.value().atEnd()) {
         const auto raw = h.value().next();
-        if (!raw) return makeError(ErrorCode::Damaged, std::string(DataFiles::kOptics) + ": the last record is cut short");
+        if (!raw)
+            return makeError(ErrorCode::Damaged,
+                             std::string(DataFiles::kOptics) + ": the last record is cut short");
         const auto owner = cardAtPosition.find(raw->position);
         if (owner == cardAtPosition.end()) {
             return damaged(DataFiles::kOptics, raw->position, "no card of lithora.i points at it");
         }
         const std::string text = unscramble(raw->body, key);
-        const std::vector<std::string> cells = text.empty() ? std::vector<std::string>() : rawCells(text);
-        if (cells.size() > 42) return damaged(DataFiles::kOptics, raw->position, "has more than 42 fields");
+        const std::vector<std::string> cells =
+            text.empty() ? std::vector<std::string>() : rawCells(text);
+        if (cells.size() > 42)
+            return damaged(DataFiles::kOptics, raw->position, "has more than 42 fields");
         SourceOptics optics;
         optics.card = owner->second;
         std::copy(cells.begin(), cells.end(), optics.fields.begin());

@@ -12,8 +12,9 @@ namespace lithora {
 
 // The eight files of a data directory as bytes, by name.
 struct PackedSet {
-    static constexpr std::array<const char*, 8> kNames = {"lithora.a", "lithora.b", "lithora.c", "lithora.d",
-                                                          "lithora.e", "lithora.g", "lithora.h", "lithora.i"};
+    static constexpr std::array<const char*, 8> kNames = {"lithora.a", "lithora.b", "lithora.c",
+                                                          "lithora.d", "lithora.e", "lithora.g",
+                                                          "lithora.h", "lithora.i"};
     std::array<std::string, 8> files;
 
     std::string& file(std::string_view name);

@@ -19,7 +19,8 @@ std::string referenceRecordText(const SourceReference& reference) {
 
 std::string opticsRecordText(const SourceOptics& optics) {
     std::size_t used = optics.fields.size();
-    while (used > 0 && optics.fields[used - 1].empty()) --used;
+    while (used > 0 && optics.fields[used - 1].empty())
+        --used;
     std::string text;
     for (std::size_t i = 0; i < used; ++i) {
         if (i > 0) text.push_back('|');

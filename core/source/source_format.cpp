@@ -68,7 +68,8 @@ TsvFile readTsv(const std::filesystem::path& dir, const char* name,
             const std::vector<std::string_view> header = splitTabs(line);
             if (header != columns) {
                 std::string expected;
-                for (std::string_view c : columns) expected += (expected.empty() ? "" : " ") + std::string(c);
+                for (std::string_view c : columns)
+                    expected += (expected.empty() ? "" : " ") + std::string(c);
                 problems.push_back({name, 1, "", "header must be the columns: " + expected});
                 return file;
             }
@@ -97,7 +98,8 @@ TsvFile readTsv(const std::filesystem::path& dir, const char* name,
     return file;
 }
 
-template <std::size_t N> std::vector<std::string_view> columnList(const std::array<std::string_view, N>& a) {
+template <std::size_t N>
+std::vector<std::string_view> columnList(const std::array<std::string_view, N>& a) {
     return std::vector<std::string_view>(a.begin(), a.end());
 }
 
@@ -146,10 +148,18 @@ bool unescapeCell(std::string_view cell, bool nameColumn, std::string& bytes, st
             const char e = cell[pos + 1];
             pos += 2;
             switch (e) {
-            case '\\': bytes.push_back('\\'); break;
-            case 't': bytes.push_back('\t'); break;
-            case 'n': bytes.push_back('\n'); break;
-            case 'r': bytes.push_back('\r'); break;
+            case '\\':
+                bytes.push_back('\\');
+                break;
+            case 't':
+                bytes.push_back('\t');
+                break;
+            case 'n':
+                bytes.push_back('\n');
+                break;
+            case 'r':
+                bytes.push_back('\r');
+                break;
             case 'x': {
                 const int hi = pos < cell.size() ? hexDigit(cell[pos]) : -1;
                 const int lo = pos + 1 < cell.size() ? hexDigit(cell[pos + 1]) : -1;
@@ -201,11 +211,20 @@ std::string escapeCell(std::string_view bytes) {
     for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         switch (c) {
-        case '\\': out += "\\\\"; continue;
-        case '\t': out += "\\t"; continue;
-        case '\n': out += "\\n"; continue;
-        case '\r': out += "\\r"; continue;
-        default: break;
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '\t':
+            out += "\\t";
+            continue;
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        default:
+            break;
         }
         const char32_t cp = cp1252ToCodePoint(b);
         if (b < 0x20 || b == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
@@ -222,7 +241,8 @@ std::string escapeCell(std::string_view bytes) {
 std::vector<SourceProblem> validateSource(const SourceSet& set) {
     std::vector<SourceProblem> problems;
     std::map<int, int> cardLine; // card -> line of its entry
-    if (set.entries.empty()) problems.push_back({kEntriesFile, 0, "", "the data set has no entries"});
+    if (set.entries.empty())
+        problems.push_back({kEntriesFile, 0, "", "the data set has no entries"});
     for (const SourceEntry& e : set.entries) {
         auto problem = [&](std::string_view column, std::string why) {
             problems.push_back({kEntriesFile, e.line, std::string(column), std::move(why)});
@@ -231,21 +251,25 @@ std::vector<SourceProblem> validateSource(const SourceSet& set) {
         if (card == 0) {
             problem("card", "must be a whole number from 1 to 10000");
         } else if (const auto [it, inserted] = cardLine.emplace(card, e.line); !inserted) {
-            problem("card", "card " + std::to_string(card) + " is already used on line " + std::to_string(it->second));
+            problem("card", "card " + std::to_string(card) + " is already used on line " +
+                                std::to_string(it->second));
         }
         if (trimBlanks(e.cells[FieldName]).empty()) problem("name", "an entry needs a name");
         for (std::size_t i = 0; i < e.cells.size(); ++i) {
-            if (e.cells[i].find('|') != std::string::npos) problem(kEntryColumns[i], "a cell may not contain |");
+            if (e.cells[i].find('|') != std::string::npos)
+                problem(kEntryColumns[i], "a cell may not contain |");
         }
         const std::size_t length = entryRecordText(e).size();
         if (length > static_cast<std::size_t>(kMaxEntryRecordLength)) {
-            problem("", "the record is " + std::to_string(length) + " bytes long; at most 2023 can be read");
+            problem("", "the record is " + std::to_string(length) +
+                            " bytes long; at most 2023 can be read");
         }
         const std::string& cell = e.cells[FieldCell];
         if (!cell.empty()) {
             const std::vector<std::string> w = splitWords(cell);
             bool numbers = w.size() >= 7;
-            for (std::size_t i = 0; numbers && i < 7; ++i) numbers = isNumberWord(w[i]);
+            for (std::size_t i = 0; numbers && i < 7; ++i)
+                numbers = isNumberWord(w[i]);
             if (!numbers) {
                 problem("cell", "must be empty or seven numbers: a b c alpha beta gamma volume");
             } else if (numericValue(w[0]) == 0.0f || numericValue(w[1]) == 0.0f) {
@@ -262,11 +286,13 @@ std::vector<SourceProblem> validateSource(const SourceSet& set) {
             continue;
         }
         if (r.card != previousCard && !cardsWithReferences.insert(r.card).second) {
-            problems.push_back({kReferencesFile, r.line, "card",
-                                "the references of card " + std::to_string(r.card) + " must be consecutive rows"});
+            problems.push_back(
+                {kReferencesFile, r.line, "card",
+                 "the references of card " + std::to_string(r.card) + " must be consecutive rows"});
         }
         previousCard = r.card;
-        if (r.reference.find('|') != std::string::npos || r.addition.find('|') != std::string::npos) {
+        if (r.reference.find('|') != std::string::npos ||
+            r.addition.find('|') != std::string::npos) {
             problems.push_back({kReferencesFile, r.line, "", "a cell may not contain |"});
         }
     }
@@ -281,7 +307,8 @@ std::vector<SourceProblem> validateSource(const SourceSet& set) {
         }
         for (std::size_t i = 0; i < o.fields.size(); ++i) {
             if (o.fields[i].find('|') != std::string::npos) {
-                problems.push_back({kOpticsFile, o.line, std::string(kOpticsFieldColumns[i]), "a cell may not contain |"});
+                problems.push_back({kOpticsFile, o.line, std::string(kOpticsFieldColumns[i]),
+                                    "a cell may not contain |"});
             }
         }
     }
@@ -297,7 +324,8 @@ SourceReadResult readSource(const std::filesystem::path& dir) {
         return result;
     }
 
-    const TsvFile entries = readTsv(dir, kEntriesFile, columnList(kEntryColumns), FieldName, problems);
+    const TsvFile entries =
+        readTsv(dir, kEntriesFile, columnList(kEntryColumns), FieldName, problems);
     for (const auto& [line, cells] : entries.rows) {
         SourceEntry e;
         std::move(cells.begin(), cells.end(), e.cells.begin());
@@ -305,23 +333,27 @@ SourceReadResult readSource(const std::filesystem::path& dir) {
         result.set.entries.push_back(std::move(e));
     }
 
-    const TsvFile references = readTsv(dir, kReferencesFile, columnList(kReferenceColumns), 99, problems);
+    const TsvFile references =
+        readTsv(dir, kReferencesFile, columnList(kReferenceColumns), 99, problems);
     for (const auto& [line, cells] : references.rows) {
         const int card = parseCard(cells[0]);
         if (card == 0) {
-            problems.push_back({kReferencesFile, line, "card", "must be a whole number from 1 to 10000"});
+            problems.push_back(
+                {kReferencesFile, line, "card", "must be a whole number from 1 to 10000"});
             continue;
         }
         result.set.references.push_back({card, cells[1], cells[2], line});
     }
 
     std::vector<std::string_view> opticsColumns{"card"};
-    opticsColumns.insert(opticsColumns.end(), kOpticsFieldColumns.begin(), kOpticsFieldColumns.end());
+    opticsColumns.insert(opticsColumns.end(), kOpticsFieldColumns.begin(),
+                         kOpticsFieldColumns.end());
     const TsvFile optics = readTsv(dir, kOpticsFile, opticsColumns, 99, problems);
     for (const auto& [line, cells] : optics.rows) {
         const int card = parseCard(cells[0]);
         if (card == 0) {
-            problems.push_back({kOpticsFile, line, "card", "must be a whole number from 1 to 10000"});
+            problems.push_back(
+                {kOpticsFile, line, "card", "must be a whole number from 1 to 10000"});
             continue;
         }
         SourceOptics o;
@@ -359,13 +391,16 @@ Status writeSource(const SourceSet& set, const std::filesystem::path& dir) {
     joinRow(entries, kEntryColumns);
     for (const SourceEntry& e : set.entries) {
         std::vector<std::string> cells;
-        for (const std::string& c : e.cells) cells.push_back(escapeCell(c));
+        for (const std::string& c : e.cells)
+            cells.push_back(escapeCell(c));
         joinRow(entries, cells);
     }
     std::string references;
     joinRow(references, kReferenceColumns);
     for (const SourceReference& r : set.references) {
-        joinRow(references, std::vector<std::string>{std::to_string(r.card), escapeCell(r.reference), escapeCell(r.addition)});
+        joinRow(references,
+                std::vector<std::string>{std::to_string(r.card), escapeCell(r.reference),
+                                         escapeCell(r.addition)});
     }
     std::string optics;
     std::vector<std::string_view> header{"card"};
@@ -373,7 +408,8 @@ Status writeSource(const SourceSet& set, const std::filesystem::path& dir) {
     joinRow(optics, header);
     for (const SourceOptics& o : set.optics) {
         std::vector<std::string> cells{std::to_string(o.card)};
-        for (const std::string& f : o.fields) cells.push_back(escapeCell(f));
+        for (const std::string& f : o.fields)
+            cells.push_back(escapeCell(f));
         joinRow(optics, cells);
     }
     if (Status s = writeFile(kEntriesFile, entries); !s) return s;

@@ -18,8 +18,8 @@ inline constexpr const char* kOpticsFile = "optics.tsv";
 
 struct SourceProblem {
     std::string file;
-    int line = 0;        // physical line, the header being line 1; 0 for the file as a whole
-    std::string column;  // column name, or empty
+    int line = 0;       // physical line, the header being line 1; 0 for the file as a whole
+    std::string column; // column name, or empty
     std::string why;
 
     std::string text() const;

@@ -46,7 +46,8 @@ class Checker {
 
     std::vector<std::int32_t> int32Table(const char* name) {
         const std::string& bytes = m_files[name];
-        if (bytes.size() % 4 != 0) problem(name, "its length " + std::to_string(bytes.size()) + " is not a multiple of 4");
+        if (bytes.size() % 4 != 0)
+            problem(name, "its length " + std::to_string(bytes.size()) + " is not a multiple of 4");
         std::vector<std::int32_t> table(bytes.size() / 4);
         for (std::size_t i = 0; i < table.size(); ++i) {
             table[i] = readInt32LE(reinterpret_cast<const unsigned char*>(bytes.data() + 4 * i));
@@ -57,25 +58,30 @@ class Checker {
     void checkTables() {
         const std::string& d = m_files[DataFiles::kEntryOfCardTable];
         if (d.size() != 2 * kCardTableSize) {
-            problem(DataFiles::kEntryOfCardTable, "is " + std::to_string(d.size()) + " bytes long, expected 20002");
+            problem(DataFiles::kEntryOfCardTable,
+                    "is " + std::to_string(d.size()) + " bytes long, expected 20002");
         }
         m_entryOfCard.assign(kCardTableSize, 0);
         for (std::size_t c = 0; c < kCardTableSize && 2 * c + 2 <= d.size(); ++c) {
-            m_entryOfCard[c] = readInt16LE(reinterpret_cast<const unsigned char*>(d.data() + 2 * c));
+            m_entryOfCard[c] =
+                readInt16LE(reinterpret_cast<const unsigned char*>(d.data() + 2 * c));
         }
         m_entryCount = m_entryOfCard[0];
         if (m_entryCount < 1 || m_entryCount > kMaxCardNumber) {
-            problem(DataFiles::kEntryOfCardTable, "the entry count " + std::to_string(m_entryCount) + " is outside 1..10000");
+            problem(DataFiles::kEntryOfCardTable,
+                    "the entry count " + std::to_string(m_entryCount) + " is outside 1..10000");
         }
         m_recordPosition = int32Table(DataFiles::kRecordPositionTable);
         if (m_recordPosition.size() < static_cast<std::size_t>(std::max(m_entryCount, 0)) + 1) {
-            problem(DataFiles::kRecordPositionTable, "holds " + std::to_string(m_recordPosition.size()) +
-                                                         " positions, fewer than the entry count + 1");
+            problem(DataFiles::kRecordPositionTable,
+                    "holds " + std::to_string(m_recordPosition.size()) +
+                        " positions, fewer than the entry count + 1");
         }
         m_referencePosition = int32Table(DataFiles::kReferenceTable);
         if (m_referencePosition.size() != kCardTableSize) {
-            problem(DataFiles::kReferenceTable, "is " + std::to_string(m_files[DataFiles::kReferenceTable].size()) +
-                                                    " bytes long, expected 40004");
+            problem(DataFiles::kReferenceTable,
+                    "is " + std::to_string(m_files[DataFiles::kReferenceTable].size()) +
+                        " bytes long, expected 40004");
         }
         m_opticalPosition = int32Table(DataFiles::kOpticsTable);
     }
@@ -87,50 +93,62 @@ class Checker {
         while (!records.atEnd()) {
             const auto raw = records.next();
             if (!raw) {
-                problem(DataFiles::kEntries, "the last record is cut short or its length is damaged");
+                problem(DataFiles::kEntries,
+                        "the last record is cut short or its length is damaged");
                 break;
             }
             ++k;
             if (raw->length < 1 || raw->length > kMaxEntryRecordLength) {
-                problemAt(DataFiles::kEntries, raw->position, "length " + std::to_string(raw->length) + " is outside 1..2023");
+                problemAt(DataFiles::kEntries, raw->position,
+                          "length " + std::to_string(raw->length) + " is outside 1..2023");
                 continue;
             }
-            if (static_cast<std::size_t>(k) >= m_recordPosition.size() || m_recordPosition[static_cast<std::size_t>(k)] != raw->position) {
-                problemAt(DataFiles::kEntries, raw->position, "lithora.g does not give this position for entry " + std::to_string(k));
+            if (static_cast<std::size_t>(k) >= m_recordPosition.size() ||
+                m_recordPosition[static_cast<std::size_t>(k)] != raw->position) {
+                problemAt(DataFiles::kEntries, raw->position,
+                          "lithora.g does not give this position for entry " + std::to_string(k));
             }
             const std::string text = unscramble(raw->body, m_key);
             const std::vector<std::string> fields = splitFields(text);
             if (std::count(text.begin(), text.end(), '|') != 27) {
-                problemAt(DataFiles::kEntries, raw->position, "entry " + std::to_string(k) + " does not have 28 fields");
+                problemAt(DataFiles::kEntries, raw->position,
+                          "entry " + std::to_string(k) + " does not have 28 fields");
             }
             const std::string& cardText = fieldOrEmpty(fields, 0);
             const float value = numericValue(cardText);
             const int card = value >= 1 && value <= kMaxCardNumber ? static_cast<int>(value) : 0;
             if (card == 0 || std::to_string(card) != cardText) {
-                problemAt(DataFiles::kEntries, raw->position, "entry " + std::to_string(k) + " has no valid card number");
+                problemAt(DataFiles::kEntries, raw->position,
+                          "entry " + std::to_string(k) + " has no valid card number");
                 m_elementsOfEntry.push_back(normalizeBlanks(fieldOrEmpty(fields, 27)));
                 continue;
             }
             if (!m_cards.insert(card).second) {
-                problemAt(DataFiles::kEntries, raw->position, "card " + std::to_string(card) + " appears twice");
+                problemAt(DataFiles::kEntries, raw->position,
+                          "card " + std::to_string(card) + " appears twice");
             }
             if (m_entryOfCard[static_cast<std::size_t>(card)] != k) {
-                problem(DataFiles::kEntryOfCardTable, "card " + std::to_string(card) + " maps to entry " +
-                                                          std::to_string(m_entryOfCard[static_cast<std::size_t>(card)]) +
-                                                          ", but it is entry " + std::to_string(k));
+                problem(DataFiles::kEntryOfCardTable,
+                        "card " + std::to_string(card) + " maps to entry " +
+                            std::to_string(m_entryOfCard[static_cast<std::size_t>(card)]) +
+                            ", but it is entry " + std::to_string(k));
             }
             if (trimBlanks(fieldOrEmpty(fields, 1)).empty()) {
-                problemAt(DataFiles::kEntries, raw->position, "card " + std::to_string(card) + " has no name");
+                problemAt(DataFiles::kEntries, raw->position,
+                          "card " + std::to_string(card) + " has no name");
             }
             m_elementsOfEntry.push_back(normalizeBlanks(fieldOrEmpty(fields, 27)));
         }
         if (k != m_entryCount) {
-            problem(DataFiles::kEntries, "holds " + std::to_string(k) + " entries, lithora.d says " + std::to_string(m_entryCount));
+            problem(DataFiles::kEntries, "holds " + std::to_string(k) +
+                                             " entries, lithora.d says " +
+                                             std::to_string(m_entryCount));
         }
         for (std::size_t c = 1; c < m_entryOfCard.size(); ++c) {
             if (m_entryOfCard[c] != 0 && !m_cards.count(static_cast<int>(c))) {
-                problem(DataFiles::kEntryOfCardTable, "card " + std::to_string(c) + " maps to entry " +
-                                                          std::to_string(m_entryOfCard[c]) + ", but no entry has that card");
+                problem(DataFiles::kEntryOfCardTable,
+                        "card " + std::to_string(c) + " maps to entry " +
+                            std::to_string(m_entryOfCard[c]) + ", but no entry has that card");
             }
         }
     }
@@ -142,19 +160,22 @@ class Checker {
         while (!records.atEnd()) {
             const auto raw = records.next();
             if (!raw) {
-                problem(DataFiles::kElements, "the last record is cut short or its length is damaged");
+                problem(DataFiles::kElements,
+                        "the last record is cut short or its length is damaged");
                 break;
             }
             const std::string text = raw->length < 1 ? std::string() : unscramble(raw->body, m_key);
             if (r < m_elementsOfEntry.size() && text != m_elementsOfEntry[r]) {
-                problemAt(DataFiles::kElements, raw->position, "record " + std::to_string(r + 1) +
-                                                                   " differs from the elements of entry " + std::to_string(r + 1));
+                problemAt(DataFiles::kElements, raw->position,
+                          "record " + std::to_string(r + 1) +
+                              " differs from the elements of entry " + std::to_string(r + 1));
             }
             ++r;
         }
         if (r != m_elementsOfEntry.size()) {
             problem(DataFiles::kElements, "holds " + std::to_string(r) + " element records for " +
-                                              std::to_string(m_elementsOfEntry.size()) + " entries");
+                                              std::to_string(m_elementsOfEntry.size()) +
+                                              " entries");
         }
     }
 
@@ -165,7 +186,8 @@ class Checker {
         while (!records.atEnd()) {
             const auto raw = records.next();
             if (!raw) {
-                problem(DataFiles::kReferences, "the last record is cut short or its length is damaged");
+                problem(DataFiles::kReferences,
+                        "the last record is cut short or its length is damaged");
                 break;
             }
             const std::string text = raw->length < 1 ? std::string() : unscramble(raw->body, m_key);
@@ -173,12 +195,15 @@ class Checker {
             const float value = bar == std::string::npos ? 0.0f : numericValue(text.substr(0, bar));
             const int card = value >= 1 && value <= kMaxCardNumber ? static_cast<int>(value) : 0;
             if (card == 0 || !m_cards.count(card)) {
-                problemAt(DataFiles::kReferences, raw->position, "the reference belongs to no card of the entry index");
+                problemAt(DataFiles::kReferences, raw->position,
+                          "the reference belongs to no card of the entry index");
                 previous = 0;
                 continue;
             }
             if (card != previous && !firstOfCard.emplace(card, raw->position).second) {
-                problemAt(DataFiles::kReferences, raw->position, "the references of card " + std::to_string(card) + " are not consecutive");
+                problemAt(DataFiles::kReferences, raw->position,
+                          "the references of card " + std::to_string(card) +
+                              " are not consecutive");
             }
             previous = card;
         }
@@ -189,8 +214,10 @@ class Checker {
             const auto it = firstOfCard.find(static_cast<int>(c));
             const std::int64_t expected = it == firstOfCard.end() ? 0 : it->second;
             if (m_referencePosition[c] != expected) {
-                problem(DataFiles::kReferenceTable, "card " + std::to_string(c) + " points at " + std::to_string(m_referencePosition[c]) +
-                                                        ", its first reference is at " + std::to_string(expected));
+                problem(DataFiles::kReferenceTable, "card " + std::to_string(c) + " points at " +
+                                                        std::to_string(m_referencePosition[c]) +
+                                                        ", its first reference is at " +
+                                                        std::to_string(expected));
             }
         }
     }
@@ -201,7 +228,8 @@ class Checker {
         while (!records.atEnd()) {
             const auto raw = records.next();
             if (!raw) {
-                problem(DataFiles::kOptics, "the last record is cut short or its length is damaged");
+                problem(DataFiles::kOptics,
+                        "the last record is cut short or its length is damaged");
                 break;
             }
             starts.insert(raw->position);
@@ -215,16 +243,22 @@ class Checker {
             const std::int32_t p = m_opticalPosition[c];
             if (p == 0) continue;
             if (c == 0 || c > kMaxCardNumber || !m_cards.count(static_cast<int>(c))) {
-                problem(DataFiles::kOpticsTable, "element " + std::to_string(c) + " points at a record, but no entry has that card");
+                problem(DataFiles::kOpticsTable,
+                        "element " + std::to_string(c) +
+                            " points at a record, but no entry has that card");
             } else if (!starts.count(p)) {
-                problem(DataFiles::kOpticsTable, "card " + std::to_string(c) + " points at " + std::to_string(p) +
+                problem(DataFiles::kOpticsTable, "card " + std::to_string(c) + " points at " +
+                                                     std::to_string(p) +
                                                      ", where no record of lithora.h starts");
             } else if (!used.insert(p).second) {
-                problem(DataFiles::kOpticsTable, "card " + std::to_string(c) + " shares its optical record with another card");
+                problem(DataFiles::kOpticsTable,
+                        "card " + std::to_string(c) +
+                            " shares its optical record with another card");
             }
         }
         for (std::int64_t p : starts) {
-            if (!used.count(p)) problemAt(DataFiles::kOptics, p, "no card of lithora.i points at this record");
+            if (!used.count(p))
+                problemAt(DataFiles::kOptics, p, "no card of lithora.i points at this record");
         }
     }
 

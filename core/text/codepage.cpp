@@ -129,11 +129,16 @@ char32_t upperCodePoint(char32_t cp) {
     if (cp >= 'a' && cp <= 'z') return cp - 0x20;
     if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 0x20;
     switch (cp) {
-    case 0x0161: return 0x0160; // š
-    case 0x0153: return 0x0152; // œ
-    case 0x017E: return 0x017D; // ž
-    case 0x00FF: return 0x0178; // ÿ
-    default: return cp;
+    case 0x0161:
+        return 0x0160; // š
+    case 0x0153:
+        return 0x0152; // œ
+    case 0x017E:
+        return 0x017D; // ž
+    case 0x00FF:
+        return 0x0178; // ÿ
+    default:
+        return cp;
     }
 }
 
@@ -144,7 +149,8 @@ std::string upperCase(std::string_view utf8) {
     while (pos < utf8.size()) {
         const auto b = static_cast<unsigned char>(utf8[pos]);
         if (b < 0x80) {
-            out.push_back(b >= 'a' && b <= 'z' ? static_cast<char>(b - 0x20) : static_cast<char>(b));
+            out.push_back(b >= 'a' && b <= 'z' ? static_cast<char>(b - 0x20)
+                                               : static_cast<char>(b));
             ++pos;
             continue;
         }

@@ -10,7 +10,7 @@ namespace {
 
 struct EscapeCode {
     std::string_view code;
-    char32_t letter;     // the letter meant
+    char32_t letter;        // the letter meant
     std::string_view plain; // what the program shows, UTF-8
 };
 

@@ -50,7 +50,9 @@ std::string roundDecimalText(std::string_view text, bool negative, int minDecima
     const std::size_t point = std::min(text.find('.'), text.size());
     std::vector<char> digits(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(point));
     std::size_t intDigits = digits.size();
-    if (point < text.size()) digits.insert(digits.end(), text.begin() + static_cast<std::ptrdiff_t>(point) + 1, text.end());
+    if (point < text.size())
+        digits.insert(digits.end(), text.begin() + static_cast<std::ptrdiff_t>(point) + 1,
+                      text.end());
 
     const std::size_t keep = intDigits + static_cast<std::size_t>(maxDecimals);
     if (digits.size() > keep) {
@@ -77,15 +79,19 @@ std::string roundDecimalText(std::string_view text, bool negative, int minDecima
         --fracDigits;
     }
     std::size_t firstInt = 0;
-    while (firstInt + 1 < intDigits && digits[firstInt] == '0') ++firstInt;
+    while (firstInt + 1 < intDigits && digits[firstInt] == '0')
+        ++firstInt;
 
     std::string out;
     if (intDigits == 0) out.push_back('0');
-    out.append(digits.begin() + static_cast<std::ptrdiff_t>(firstInt), digits.begin() + static_cast<std::ptrdiff_t>(intDigits));
+    out.append(digits.begin() + static_cast<std::ptrdiff_t>(firstInt),
+               digits.begin() + static_cast<std::ptrdiff_t>(intDigits));
     if (fracDigits > 0 || minDecimals > 0) {
         out.push_back(separator);
         out.append(digits.begin() + static_cast<std::ptrdiff_t>(intDigits), digits.end());
-        out.append(static_cast<std::size_t>(minDecimals) - std::min<std::size_t>(fracDigits, static_cast<std::size_t>(minDecimals)), '0');
+        out.append(static_cast<std::size_t>(minDecimals) -
+                       std::min<std::size_t>(fracDigits, static_cast<std::size_t>(minDecimals)),
+                   '0');
     }
     const bool isZero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0'; });
     return negative && !isZero ? "-" + out : out;
@@ -100,8 +106,8 @@ std::string formatShortest(T value, int minDecimals, int maxDecimals, char separ
     const auto [end, ec] =
         std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed);
     if (ec != std::errc()) return std::string();
-    return roundDecimalText(std::string_view(buffer, static_cast<std::size_t>(end - buffer)), negative, minDecimals, maxDecimals,
-                            separator);
+    return roundDecimalText(std::string_view(buffer, static_cast<std::size_t>(end - buffer)),
+                            negative, minDecimals, maxDecimals, separator);
 }
 
 } // namespace

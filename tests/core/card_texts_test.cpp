@@ -11,8 +11,9 @@ CardState withReferences(int count) {
     CardState s;
     s.currentReferences.assign(static_cast<std::size_t>(std::max(11, count + 2)), "");
     for (int i = 0; i < count; ++i) {
-        s.currentReferences[static_cast<std::size_t>(i)] =
-            "Author " + std::to_string(i + 1) + " Title <i>[Journal " + std::to_string(i + 1) + "]</i>";
+        s.currentReferences[static_cast<std::size_t>(i)] = "Author " + std::to_string(i + 1) +
+                                                           " Title <i>[Journal " +
+                                                           std::to_string(i + 1) + "]</i>";
     }
     s.currentReferenceCount = count;
     return s;
@@ -52,7 +53,8 @@ TEST(MainFieldTexts, ShowTheStateWithTheirLeadingBlanks) {
     EXPECT_EQ(tf[18], "Quartz");
     EXPECT_EQ(tf[41], " A");
     EXPECT_EQ(tf[42], " 2026-12-06");
-    for (int i = 25; i <= 40; ++i) EXPECT_EQ(tf[static_cast<std::size_t>(i)], "") << i; // no d/I pairs
+    for (int i = 25; i <= 40; ++i)
+        EXPECT_EQ(tf[static_cast<std::size_t>(i)], "") << i; // no d/I pairs
     EXPECT_EQ(tf[43], "");
 }
 
@@ -70,8 +72,10 @@ TEST(MainFieldTexts, ShortCellAndLinesLeaveFieldsEmpty) {
     CardState s;
     s.currentCell = "5.1 9.2";
     s.currentDIPairs = "3.34/100  4.26/35";
-    s.currentDSpacings = {"3.34    ", "4.26    ", "        ", "        ", "        ", "        ", "        ", "        "};
-    s.currentIntensities = {"100     ", "35      ", "        ", "        ", "        ", "        ", "        ", "        "};
+    s.currentDSpacings = {"3.34    ", "4.26    ", "        ", "        ",
+                          "        ", "        ", "        ", "        "};
+    s.currentIntensities = {"100     ", "35      ", "        ", "        ",
+                            "        ", "        ", "        ", "        "};
     const MainFieldTexts tf = mainFieldTexts(s);
     EXPECT_EQ(tf[7], " 5.1");
     EXPECT_EQ(tf[8], "9.2");
@@ -86,7 +90,8 @@ TEST(ReferencePaging, ScrollBarFollowsTheCount) {
         int count, extra, maximum;
         bool enabled;
     };
-    const Case cases[] = {{0, 0, 1, false}, {3, 0, 1, false}, {4, 0, 2, true}, {7, 0, 5, true}, {7, 2, 7, true}, {1, 2, 3, false}};
+    const Case cases[] = {{0, 0, 1, false}, {3, 0, 1, false}, {4, 0, 2, true},
+                          {7, 0, 5, true},  {7, 2, 7, true},  {1, 2, 3, false}};
     for (const Case& c : cases) {
         EXPECT_EQ(referenceScrollMaximum(c.count, c.extra), c.maximum) << c.count << "+" << c.extra;
         EXPECT_EQ(referenceScrollEnabled(c.count), c.enabled) << c.count;
@@ -129,19 +134,24 @@ TEST(OpticsFieldTexts, LaysOutTheRecord) {
     f[4] = "0.0";
     f[8] = "0.172";
     f[11] = "colourless";
-    f[13] = "30\x1d" "40";
-    f[18] = "1.658\x1d" "1.660";
+    f[13] = "30\x1d"
+            "40";
+    f[18] = "1.658\x1d"
+            "1.660";
     f[19] = "w";
     f[22] = "anisotropic";
     f[23] = "Uniaxial";
     f[25] = "1.486";
     f[28] = "Negative";
     f[29] = "2.5 (calc)";
-    f[30] = "a\x1d" "b";
+    f[30] = "a\x1d"
+            "b";
     f[31] = "12.25";
-    f[33] = "8.1\x1d" "9.3";
+    f[33] = "8.1\x1d"
+            "9.3";
     f[7] = "<5";
-    for (std::size_t i = 0; i < f.size(); ++i) record += (i ? "|" : "") + f[i];
+    for (std::size_t i = 0; i < f.size(); ++i)
+        record += (i ? "|" : "") + f[i];
     const OpticsFieldTexts of = opticsFieldTexts(record, '.');
     EXPECT_EQ(of[15], "");
     EXPECT_EQ(of[47], "1.600");
@@ -160,7 +170,8 @@ TEST(OpticsFieldTexts, LaysOutTheRecord) {
     EXPECT_EQ(of[23], "");
     EXPECT_EQ(of[8], "Negative");
     EXPECT_EQ(of[48], "2.5");
-    EXPECT_EQ(of[49], "a\x1d" "b"); // a single-value field keeps the separator
+    EXPECT_EQ(of[49], "a\x1d"
+                      "b"); // a single-value field keeps the separator
     EXPECT_EQ(of[45], "12.25");
     EXPECT_EQ(of[33], "8.1");
     EXPECT_EQ(of[34], "9.3");
@@ -169,10 +180,12 @@ TEST(OpticsFieldTexts, LaysOutTheRecord) {
 
 TEST(OpticsFieldTexts, ShortAndOverlongRecords) {
     const OpticsFieldTexts two = opticsFieldTexts("x|weak", '.');
-    for (std::size_t i = 0; i < two.size(); ++i) EXPECT_EQ(two[i], i == 15 ? "weak" : "") << i;
+    for (std::size_t i = 0; i < two.size(); ++i)
+        EXPECT_EQ(two[i], i == 15 ? "weak" : "") << i;
     EXPECT_EQ(opticsFieldTexts("x|0.00", '.')[15], "0.00"); // only "0" and "0.0" are blanked
     std::string many = "x|y";
-    for (int i = 0; i < 60; ++i) many += "|9";
+    for (int i = 0; i < 60; ++i)
+        many += "|9";
     EXPECT_EQ(opticsFieldTexts(many, '.')[45], "9.0"); // field 31 of an overlong record
     EXPECT_EQ(opticsFieldTexts("", '.')[15], "");
 }

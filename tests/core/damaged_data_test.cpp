@@ -92,8 +92,8 @@ TEST(ShortRecords, TheListTakesThemAndTheCardReadsMissingFieldsAsEmpty) {
     TempDir dir;
     HandMadeSet set(dir.path());
     set.add(fullRecord(9, "Full"));
-    set.add("7|Shorty");       // two fields: no formula
-    set.add("8|Tiny|Fm|12");   // four fields
+    set.add("7|Shorty");     // two fields: no formula
+    set.add("8|Tiny|Fm|12"); // four fields
     SourceEntry cell;
     cell.cells[FieldCard] = "11";
     cell.cells[FieldName] = "Cell";
@@ -115,9 +115,10 @@ TEST(ShortRecords, TheListTakesThemAndTheCardReadsMissingFieldsAsEmpty) {
     const CardState& s = session.card;
     EXPECT_EQ(s.currentName, "Shorty");
     // Nothing of the full card before it stays behind.
-    for (const std::string* member : {&s.currentSpaceGroup, &s.currentDIPairs, &s.currentStatus, &s.currentNotes,
-                                      &s.currentGroup, &s.currentZ, &s.currentCell, &s.currentCellVolume,
-                                      &s.currentElements, &s.currentCrystalSystem}) {
+    for (const std::string* member :
+         {&s.currentSpaceGroup, &s.currentDIPairs, &s.currentStatus, &s.currentNotes,
+          &s.currentGroup, &s.currentZ, &s.currentCell, &s.currentCellVolume, &s.currentElements,
+          &s.currentCrystalSystem}) {
         EXPECT_EQ(*member, "");
     }
     EXPECT_EQ(s.currentDSpacings[0], "        ");

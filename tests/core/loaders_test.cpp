@@ -49,7 +49,8 @@ TEST_F(MiniDataSet, StartUpListsEveryEntryAndShowsRowOne) {
     EXPECT_EQ(session.selectedRow, 1);
     EXPECT_EQ(session.card.currentName, "Albite");
     EXPECT_EQ(session.maxCardNumber, 9999);
-    for (std::size_t i = 0; i < session.rows.size(); ++i) EXPECT_EQ(session.rows[i][ColNumber], std::to_string(i + 1));
+    for (std::size_t i = 0; i < session.rows.size(); ++i)
+        EXPECT_EQ(session.rows[i][ColNumber], std::to_string(i + 1));
 }
 
 TEST_F(MiniDataSet, RowsShowTheCellByCrystalSystem) {
@@ -97,9 +98,11 @@ TEST_F(MiniDataSet, ApprovalFilterComparesStatusExactly) {
     session.imaOnly = true;
     ASSERT_TRUE(getFullList(session, "").ok());
     std::vector<std::string> names;
-    for (const ListRow& r : session.rows) names.push_back(r[ColName]);
+    for (const ListRow& r : session.rows)
+        names.push_back(r[ColName]);
     // Calcite's status is the lower-case a, Zeolite-X's Q, the groups GROUP: none is listed.
-    EXPECT_EQ(names, (std::vector<std::string>{"Albite", "Akermanite", "cechite", "Monoclinite", "Zalum"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Albite", "Akermanite", "cechite", "Monoclinite",
+                                               "Zalum"}));
     EXPECT_EQ(session.status[1], "IMA entries listed");
     EXPECT_EQ(session.rows[4][ColNumber], "5"); // numbered without gaps
 }
@@ -108,11 +111,13 @@ TEST_F(MiniDataSet, GroupFilterIsAPrefixTestExceptForAlum) {
     auto names = [&](const std::string& group) {
         EXPECT_TRUE(getFullList(session, group).ok());
         std::vector<std::string> out;
-        for (const ListRow& r : session.rows) out.push_back(r[ColName]);
+        for (const ListRow& r : session.rows)
+            out.push_back(r[ColName]);
         return out;
     };
-    EXPECT_EQ(names("GARNET"), (std::vector<std::string>{"Garnet", "Monoclinite"})); // "Garnet Supergroup"
-    EXPECT_EQ(names("ALUM"), (std::vector<std::string>{"Zeolite-X"}));              // not ALUMITE
+    EXPECT_EQ(names("GARNET"),
+              (std::vector<std::string>{"Garnet", "Monoclinite"}));    // "Garnet Supergroup"
+    EXPECT_EQ(names("ALUM"), (std::vector<std::string>{"Zeolite-X"})); // not ALUMITE
     EXPECT_EQ(names("NOSUCH"), std::vector<std::string>{});
 }
 
@@ -126,8 +131,9 @@ TEST_F(MiniDataSet, GroupMenuIsBuiltOnceFromTheGroupEntries) {
 }
 
 TEST(GroupMenu, SortsByCharacterCodesAndReadsNamesBack) {
-    EXPECT_EQ(groupMenuCaptions({"Spinel", "Garnet", "Amphibole", "apatite"}),
-              (std::vector<std::string>{"1 - Amphibole", "2 - Garnet", "3 - Spinel", "4 - apatite"}));
+    EXPECT_EQ(
+        groupMenuCaptions({"Spinel", "Garnet", "Amphibole", "apatite"}),
+        (std::vector<std::string>{"1 - Amphibole", "2 - Garnet", "3 - Spinel", "4 - apatite"}));
     EXPECT_EQ(groupNameOfCaption("12 - Ferro-pargasite root"), "Ferro-pargasite root");
 }
 
@@ -160,7 +166,8 @@ TEST_F(MiniDataSet, CardLoaderRulesForSpaceGroupSystemAndLines) {
 
     const CardState& akermanite = show(17);
     EXPECT_EQ(akermanite.currentDIPairs, "2.87/?  3.07/?  1.76/?"); // no intensities: "?"
-    EXPECT_EQ(akermanite.currentName, "\xC3\x85kermanite"); // the card keeps the Å the list replaced
+    EXPECT_EQ(akermanite.currentName,
+              "\xC3\x85kermanite"); // the card keeps the Å the list replaced
     EXPECT_EQ(akermanite.currentRawName, "\xC3\x85kermanite");
 
     const CardState& cechite = show(42); // a lone "0" builds no pairs; no cell
@@ -175,7 +182,8 @@ TEST_F(MiniDataSet, CardLoaderRulesForSpaceGroupSystemAndLines) {
     EXPECT_EQ(mono.currentDSpacings[0], "12.34567"); // cut to eight characters
     EXPECT_EQ(mono.currentCellVolume, "410.0");
 
-    const CardState& zeolite = show(9999); // 0 and blanks: no space group; fewer intensities: no pairs
+    const CardState& zeolite =
+        show(9999); // 0 and blanks: no space group; fewer intensities: no pairs
     EXPECT_EQ(zeolite.currentSpaceGroup, "");
     EXPECT_EQ(zeolite.currentDIPairs, "");
     EXPECT_EQ(zeolite.currentCrystalSystem, "Cubic");
@@ -184,8 +192,10 @@ TEST_F(MiniDataSet, CardLoaderRulesForSpaceGroupSystemAndLines) {
 TEST_F(MiniDataSet, ReferencesOfACardAreReadInOrderAndFormatted) {
     const CardState& calcite = show(1); // card 1: the first records of the file
     ASSERT_EQ(calcite.currentReferenceCount, 2);
-    EXPECT_EQ(calcite.currentReferences[0], "Author A (1990) Calcite structure. <i>[Am. Mineral. 75, 1-10]</i>");
-    EXPECT_EQ(calcite.currentReferences[1], "Author B (1991) Calcite again <i>[with notes]</i>"); // "[, " -> "["
+    EXPECT_EQ(calcite.currentReferences[0],
+              "Author A (1990) Calcite structure. <i>[Am. Mineral. 75, 1-10]</i>");
+    EXPECT_EQ(calcite.currentReferences[1],
+              "Author B (1991) Calcite again <i>[with notes]</i>"); // "[, " -> "["
     EXPECT_EQ(calcite.currentReferences.size(), 11u);
 
     // Twelve references: the slots (0..10 at first) grow by one whenever the count reaches the

@@ -101,11 +101,13 @@ TEST(SequentialRecords, EndsAtADamagedLengthAsAtTheEnd) {
         std::size_t recordsSeen; // including the empty ones
     };
     // a negative length is an empty record and reading goes on; an oversize one ends the walk
-    const Case cases[] = {{"negative", -7, 3}, {"past the end", 1000, 1}, {"2^31-1", 0x7FFFFFFF, 1}};
+    const Case cases[] = {
+        {"negative", -7, 3}, {"past the end", 1000, 1}, {"2^31-1", 0x7FFFFFFF, 1}};
     for (const Case& c : cases) {
         SequentialRecords records(framed(2, "ab") + framed(c.badLength, "") + framed(1, "z"));
         std::size_t seen = 0;
-        while (!records.atEnd() && records.next()) ++seen;
+        while (!records.atEnd() && records.next())
+            ++seen;
         EXPECT_EQ(seen, c.recordsSeen) << c.what;
         EXPECT_TRUE(records.atEnd()) << c.what;
     }
@@ -120,15 +122,17 @@ class TablesTest : public ::testing::Test {
   protected:
     void SetUp() override {
         d.assign(2 * kCardTableSize, '\0');
-        setInt16(d, 0, 3);   // three entries
-        setInt16(d, 17, 2);  // card 17 is entry 2
+        setInt16(d, 0, 3);  // three entries
+        setInt16(d, 17, 2); // card 17 is entry 2
         setInt16(d, 10000, 3);
         g.clear();
-        for (std::int32_t p : {1, 20, 40, 60}) appendInt32LE(g, p);
+        for (std::int32_t p : {1, 20, 40, 60})
+            appendInt32LE(g, p);
         c.assign(4 * kCardTableSize, '\0');
         setInt32(c, 17, 99);
         i.clear();
-        for (std::int32_t p : {0, 0, 5}) appendInt32LE(i, p);
+        for (std::int32_t p : {0, 0, 5})
+            appendInt32LE(i, p);
     }
     static void setInt16(std::string& t, std::size_t at, std::int16_t v) {
         std::string b;
@@ -191,7 +195,7 @@ TEST_F(TablesTest, LookupsOutsideATableAreNone) {
 TEST_F(TablesTest, ShortFilesLeaveTheRestZero) {
     d.resize(2 * 18); // cards 0..17 only
     c.resize(4 * 5 + 2);
-    g.resize(10);     // 10 / 4 = 2.5 rounds to 2 (half to even): elements 0..2, a partial third ignored
+    g.resize(10); // 10 / 4 = 2.5 rounds to 2 (half to even): elements 0..2, a partial third ignored
     const LookupTables t = load();
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(t.entryOf(17), 2);

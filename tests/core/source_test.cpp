@@ -15,7 +15,8 @@ namespace {
 
 std::string joined(const std::vector<SourceProblem>& problems) {
     std::string out;
-    for (const SourceProblem& p : problems) out += p.text() + "\n";
+    for (const SourceProblem& p : problems)
+        out += p.text() + "\n";
     return out;
 }
 
@@ -28,17 +29,20 @@ void writeSourceWith(const std::filesystem::path& dir, const char* file, const s
 
 std::string entriesHeader() {
     std::string h;
-    for (std::string_view c : kEntryColumns) h += (h.empty() ? "" : "\t") + std::string(c);
+    for (std::string_view c : kEntryColumns)
+        h += (h.empty() ? "" : "\t") + std::string(c);
     return h + "\n";
 }
 
-std::string entryLine(const std::string& card, const std::string& name, const std::string& cell = "") {
+std::string entryLine(const std::string& card, const std::string& name,
+                      const std::string& cell = "") {
     std::array<std::string, 28> cells{};
     cells[0] = card;
     cells[1] = name;
     cells[26] = cell;
     std::string line;
-    for (std::size_t i = 0; i < cells.size(); ++i) line += (i ? "\t" : "") + cells[i];
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        line += (i ? "\t" : "") + cells[i];
     return line + "\n";
 }
 
@@ -55,7 +59,9 @@ TEST(SourceCells, EveryByteRoundTripsThroughItsCellText) {
     std::string back, why;
     ASSERT_TRUE(unescapeCell(cell, false, back, why)) << why;
     EXPECT_EQ(back, all);
-    EXPECT_EQ(escapeCell("a\x1d" "b\\"), "a\\x1Db\\\\");
+    EXPECT_EQ(escapeCell("a\x1d"
+                         "b\\"),
+              "a\\x1Db\\\\");
 }
 
 TEST(SourceCells, RejectsWhatARecordCannotHold) {
@@ -65,9 +71,9 @@ TEST(SourceCells, RejectsWhatARecordCannotHold) {
         const char* whyContains;
     };
     const Case cases[] = {
-        {"a\\q", false, "unknown escape"},       {"a\\", false, "backslash ends"},
-        {"\\x4", false, "two hex digits"},       {"\\xZZ", false, "two hex digits"},
-        {"a|b", false, "may not contain |"},     {"\\x7C", false, "may not contain |"},
+        {"a\\q", false, "unknown escape"},         {"a\\", false, "backslash ends"},
+        {"\\x4", false, "two hex digits"},         {"\\xZZ", false, "two hex digits"},
+        {"a|b", false, "may not contain |"},       {"\\x7C", false, "may not contain |"},
         {"\xC4\x8D", false, "Windows-1252 lacks"}, {"\xE4\xB8\xAD", true, "Windows-1252 lacks"},
         {"ab\xFF", false, "not valid UTF-8"},
     };
@@ -77,17 +83,24 @@ TEST(SourceCells, RejectsWhatARecordCannotHold) {
         EXPECT_NE(why.find(c.whyContains), std::string::npos) << c.cell << ": " << why;
     }
     std::string bytes, why;
-    ASSERT_TRUE(unescapeCell("\xC4\x8C" "e\xC5\x99" "a", true, bytes, why)) << why; // Čeřa in a name
+    ASSERT_TRUE(unescapeCell("\xC4\x8C"
+                             "e\xC5\x99"
+                             "a",
+                             true, bytes, why))
+        << why; // Čeřa in a name
     EXPECT_EQ(bytes, "!CKe@RKa");
-    ASSERT_TRUE(unescapeCell("\xC3\x85" "ngstr\xC3\xB6m \xE2\x82\xAC", false, bytes, why));
+    ASSERT_TRUE(unescapeCell("\xC3\x85"
+                             "ngstr\xC3\xB6m \xE2\x82\xAC",
+                             false, bytes, why));
     EXPECT_EQ(bytes, "\xC5ngstr\xF6m \x80");
 }
 
 TEST(ReadSource, ReportsEveryProblemWithFileLineAndColumn) {
     TempDir dir;
-    const std::string text = entriesHeader() + entryLine("1", "Quartz") + "\n" // an empty line is skipped
-                             + entryLine("1", "Again") + entryLine("0", "Zero") + entryLine("12", "", "1 2 3") +
-                             "too\tfew\r\n" + entryLine("13", "Bad\\q");
+    const std::string text =
+        entriesHeader() + entryLine("1", "Quartz") + "\n" // an empty line is skipped
+        + entryLine("1", "Again") + entryLine("0", "Zero") + entryLine("12", "", "1 2 3") +
+        "too\tfew\r\n" + entryLine("13", "Bad\\q");
     writeSourceWith(dir.path(), kEntriesFile, text);
     const SourceReadResult result = readSource(dir.path());
     const std::string all = joined(result.problems);
@@ -96,37 +109,56 @@ TEST(ReadSource, ReportsEveryProblemWithFileLineAndColumn) {
     EXPECT_NE(all.find("entries.tsv:8: column name: unknown escape"), std::string::npos) << all;
 
     writeSourceWith(dir.path(), kEntriesFile,
-                    entriesHeader() + entryLine("1", "Quartz") + entryLine("1", "Again") + entryLine("0", "Zero") +
-                        entryLine("12", "", "1 2 3") + entryLine("14", "Cell", "0 5 5 90 90 90 125"));
+                    entriesHeader() + entryLine("1", "Quartz") + entryLine("1", "Again") +
+                        entryLine("0", "Zero") + entryLine("12", "", "1 2 3") +
+                        entryLine("14", "Cell", "0 5 5 90 90 90 125"));
     const std::string rules = joined(readSource(dir.path()).problems);
-    EXPECT_NE(rules.find("entries.tsv:3: column card: card 1 is already used on line 2"), std::string::npos) << rules;
-    EXPECT_NE(rules.find("entries.tsv:4: column card: must be a whole number from 1 to 10000"), std::string::npos) << rules;
-    EXPECT_NE(rules.find("entries.tsv:5: column name: an entry needs a name"), std::string::npos) << rules;
-    EXPECT_NE(rules.find("entries.tsv:5: column cell: must be empty or seven numbers"), std::string::npos) << rules;
-    EXPECT_NE(rules.find("entries.tsv:6: column cell: the edges a and b may not be 0"), std::string::npos) << rules;
+    EXPECT_NE(rules.find("entries.tsv:3: column card: card 1 is already used on line 2"),
+              std::string::npos)
+        << rules;
+    EXPECT_NE(rules.find("entries.tsv:4: column card: must be a whole number from 1 to 10000"),
+              std::string::npos)
+        << rules;
+    EXPECT_NE(rules.find("entries.tsv:5: column name: an entry needs a name"), std::string::npos)
+        << rules;
+    EXPECT_NE(rules.find("entries.tsv:5: column cell: must be empty or seven numbers"),
+              std::string::npos)
+        << rules;
+    EXPECT_NE(rules.find("entries.tsv:6: column cell: the edges a and b may not be 0"),
+              std::string::npos)
+        << rules;
     // The mini references and optics name cards this source lacks.
-    EXPECT_NE(rules.find("references.tsv:4: column card: no entry has this card number"), std::string::npos) << rules;
+    EXPECT_NE(rules.find("references.tsv:4: column card: no entry has this card number"),
+              std::string::npos)
+        << rules;
 }
 
 TEST(ReadSource, HeaderLengthAndCrossFileRules) {
     TempDir dir;
     writeSourceWith(dir.path(), kEntriesFile, "card\tname\n");
-    EXPECT_NE(joined(readSource(dir.path()).problems).find("entries.tsv:1: header must be the columns: card name formula"),
+    EXPECT_NE(joined(readSource(dir.path()).problems)
+                  .find("entries.tsv:1: header must be the columns: card name formula"),
               std::string::npos);
 
     const std::string longNotes(2100, 'n');
     std::string line = entryLine("1", "Long");
     line.insert(line.find("\t\t\t\t\t\t\t\t"), longNotes);
     writeSourceWith(dir.path(), kEntriesFile, entriesHeader() + line);
-    EXPECT_NE(joined(readSource(dir.path()).problems).find("at most 2023 can be read"), std::string::npos);
-
-    writeSourceWith(dir.path(), kReferencesFile, "card\treference\taddition\n5\ta\t\n1\tb\t\n5\tc\t\n");
-    EXPECT_NE(joined(readSource(dir.path()).problems).find("references.tsv:4: column card: the references of card 5 must be consecutive"),
+    EXPECT_NE(joined(readSource(dir.path()).problems).find("at most 2023 can be read"),
               std::string::npos);
 
-    EXPECT_NE(joined(readSource(dir.path() / "nowhere").problems).find("no such source directory"), std::string::npos);
+    writeSourceWith(dir.path(), kReferencesFile,
+                    "card\treference\taddition\n5\ta\t\n1\tb\t\n5\tc\t\n");
+    EXPECT_NE(
+        joined(readSource(dir.path()).problems)
+            .find("references.tsv:4: column card: the references of card 5 must be consecutive"),
+        std::string::npos);
+
+    EXPECT_NE(joined(readSource(dir.path() / "nowhere").problems).find("no such source directory"),
+              std::string::npos);
     std::filesystem::remove(dir.path() / kOpticsFile);
-    EXPECT_NE(joined(readSource(dir.path()).problems).find("optics.tsv: file not found"), std::string::npos);
+    EXPECT_NE(joined(readSource(dir.path()).problems).find("optics.tsv: file not found"),
+              std::string::npos);
 }
 
 TEST(Pack, UnpackThenPackReproducesTheFilesByteForByte) {
@@ -145,9 +177,12 @@ TEST(Pack, UnpackThenPackReproducesTheFilesByteForByte) {
         EXPECT_EQ(again.files[i], packed.files[i]) << PackedSet::kNames[i];
     }
     ASSERT_EQ(reread.set.entries.size(), source.entries.size());
-    for (std::size_t i = 0; i < source.entries.size(); ++i) EXPECT_EQ(reread.set.entries[i].cells, source.entries[i].cells);
-    // Unpacked text writes what it can as plain UTF-8: the escaped Å of the fixture comes back as Å.
-    EXPECT_NE(readFile(dir.path() / "src" / kEntriesFile).find("\t\xC3\x85kermanite\t"), std::string::npos);
+    for (std::size_t i = 0; i < source.entries.size(); ++i)
+        EXPECT_EQ(reread.set.entries[i].cells, source.entries[i].cells);
+    // Unpacked text writes what it can as plain UTF-8: the escaped Å of the fixture comes back as
+    // Å.
+    EXPECT_NE(readFile(dir.path() / "src" / kEntriesFile).find("\t\xC3\x85kermanite\t"),
+              std::string::npos);
 }
 
 TEST(Pack, MatchesTheCommittedPackedFixture) {
@@ -155,7 +190,8 @@ TEST(Pack, MatchesTheCommittedPackedFixture) {
     // change to framing, key, tables or record texts shows here.
     const PackedSet packed = packSourceSet(readFixtureSource("mini"), buildRecordKey());
     for (std::size_t i = 0; i < packed.files.size(); ++i) {
-        EXPECT_EQ(packed.files[i], readFile(fixture("mini-index") / PackedSet::kNames[i])) << PackedSet::kNames[i];
+        EXPECT_EQ(packed.files[i], readFile(fixture("mini-index") / PackedSet::kNames[i]))
+            << PackedSet::kNames[i];
     }
 }
 
@@ -177,11 +213,14 @@ TEST(Pack, WritesCardOneReferencesFirstAndNormalisedElements) {
 class VerifyTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(writePackedSet(packSourceSet(readFixtureSource("mini"), buildRecordKey()), dir.path()).ok());
+        ASSERT_TRUE(
+            writePackedSet(packSourceSet(readFixtureSource("mini"), buildRecordKey()), dir.path())
+                .ok());
     }
     std::string problems() {
         std::string out;
-        for (const std::string& p : verifyDataSet(dir.path(), buildRecordKey())) out += p + "\n";
+        for (const std::string& p : verifyDataSet(dir.path(), buildRecordKey()))
+            out += p + "\n";
         return out;
     }
     void patch(const char* file, std::size_t offset, const std::string& bytes) {
@@ -192,7 +231,9 @@ class VerifyTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(VerifyTest, APackedSetIsSound) { EXPECT_EQ(problems(), ""); }
+TEST_F(VerifyTest, APackedSetIsSound) {
+    EXPECT_EQ(problems(), "");
+}
 
 TEST_F(VerifyTest, FindsDamageInEachFile) {
     struct Case {
@@ -226,13 +267,16 @@ TEST_F(VerifyTest, TruncatedAndMissingFiles) {
 
 TEST(Unpack, RefusesRecordsAPackedSetCannotHold) {
     TempDir dir;
-    ASSERT_TRUE(writePackedSet(packSourceSet(readFixtureSource("mini"), buildRecordKey()), dir.path()).ok());
+    ASSERT_TRUE(
+        writePackedSet(packSourceSet(readFixtureSource("mini"), buildRecordKey()), dir.path())
+            .ok());
     std::string a = readFile(dir.path() / "lithora.a");
     appendInt32LE(a, 5);
     a += scrambleRecord("1|2|3", buildRecordKey());
     writeFile(dir.path() / "lithora.a", a);
     Result<SourceSet> set = unpackDataSet(dir.path(), buildRecordKey());
     ASSERT_FALSE(set.ok());
-    EXPECT_NE(set.error().message.find("lithora.a: record at byte"), std::string::npos) << set.error().message;
+    EXPECT_NE(set.error().message.find("lithora.a: record at byte"), std::string::npos)
+        << set.error().message;
     EXPECT_NE(set.error().message.find("has 3 fields, expected 28"), std::string::npos);
 }

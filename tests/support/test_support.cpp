@@ -10,7 +10,8 @@ namespace lithora::test {
 
 TempDir::TempDir() {
     std::random_device rd;
-    m_path = std::filesystem::temp_directory_path() / ("lithora-test-" + std::to_string(rd()) + std::to_string(rd()));
+    m_path = std::filesystem::temp_directory_path() /
+             ("lithora-test-" + std::to_string(rd()) + std::to_string(rd()));
     std::filesystem::create_directories(m_path);
 }
 
@@ -27,7 +28,8 @@ std::filesystem::path fixture(const std::string& name) {
 
 SourceSet readFixtureSource(const std::string& name) {
     SourceReadResult source = readSource(fixture(name));
-    for (const SourceProblem& p : source.problems) ADD_FAILURE() << p.text();
+    for (const SourceProblem& p : source.problems)
+        ADD_FAILURE() << p.text();
     return std::move(source.set);
 }
 

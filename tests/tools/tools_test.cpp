@@ -22,15 +22,18 @@ struct ToolRun {
 
 std::string quoted(const std::string& s) {
     std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
 ToolRun run(const std::string& tool, const std::vector<std::string>& args) {
     TempDir io;
     std::string command = quoted(tool);
-    for (const std::string& a : args) command += " " + quoted(a);
-    command += " >" + quoted((io.path() / "out").string()) + " 2>" + quoted((io.path() / "err").string()) + " </dev/null";
+    for (const std::string& a : args)
+        command += " " + quoted(a);
+    command += " >" + quoted((io.path() / "out").string()) + " 2>" +
+               quoted((io.path() / "err").string()) + " </dev/null";
     const int status = std::system(command.c_str());
     ToolRun r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -39,8 +42,12 @@ ToolRun run(const std::string& tool, const std::vector<std::string>& args) {
     return r;
 }
 
-ToolRun pack(const std::vector<std::string>& args) { return run(LITHORA_PACK, args); }
-ToolRun cli(const std::vector<std::string>& args) { return run(LITHORA_CLI, args); }
+ToolRun pack(const std::vector<std::string>& args) {
+    return run(LITHORA_PACK, args);
+}
+ToolRun cli(const std::vector<std::string>& args) {
+    return run(LITHORA_CLI, args);
+}
 
 class Tools : public ::testing::Test {
   protected:
@@ -62,8 +69,11 @@ TEST_F(Tools, PackVerifyUnpackRoundTrip) {
     ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
     const std::string again = (dir.path() / "again").string();
     ASSERT_EQ(pack({"pack", src, again}).exitCode, 0);
-    for (const char* name : {"lithora.a", "lithora.b", "lithora.c", "lithora.d", "lithora.e", "lithora.g", "lithora.h", "lithora.i"}) {
-        EXPECT_EQ(readFile(std::filesystem::path(again) / name), readFile(std::filesystem::path(index) / name)) << name;
+    for (const char* name : {"lithora.a", "lithora.b", "lithora.c", "lithora.d", "lithora.e",
+                             "lithora.g", "lithora.h", "lithora.i"}) {
+        EXPECT_EQ(readFile(std::filesystem::path(again) / name),
+                  readFile(std::filesystem::path(index) / name))
+            << name;
     }
 }
 
@@ -79,7 +89,8 @@ TEST_F(Tools, PackRefusesAnInvalidSourceAndWritesNothing) {
     const std::string target = (dir.path() / "never").string();
     const ToolRun r = pack({"pack", src.string(), target});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("entries.tsv:2: column name: a cell may not contain |"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("entries.tsv:2: column name: a cell may not contain |"), std::string::npos)
+        << r.err;
     EXPECT_NE(r.err.find("entries.tsv:11: has 1 columns, expected 28"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(target));
 }
@@ -88,7 +99,8 @@ TEST_F(Tools, VerifyListsProblemsWithExitCodeOne) {
     std::filesystem::resize_file(std::filesystem::path(index) / "lithora.d", 100);
     const ToolRun r = pack({"verify", index});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("lithora.d: is 100 bytes long, expected 20002"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("lithora.d: is 100 bytes long, expected 20002"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(Tools, SynthWritesASoundSetThatListsFully) {
@@ -103,7 +115,8 @@ TEST_F(Tools, SynthWritesASoundSetThatListsFully) {
     EXPECT_EQ(j["status"][0], "300 entries");
     const std::string again = (dir.path() / "synth2").string();
     ASSERT_EQ(pack({"synth", "300", again, "--seed", "7"}).exitCode, 0);
-    EXPECT_EQ(readFile(std::filesystem::path(again) / "lithora.a"), readFile(std::filesystem::path(synth) / "lithora.a"));
+    EXPECT_EQ(readFile(std::filesystem::path(again) / "lithora.a"),
+              readFile(std::filesystem::path(synth) / "lithora.a"));
 }
 
 TEST(ToolUsage, HelpAndUsageErrors) {
@@ -131,7 +144,8 @@ TEST_F(Tools, ListMatchesItsDocumentedOutput) {
 TEST_F(Tools, ListFilters) {
     const Json ima = cli({"--data", index, "list", "--ima"}).json();
     EXPECT_EQ(ima["status"], Json::array({"5 entries", "IMA entries listed"}));
-    EXPECT_EQ(ima["groups"], Json::array({"1 - Feldspar", "2 - Garnet"})); // those of the start-up load
+    EXPECT_EQ(ima["groups"],
+              Json::array({"1 - Feldspar", "2 - Garnet"})); // those of the start-up load
     const Json group = cli({"--data", index, "list", "--group", "Garnet"}).json();
     EXPECT_EQ(group["status"], Json::array({"2 entries", " Group: Garnet "}));
     EXPECT_EQ(group["rows"][1]["Name"], "Monoclinite");
@@ -164,7 +178,8 @@ TEST_F(Tools, DataFaultsAreExitCodeOneWithAMessage) {
 
     const ToolRun noCard = cli({"--data", index, "card", "12345"});
     EXPECT_EQ(noCard.exitCode, 1);
-    EXPECT_NE(noCard.err.find("card 12345 is not in the database"), std::string::npos) << noCard.err;
+    EXPECT_NE(noCard.err.find("card 12345 is not in the database"), std::string::npos)
+        << noCard.err;
 
     std::filesystem::remove(std::filesystem::path(index) / "lithora.i");
     const ToolRun noOptics = cli({"--data", index, "card", "1"});
@@ -183,5 +198,8 @@ TEST(ToolDefaults, TheBundledDataSetLiesBesideTheTools) {
     const ToolRun r = cli({"list"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_GE(r.json()["rows"].size(), 10u);
-    EXPECT_EQ(pack({"verify", (std::filesystem::path(LITHORA_CLI).parent_path() / "INDEX").string()}).exitCode, 0);
+    EXPECT_EQ(
+        pack({"verify", (std::filesystem::path(LITHORA_CLI).parent_path() / "INDEX").string()})
+            .exitCode,
+        0);
 }

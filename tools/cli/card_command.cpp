@@ -62,7 +62,8 @@ class CardCommand : public Command {
     int run(Session& session, Json& out) override {
         const int row = m_card >= 1 && m_card <= 10000 ? rowOfCard(session, m_card) : 0;
         if (row == 0) {
-            printError("card " + std::to_string(m_card) + " is not in the database at " + session.data.dir.string());
+            printError("card " + std::to_string(m_card) + " is not in the database at " +
+                       session.data.dir.string());
             return tools::kExitDataFault;
         }
         session.selectedRow = row;
@@ -88,6 +89,8 @@ class CardCommand : public Command {
 
 } // namespace
 
-std::unique_ptr<Command> makeCardCommand(CLI::App& app) { return std::make_unique<CardCommand>(app); }
+std::unique_ptr<Command> makeCardCommand(CLI::App& app) {
+    return std::make_unique<CardCommand>(app);
+}
 
 } // namespace lithora::cli

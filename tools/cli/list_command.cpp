@@ -10,8 +10,10 @@ class ListCommand : public Command {
   public:
     explicit ListCommand(CLI::App& app) {
         m_app = app.add_subcommand("list", "the entry list as the main window shows it");
-        m_app->add_flag("--ima", m_imaOnly, "only IMA approved entries (reloads the list with the filter on)");
-        m_app->add_option("--group", m_group, "only the members of a group, as the group menu narrows the list");
+        m_app->add_flag("--ima", m_imaOnly,
+                        "only IMA approved entries (reloads the list with the filter on)");
+        m_app->add_option("--group", m_group,
+                          "only the members of a group, as the group menu narrows the list");
     }
 
     CLI::App* subcommand() const override { return m_app; }
@@ -34,10 +36,14 @@ class ListCommand : public Command {
         Json rows = Json::array();
         for (const ListRow& row : session.rows) {
             Json r = Json::object();
-            for (std::size_t c = 0; c < row.size(); ++c) r[std::string(kListColumns[c].header)] = row[c];
+            for (std::size_t c = 0; c < row.size(); ++c)
+                r[std::string(kListColumns[c].header)] = row[c];
             rows.push_back(std::move(r));
         }
-        out = {{"status", statusJson(session)}, {"maxCardNumber", maxCardNumber}, {"groups", groups}, {"rows", std::move(rows)}};
+        out = {{"status", statusJson(session)},
+               {"maxCardNumber", maxCardNumber},
+               {"groups", groups},
+               {"rows", std::move(rows)}};
         return tools::kExitOk;
     }
 
@@ -54,6 +60,8 @@ class ListCommand : public Command {
 
 } // namespace
 
-std::unique_ptr<Command> makeListCommand(CLI::App& app) { return std::make_unique<ListCommand>(app); }
+std::unique_ptr<Command> makeListCommand(CLI::App& app) {
+    return std::make_unique<ListCommand>(app);
+}
 
 } // namespace lithora::cli

@@ -12,7 +12,9 @@ using namespace lithora::cli;
 
 namespace lithora::cli {
 
-void printError(const std::string& message) { tools::printError("lithora-cli", message); }
+void printError(const std::string& message) {
+    tools::printError("lithora-cli", message);
+}
 
 Json statusJson(const Session& session) {
     return Json::array({session.status[0], session.status[1]});
@@ -21,7 +23,8 @@ Json statusJson(const Session& session) {
 } // namespace lithora::cli
 
 int main(int argc, char** argv) {
-    CLI::App app{"Answers queries on a Lithora data directory; prints one JSON object.", "lithora-cli"};
+    CLI::App app{"Answers queries on a Lithora data directory; prints one JSON object.",
+                 "lithora-cli"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string(LITHORA_VERSION));
     std::string dataDir;
@@ -34,7 +37,8 @@ int main(int argc, char** argv) {
     if (const int code = tools::parseArguments(app, argc, argv); code >= 0) return code;
 
     Session session;
-    session.data.dir = dataDir.empty() ? dataDirectoryBeside(tools::executablePath(argv[0])) : std::filesystem::path(dataDir);
+    session.data.dir = dataDir.empty() ? dataDirectoryBeside(tools::executablePath(argv[0]))
+                                       : std::filesystem::path(dataDir);
     std::error_code ec;
     if (!std::filesystem::is_directory(session.data.dir, ec)) {
         printError("no data directory at " + session.data.dir.string());
@@ -53,7 +57,8 @@ int main(int argc, char** argv) {
         if (!*command->subcommand()) continue;
         Json out;
         if (const int code = command->run(session, out); code != tools::kExitOk) return code;
-        std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+        std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
         return tools::kExitOk;
     }
     return tools::kExitUsage;

@@ -23,7 +23,8 @@ const std::string kProgram = "lithora-pack";
 int runPack(const std::string& sourceDir, const std::string& indexDir) {
     const SourceReadResult source = readSource(sourceDir);
     if (!source.problems.empty()) {
-        for (const SourceProblem& p : source.problems) std::cerr << kProgram << ": " << p.text() << '\n';
+        for (const SourceProblem& p : source.problems)
+            std::cerr << kProgram << ": " << p.text() << '\n';
         std::cerr << kProgram << ": " << source.problems.size() << " problem(s) in " << sourceDir
                   << "; nothing was written\n";
         return kExitDataFault;
@@ -32,8 +33,9 @@ int runPack(const std::string& sourceDir, const std::string& indexDir) {
         printError(kProgram, s.error().message);
         return kExitDataFault;
     }
-    std::cout << "packed " << source.set.entries.size() << " entries, " << source.set.references.size()
-              << " references, " << source.set.optics.size() << " optical records into " << indexDir << '\n';
+    std::cout << "packed " << source.set.entries.size() << " entries, "
+              << source.set.references.size() << " references, " << source.set.optics.size()
+              << " optical records into " << indexDir << '\n';
     return kExitOk;
 }
 
@@ -53,7 +55,8 @@ int runUnpack(const std::string& indexDir, const std::string& sourceDir) {
 
 int runVerify(const std::string& indexDir) {
     const std::vector<std::string> problems = verifyDataSet(indexDir, buildRecordKey());
-    for (const std::string& p : problems) std::cerr << kProgram << ": " << p << '\n';
+    for (const std::string& p : problems)
+        std::cerr << kProgram << ": " << p << '\n';
     if (!problems.empty()) {
         std::cerr << kProgram << ": " << problems.size() << " problem(s) in " << indexDir << '\n';
         return kExitDataFault;
@@ -67,7 +70,8 @@ int runSynth(int count, std::uint64_t seed, const std::string& indexDir) {
     const std::vector<SourceProblem> problems = validateSource(set);
     if (!problems.empty()) {
         // A generator fault, not the user's: say so plainly rather than write a broken set.
-        for (const SourceProblem& p : problems) std::cerr << kProgram << ": synth: " << p.text() << '\n';
+        for (const SourceProblem& p : problems)
+            std::cerr << kProgram << ": synth: " << p.text() << '\n';
         return kExitDataFault;
     }
     if (Status s = writePackedSet(packSourceSet(set, buildRecordKey()), indexDir); !s) {
@@ -81,27 +85,35 @@ int runSynth(int count, std::uint64_t seed, const std::string& indexDir) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Builds Lithora data directories (INDEX) from a readable source and back.", kProgram};
+    CLI::App app{"Builds Lithora data directories (INDEX) from a readable source and back.",
+                 kProgram};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string(LITHORA_VERSION));
 
     std::string source;
     std::string index;
-    CLI::App* pack = app.add_subcommand("pack", "build the eight data files from a source directory");
-    pack->add_option("SOURCE_DIR", source, "directory holding entries.tsv, references.tsv, optics.tsv")->required();
+    CLI::App* pack =
+        app.add_subcommand("pack", "build the eight data files from a source directory");
+    pack->add_option("SOURCE_DIR", source,
+                     "directory holding entries.tsv, references.tsv, optics.tsv")
+        ->required();
     pack->add_option("INDEX_DIR", index, "data directory to write")->required();
 
-    CLI::App* unpack = app.add_subcommand("unpack", "write the source directory back from the data files");
+    CLI::App* unpack =
+        app.add_subcommand("unpack", "write the source directory back from the data files");
     unpack->add_option("INDEX_DIR", index, "data directory to read")->required();
     unpack->add_option("SOURCE_DIR", source, "source directory to write")->required();
 
-    CLI::App* verify = app.add_subcommand("verify", "check every file and cross-reference; list each problem");
+    CLI::App* verify =
+        app.add_subcommand("verify", "check every file and cross-reference; list each problem");
     verify->add_option("INDEX_DIR", index, "data directory to check")->required();
 
     int count = 0;
     std::uint64_t seed = 1;
     CLI::App* synth = app.add_subcommand("synth", "write a synthetic data set of COUNT entries");
-    synth->add_option("COUNT", count, "number of entries (1..10000)")->required()->check(CLI::Range(1, 10000));
+    synth->add_option("COUNT", count, "number of entries (1..10000)")
+        ->required()
+        ->check(CLI::Range(1, 10000));
     synth->add_option("INDEX_DIR", index, "data directory to write")->required();
     synth->add_option("--seed", seed, "seed of the generator (default 1)");
 

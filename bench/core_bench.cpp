@@ -1,0 +1,101 @@
+// Costs of the core on synthetic data sets of 1,000, 5,000 and 10,000 entries, so that the
+// growth of each cost shows. Run: build/bench/lithora_core_bench
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <map>
+
+#include "datafiles/element_index.h"
+#include "datafiles/record.h"
+#include "session/session.h"
+#include "source/packer.h"
+#include "source/synth.h"
+
+using namespace lithora;
+
+namespace {
+
+// One packed synthetic set per size, made once per run in the temporary directory.
+const std::filesystem::path& dataSetOf(int count) {
+    static std::map<int, std::filesystem::path> sets;
+    auto it = sets.find(count);
+    if (it == sets.end()) {
+        const auto dir =
+            std::filesystem::temp_directory_path() / ("lithora-bench-" + std::to_string(count));
+        (void)writePackedSet(packSourceSet(synthesize(count, 1), buildRecordKey()), dir);
+        it = sets.emplace(count, dir).first;
+    }
+    return it->second;
+}
+
+Session openSession(int count) {
+    Session session;
+    session.data.dir = dataSetOf(count);
+    if (!startUp(session).ok()) std::abort();
+    return session;
+}
+
+// The floor of every scan: read lithora.a whole and unscramble each record.
+void BM_ReadAndUnscrambleEntries(benchmark::State& state) {
+    const auto path = dataSetOf(static_cast<int>(state.range(0))) / DataFiles::kEntries;
+    const std::string key = buildRecordKey();
+    for (auto _ : state) {
+        Result<SequentialRecords> file = SequentialRecords::load(path);
+        std::size_t bytes = 0;
+        std::string text;
+        while (!file.value().atEnd()) {
+            const auto raw = file.value().next();
+            if (!raw) break;
+            text.assign(raw->body);
+            xorWithKey(text, key);
+            bytes += text.size();
+        }
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+
+void BM_TablesAndFullList(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(openSession(count).rows.size());
+}
+
+void BM_FullList(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        if (!getFullList(session, std::string()).ok()) std::abort();
+        benchmark::DoNotOptimize(session.rows.data());
+    }
+}
+
+void BM_LoadSelectedCard(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    int row = 0;
+    for (auto _ : state) {
+        session.selectedRow = 1 + (row++ * 7919) % static_cast<int>(session.rows.size());
+        benchmark::DoNotOptimize(loadSelectedCard(session));
+    }
+}
+
+void BM_ElementIndex(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        std::size_t total = 0;
+        (void)readElementIndex(session.data, [&](int, std::string_view s) { total += s.size(); });
+        benchmark::DoNotOptimize(total);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_ReadAndUnscrambleEntries)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TablesAndFullList)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullList)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadSelectedCard)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ElementIndex)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();
