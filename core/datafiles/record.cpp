@@ -82,15 +82,28 @@ void appendInt16LE(std::string& out, std::int16_t value) {
     out.push_back(static_cast<char>(u >> 8));
 }
 
-Result<std::string> readWholeFile(const std::filesystem::path& path) {
+namespace {
+
+// Opens a file for reading only; the error says whether it is missing or unreadable.
+Result<std::FILE*> openForReading(const std::filesystem::path& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        std::error_code ec;
-        const bool exists = std::filesystem::exists(path, ec);
-        return makeError(exists ? ErrorCode::Unreadable : ErrorCode::NotFound,
-                         (exists ? "cannot read " : "file not found: ") + path.string());
-    }
+    if (f) return f;
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(path, ec);
+    return makeError(exists ? ErrorCode::Unreadable : ErrorCode::NotFound,
+                     (exists ? "cannot read " : "file not found: ") + path.string());
+}
+
+} // namespace
+
+Result<std::string> readWholeFile(const std::filesystem::path& path) {
+    Result<std::FILE*> opened = openForReading(path);
+    if (!opened) return opened.error();
+    std::FILE* f = opened.value();
     std::string bytes;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) bytes.reserve(static_cast<std::size_t>(size));
     char buffer[1 << 16];
     for (;;) {
         const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
@@ -104,13 +117,9 @@ Result<std::string> readWholeFile(const std::filesystem::path& path) {
 }
 
 Result<RecordFile> RecordFile::open(const std::filesystem::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        std::error_code ec;
-        const bool exists = std::filesystem::exists(path, ec);
-        return makeError(exists ? ErrorCode::Unreadable : ErrorCode::NotFound,
-                         (exists ? "cannot read " : "file not found: ") + path.string());
-    }
+    Result<std::FILE*> opened = openForReading(path);
+    if (!opened) return opened.error();
+    std::FILE* f = opened.value();
     std::int64_t size = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     if (size < 0) {

@@ -7,6 +7,7 @@
 #include "datafiles/record.h"
 #include "source/records.h"
 #include "text/numeric.h"
+#include "text/split.h"
 
 namespace lithora {
 
@@ -29,18 +30,10 @@ std::string int32Table(const std::vector<std::int32_t>& table) {
     return out;
 }
 
-// Splits a raw record at every "|", keeping empty pieces and blanks: the exact cells.
+// The exact cells of a raw record: every "|" cuts, empty pieces and blanks are kept.
 std::vector<std::string> rawCells(std::string_view text) {
-    std::vector<std::string> cells;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t p = text.find('|', pos);
-        if (p == std::string_view::npos) break;
-        cells.emplace_back(text.substr(pos, p - pos));
-        pos = p + 1;
-    }
-    cells.emplace_back(text.substr(pos));
-    return cells;
+    const std::vector<std::string_view> pieces = splitExact(text, '|');
+    return std::vector<std::string>(pieces.begin(), pieces.end());
 }
 
 Error damaged(const char* file, std::int64_t position, const std::string& why) {

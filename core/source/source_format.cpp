@@ -24,19 +24,6 @@ int hexDigit(char c) {
     return -1;
 }
 
-std::vector<std::string_view> splitTabs(std::string_view line) {
-    std::vector<std::string_view> cells;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t p = line.find('\t', pos);
-        if (p == std::string_view::npos) break;
-        cells.push_back(line.substr(pos, p - pos));
-        pos = p + 1;
-    }
-    cells.push_back(line.substr(pos));
-    return cells;
-}
-
 struct TsvFile {
     std::string name;
     std::vector<std::pair<int, std::vector<std::string>>> rows; // line number, unescaped cells
@@ -65,7 +52,7 @@ TsvFile readTsv(const std::filesystem::path& dir, const char* name,
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (!headerSeen) {
             headerSeen = true;
-            const std::vector<std::string_view> header = splitTabs(line);
+            const std::vector<std::string_view> header = splitExact(line, '\t');
             if (header != columns) {
                 std::string expected;
                 for (std::string_view c : columns)
@@ -76,7 +63,7 @@ TsvFile readTsv(const std::filesystem::path& dir, const char* name,
             continue;
         }
         if (line.empty()) continue;
-        const std::vector<std::string_view> cells = splitTabs(line);
+        const std::vector<std::string_view> cells = splitExact(line, '\t');
         if (cells.size() != columns.size()) {
             problems.push_back({name, lineNumber, "",
                                 "has " + std::to_string(cells.size()) + " columns, expected " +

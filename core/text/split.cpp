@@ -13,18 +13,10 @@ std::string_view trimBlanks(std::string_view text) {
 }
 
 std::vector<std::string> splitFields(std::string_view text, char delimiter) {
-    const std::string_view s = trimBlanks(text);
-    std::vector<std::string> out;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t p = s.find(delimiter, pos);
-        if (p == std::string_view::npos) break;
-        out.emplace_back(s.substr(pos, p - pos));
-        pos = p + 1;
-    }
-    if (pos < s.size()) out.emplace_back(s.substr(pos));
-    if (out.empty()) out.emplace_back();
-    return out;
+    std::vector<std::string_view> pieces = splitExact(trimBlanks(text), delimiter);
+    // A delimiter at the very end gives no empty last field; one field always remains.
+    if (pieces.size() > 1 && pieces.back().empty()) pieces.pop_back();
+    return std::vector<std::string>(pieces.begin(), pieces.end());
 }
 
 std::vector<std::string> splitWords(std::string_view text) {
@@ -71,6 +63,19 @@ std::string formulaSymbols(std::string_view formula) {
         }
     }
     return std::string(trimBlanks(out));
+}
+
+std::vector<std::string_view> splitExact(std::string_view text, char delimiter) {
+    std::vector<std::string_view> pieces;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t p = text.find(delimiter, pos);
+        if (p == std::string_view::npos) break;
+        pieces.push_back(text.substr(pos, p - pos));
+        pos = p + 1;
+    }
+    pieces.push_back(text.substr(pos));
+    return pieces;
 }
 
 const std::string& fieldOrEmpty(const std::vector<std::string>& fields, std::size_t i) {

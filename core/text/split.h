@@ -22,6 +22,10 @@ std::vector<std::string> splitWords(std::string_view text);
 // part of a symbol.
 std::string formulaSymbols(std::string_view formula);
 
+// Cuts at every delimiter and keeps every piece as it stands, empty ones and blanks included:
+// the exact cells of a source line or a packed record.
+std::vector<std::string_view> splitExact(std::string_view text, char delimiter);
+
 // Field i of a split record, or an empty text when the record has no such field.
 const std::string& fieldOrEmpty(const std::vector<std::string>& fields, std::size_t i);
 
