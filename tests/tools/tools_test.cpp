@@ -77,6 +77,13 @@ TEST_F(Tools, PackVerifyUnpackRoundTrip) {
     }
 }
 
+TEST_F(Tools, UnpackNeverWritesIntoTheDataDirectory) {
+    const ToolRun r = pack({"unpack", index, index + "/."});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("is the data directory itself"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(index) / "entries.tsv"));
+}
+
 TEST_F(Tools, PackRefusesAnInvalidSourceAndWritesNothing) {
     const std::filesystem::path src = dir.path() / "bad";
     std::filesystem::create_directories(src);

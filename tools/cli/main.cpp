@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string(LITHORA_VERSION));
     std::string dataDir;
-    app.add_option("--data", dataDir, "data directory (default: INDEX beside this program)");
+    app.add_option("--data", dataDir, "data directory (default: INDEX beside this program)")
+        ->type_name("INDEX_DIR");
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(makeListCommand(app));

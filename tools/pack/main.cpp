@@ -1,6 +1,7 @@
 // lithora-pack: builds the eight data files from a readable source and back, checks a data
 // directory, and writes synthetic data sets for tests and benchmarks.
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -40,6 +41,13 @@ int runPack(const std::string& sourceDir, const std::string& indexDir) {
 }
 
 int runUnpack(const std::string& indexDir, const std::string& sourceDir) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(indexDir, sourceDir, ec)) {
+        // The tools never write into a data directory they read.
+        printError(kProgram,
+                   "SOURCE_DIR " + sourceDir + " is the data directory itself; choose another");
+        return kExitDataFault;
+    }
     Result<SourceSet> set = unpackDataSet(indexDir, buildRecordKey());
     if (!set) {
         printError(kProgram, set.error().message);
