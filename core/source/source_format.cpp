@@ -192,7 +192,7 @@ bool unescapeCell(std::string_view cell, bool nameColumn, std::string& bytes, st
 }
 
 std::string escapeCell(std::string_view bytes) {
-    static const char* const kHex = "0123456789ABCDEF";
+    static const char* const kHex = "0123456789abcdef";
     std::string out;
     out.reserve(bytes.size());
     for (char c : bytes) {
@@ -380,6 +380,7 @@ Status writeSource(const SourceSet& set, const std::filesystem::path& dir) {
         std::vector<std::string> cells;
         for (const std::string& c : e.cells)
             cells.push_back(escapeCell(c));
+        cells[FieldName] = lettersForEscapeCodes(cells[FieldName]);
         joinRow(entries, cells);
     }
     std::string references;

@@ -38,7 +38,8 @@ SourceReadResult readSource(const std::filesystem::path& dir);
 // references and optical rows of known cards.
 std::vector<SourceProblem> validateSource(const SourceSet& set);
 
-// Writes the three files; the directory is created when missing.
+// Writes the three files; the directory is created when missing. Names show the letters their
+// escape codes stand for.
 Status writeSource(const SourceSet& set, const std::filesystem::path& dir);
 
 // A cell's text into the bytes of its record. In the name column the letters the code page

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "text/codepage.h"
 #include "text/split.h"
 
 namespace lithora {
@@ -49,6 +50,18 @@ std::string_view escapeCodeForLetter(char32_t letter) {
         if (e.letter == letter) return e.code;
     }
     return {};
+}
+
+std::string lettersForEscapeCodes(std::string_view name) {
+    std::string text(name);
+    for (const EscapeCode& e : kCodes) {
+        if (!escapeCodeForLetter(e.letter).empty()) {
+            std::string letter;
+            appendUtf8(letter, e.letter);
+            text = replaceAll(text, e.code, letter);
+        }
+    }
+    return text;
 }
 
 } // namespace lithora

@@ -16,4 +16,8 @@ void toPlainLetters(std::string& text);
 // none (used when a readable name is packed).
 std::string_view escapeCodeForLetter(char32_t letter);
 
+// A stored name with the codes of escapeCodeForLetter written as their letters again, for the
+// readable source: packing it gives the same bytes.
+std::string lettersForEscapeCodes(std::string_view name);
+
 } // namespace lithora

@@ -61,7 +61,7 @@ TEST(SourceCells, EveryByteRoundTripsThroughItsCellText) {
     EXPECT_EQ(back, all);
     EXPECT_EQ(escapeCell("a\x1d"
                          "b\\"),
-              "a\\x1Db\\\\");
+              "a\\x1db\\\\");
 }
 
 TEST(SourceCells, RejectsWhatARecordCannotHold) {
