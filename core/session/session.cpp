@@ -78,6 +78,24 @@ Status loadGroup(Session& session, const std::string& groupName) {
     return Ok{};
 }
 
+int steppedRow(int selectedRow, int step, int rowCount) {
+    const int row = selectedRow + step;
+    if (row > rowCount) return rowCount;
+    return row < 1 ? 1 : row;
+}
+
+std::string itemMessage(int row, int rowCount) {
+    return "Item  " + std::to_string(row) + " / " + std::to_string(rowCount);
+}
+
+void getCurrentCardNumbers(const Session& session, std::vector<bool>& flags) {
+    for (const ListRow& row : session.rows) {
+        const int card = cardNumberOf(row[ColCard]);
+        if (card >= 0 && static_cast<std::size_t>(card) < flags.size())
+            flags[static_cast<std::size_t>(card)] = true;
+    }
+}
+
 int rowOfCard(const Session& session, int card) {
     for (std::size_t i = 0; i < session.rows.size(); ++i) {
         if (cardNumberOf(session.rows[i][ColCard]) == card) return static_cast<int>(i) + 1;

@@ -46,6 +46,17 @@ bool loadSelectedCard(Session& session);
 // row 1 current when there is one, and show " Group: NAME " in status panel 2.
 Status loadGroup(Session& session, const std::string& groupName);
 
+// Previous and next: the row a step leads to, kept within 1..rowCount (the first and last rows
+// select themselves again).
+int steppedRow(int selectedRow, int step, int rowCount);
+
+// "Item  n / c": the message after a step.
+std::string itemMessage(int row, int rowCount);
+
+// Sets flags[c] for the card number c of every row (flags sized by the caller; numbers outside
+// it are passed over). Nothing is cleared.
+void getCurrentCardNumbers(const Session& session, std::vector<bool>& flags);
+
 // The 1-based row whose Card# cell holds the card number, or 0.
 int rowOfCard(const Session& session, int card);
 
