@@ -9,7 +9,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 packages=(build-essential cmake ninja-build pkg-config
-          libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+          libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+          qt6-base-dev fonts-liberation2 python3)
 
 install_missing() {
     local missing=()
@@ -35,8 +36,7 @@ install_missing
 case "$mode" in
 run)
     build build
-    # The desktop program's place; until it exists the bundled data set is shown as a list.
-    exec build/bin/lithora-cli list
+    exec build/bin/lithora
     ;;
 test)
     build build-ci -DLITHORA_WERROR=ON -DLITHORA_BUILD_BENCHMARKS=ON

@@ -1,0 +1,46 @@
+// Lithora: the desktop program.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTimer>
+
+#include "common/qt_support.h"
+#include "datafiles/datadir.h"
+#include "main/form1.h"
+
+using namespace lithora;
+using namespace lithora::gui;
+
+namespace {
+
+// A manifest left beside the executable by an older installation is removed at start; an
+// empty file counts as absent and stays.
+void deleteStaleManifest(const QString& programPath) {
+    const QFileInfo manifest(programPath + QStringLiteral(".manifest"));
+    if (manifest.exists() && manifest.size() > 0) QFile::remove(manifest.absoluteFilePath());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lithora"));
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QDir::setCurrent(programDir);
+    deleteStaleManifest(QCoreApplication::applicationFilePath());
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const QString commandLine = arguments.join(QLatin1Char(' '));
+
+    Form1 form(dataDirectoryBeside(utf8(QCoreApplication::applicationFilePath())));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int screenHeightTwips = screen ? twips(screen->geometry().height()) : 100000;
+    if (!form.Form_Load(commandLine, screenHeightTwips)) return 1;
+
+    // Timing runs and smoke tests quit as soon as the first card is painted.
+    if (qEnvironmentVariableIsSet("LITHORA_QUIT_AFTER_START"))
+        QTimer::singleShot(0, &app, &QApplication::quit);
+    return app.exec();
+}

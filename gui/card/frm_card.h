@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "card/card_state.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace lithora::gui {
+
+// What the card window needs from the window that owns it.
+class CardWindowHost {
+  public:
+    virtual ~CardWindowHost() = default;
+    virtual const CardState& cardState() const = 0;
+    virtual char decimalSeparator() const = 0;
+    virtual void btPREV_Click() = 0;
+    virtual void btNEXT_Click() = 0;
+    // The list's view menu, opened by a right click on a card field.
+    virtual void showViewMenu(const QPoint& globalPos) = 0;
+};
+
+// One text field of the card: single-line, or multi-line for the longer texts.
+class CardField {
+  public:
+    CardField() = default;
+    CardField(QLineEdit* line, QPlainTextEdit* multi) : m_line(line), m_multi(multi) {}
+    QWidget* widget() const;
+    void setText(const QString& text);
+    QString text() const;
+
+  private:
+    QLineEdit* m_line = nullptr;
+    QPlainTextEdit* m_multi = nullptr;
+};
+
+// The card window: one card's main data, references and optical data, inside the main window.
+class frmCARD : public QWidget {
+    Q_OBJECT
+  public:
+    frmCARD(CardWindowHost& host, QWidget* parent);
+
+    // Shows the current card (nothing while search mode is on).
+    void setCard();
+    // Compact height for small screens: the window ends above the fourth reference line.
+    void SetNetbookSize();
+    // The main-data view, not searching.
+    void showFormView();
+
+    bool searchMode() const { return m_searchMode; }
+    bool opticsShown() const { return m_opticsShown; }
+    int extraReferenceSteps() const { return m_extraReferenceSteps; }
+
+    // Controls by the names the window gives them; tests read them as a user sees them.
+    const CardField& tf(int i) const { return m_tf[static_cast<std::size_t>(i)]; }
+    const CardField& of(int i) const { return m_of[static_cast<std::size_t>(i)]; }
+    QLabel* lbr(int i) const { return m_lbr[static_cast<std::size_t>(i)]; }
+    QLabel* Label1(int i) const { return m_label1[static_cast<std::size_t>(i)]; }
+    QPushButton* bt(int i) const { return m_bt[static_cast<std::size_t>(i)]; }
+    QScrollBar* scr() const { return m_scr; }
+    QWidget* pb() const { return m_pb; }
+
+  public slots:
+    void bt_Click(int index);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void buildMainFields();
+    void buildOpticsPanel();
+    void buildTopRow();
+    CardField makeField(QWidget* parent, const QRect& rect, bool multiLine, bool centred,
+                        const QFont& font);
+    QLabel* makeLabel(QWidget* parent, int index, const QString& caption, const QRect& rect,
+                      const QColor& colour, const QFont& font, Qt::Alignment alignment);
+    void watch(QWidget* widget);
+    bool handleKey(QKeyEvent* event);
+    void showReferencePage(int value);
+    void setOptics();
+    void arrangeCardFields();
+    void setFieldBorder(int index, bool border);
+
+    CardWindowHost& m_host;
+    std::vector<QObject*> m_fieldMouseTargets;
+    std::array<CardField, 49> m_tf;
+    std::array<CardField, 50> m_of;
+    std::array<QLabel*, 60> m_label1{};
+    std::array<QLabel*, 3> m_lbr{};
+    std::array<QPushButton*, 7> m_bt{};
+    QCheckBox* m_search = nullptr;
+    QScrollBar* m_scr = nullptr;
+    QWidget* m_pb = nullptr;
+    bool m_searchMode = false;
+    bool m_opticsShown = false;
+    int m_extraReferenceSteps = 0;
+};
+
+} // namespace lithora::gui

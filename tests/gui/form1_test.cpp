@@ -1,0 +1,333 @@
+// The desktop program on the offscreen platform: start-up, the list and its selection, the
+// card window, navigation, the name field, the divider and the compact layout.
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "card/frm_card.h"
+#include "common/message_box.h"
+#include "datafiles/record.h"
+#include "main/entry_list_view.h"
+#include "main/form1.h"
+#include "source/packer.h"
+#include "source/source_format.h"
+
+using namespace lithora;
+using namespace lithora::gui;
+
+namespace {
+
+// Answers every message box at once and keeps what it was asked.
+class RecordingBoxes : public MessageBoxes {
+  public:
+    struct Shown {
+        QString title;
+        QString text;
+    };
+    MessageAnswer show(QWidget*, MessageIcon, const QString& title, const QString& text,
+                       MessageButtons) override {
+        shown.push_back({title, text});
+        return MessageAnswer::Ok;
+    }
+    std::vector<Shown> shown;
+};
+
+constexpr int kTallScreen = 16000; // twips: a screen of about 1070 pixels
+constexpr int kSmallScreen = 8400; // at most 9000 twips: the compact layout
+
+SourceSet miniSource() {
+    SourceReadResult source = readSource(std::filesystem::path(LITHORA_FIXTURES_DIR) / "mini");
+    if (!source.problems.empty())
+        qFatal("the mini fixture does not read: %s", source.problems[0].text().c_str());
+    return source.set;
+}
+
+// A packed copy of the mini fixture, or of another set, in a temporary directory.
+class DataDir {
+  public:
+    explicit DataDir(const SourceSet& set = miniSource()) {
+        if (!writePackedSet(packSourceSet(set, buildRecordKey()), path()).ok())
+            qFatal("cannot pack the test set");
+    }
+    std::filesystem::path path() const {
+        return std::filesystem::path(m_dir.path().toStdString()) / "INDEX";
+    }
+
+  private:
+    QTemporaryDir m_dir;
+};
+
+QString field(Form1& form, int i) {
+    return form.cardWindow()->tf(i).text();
+}
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        m_boxes = std::make_unique<RecordingBoxes>();
+        setMessageBoxes(m_boxes.get());
+    }
+    void cleanup() { setMessageBoxes(nullptr); }
+
+    void startUpShowsTheListAndRowOne() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kTallScreen));
+        QCOMPARE(form.List1()->model()->rowCount(), 9);
+        QCOMPARE(form.selectedRow(), 1);
+        QCOMPARE(field(form, 0), QStringLiteral(" Albite"));
+        QCOMPARE(field(form, 5), QStringLiteral(" C-1  (2)"));
+        QCOMPARE(form.panelText(1), QStringLiteral("9 entries"));
+        QCOMPARE(form.panelText(2), QStringLiteral("All entries listed"));
+        QCOMPARE(form.panelText(4), QStringLiteral("Card 5"));
+        QCOMPARE(form.frL()->title(), QStringLiteral("List View"));
+        QVERIFY(form.cardWindow()->isVisible());
+        QVERIFY(form.formLoaded());
+        QVERIFY(m_boxes->shown.empty());
+        // Mode 0 shows #, Name, Formula, Group and Status only.
+        QVERIFY(!form.List1()->isColumnHidden(ColFormula));
+        QVERIFY(form.List1()->isColumnHidden(ColCard));
+        QCOMPARE(form.List1()->columnWidth(ColName), 200);
+    }
+
+    void commandLineSelectsAnEntry() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QStringLiteral("/i Monoclinite"), kTallScreen));
+        QCOMPARE(field(form, 0), QStringLiteral(" Monoclinite"));
+        Form1 other(data.path());
+        QVERIFY(other.Form_Load(QStringLiteral("/i"), kTallScreen)); // "/i" alone: row 1 again
+        QCOMPARE(other.selectedRow(), 1);
+    }
+
+    void clickAndKeysShowTheSelectedCard() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kTallScreen));
+        EntryListView* list = form.List1();
+        const QRect third = list->visualRect(list->model()->index(2, ColName));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center());
+        QCOMPARE(field(form, 0), QStringLiteral(" Calcite"));
+        QCOMPARE(field(form, 25), QStringLiteral("3.035"));
+        QCOMPARE(form.cardWindow()->lbr(1)->text(), QStringLiteral("2"));
+
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(field(form, 0), QStringLiteral(" cechite"));
+        QTest::keyClick(list, Qt::Key_Z); // alphabetical jump
+        QCOMPARE(field(form, 0), QStringLiteral(" Zeolite-X"));
+        QTest::keyClick(list, Qt::Key_M);
+        QCOMPARE(field(form, 0), QStringLiteral(" Monoclinite"));
+        QTest::keyClick(list, Qt::Key_F1); // code 112 is "p": no name begins with P, the card stays
+        QCOMPARE(field(form, 0), QStringLiteral(" Monoclinite"));
+    }
+
+    void prevAndNextStopAtBothEnds() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kTallScreen));
+        frmCARD* card = form.cardWindow();
+        QTest::mouseClick(card->bt(0), Qt::LeftButton);
+        QCOMPARE(form.selectedRow(), 1);
+        QCOMPARE(form.panelText(3), QStringLiteral("Item  1 / 9"));
+        QTest::mouseClick(card->bt(1), Qt::LeftButton);
+        QCOMPARE(form.selectedRow(), 2);
+        QTest::mouseClick(card->bt(0), Qt::RightButton); // a right click on Prev goes forward
+        QCOMPARE(form.selectedRow(), 3);
+        QTest::mouseClick(card->bt(1), Qt::RightButton);
+        QCOMPARE(form.selectedRow(), 2);
+        for (int i = 0; i < 12; ++i)
+            form.btNEXT_Click();
+        QCOMPARE(form.selectedRow(), 9);
+        QCOMPARE(form.panelText(3), QStringLiteral("Item  9 / 9"));
+        QCOMPARE(field(form, 0), QStringLiteral(" Zalum"));
+    }
+
+    void cardWindowKeys() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kTallScreen));
+        frmCARD* card = form.cardWindow();
+        card->setFocus();
+        QTest::keyClick(card, Qt::Key_Right);
+        QCOMPARE(form.selectedRow(), 2);
+        QTest::keyClick(card, Qt::Key_Down);
+        QCOMPARE(form.selectedRow(), 3);
+        QTest::keyClick(card, Qt::Key_Up);
+        QTest::keyClick(card, Qt::Key_Left);
+        QTest::keyClick(card, Qt::Key_Left);
+        QCOMPARE(form.selectedRow(), 1);
+        QCOMPARE(field(form, 0), QStringLiteral(" Albite"));
+        QTest::keyClick(card, Qt::Key_Escape);
+        QVERIFY(!card->isVisible());
+    }
+
+    void referencesPageThroughTheScrollBar() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QStringLiteral("/i albite"), kTallScreen)); // twelve references
+        QScrollBar* scr = form.cardWindow()->scr();
+        QVERIFY(scr->isEnabled());
+        QCOMPARE(scr->maximum(), 10);
+        scr->setValue(10);
+        QCOMPARE(form.cardWindow()->lbr(2)->text(), QStringLiteral("12"));
+        QVERIFY(field(form, 47).startsWith(QStringLiteral(" Writer 12 ")));
+        form.findName("CALC"); // two references: no paging
+        QVERIFY(!scr->isEnabled());
+        QCOMPARE(scr->value(), 1);
+        QCOMPARE(form.cardWindow()->lbr(2)->text(), QString());
+    }
+
+    void nameFieldTakesNumbersAndPrefixes() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kTallScreen));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QLineEdit* name = form.tfNAME();
+        name->setFocus();
+        QCOMPARE(form.panelText(3), QStringLiteral("Type Mineral name to search list"));
+        QTest::keyClicks(name, QStringLiteral("1"));
+        QCOMPARE(form.panelText(4), QStringLiteral("Card 1"));
+        QTest::keyClicks(name, QStringLiteral("08")); // 108
+        QCOMPARE(field(form, 0), QStringLiteral(" Feldspar"));
+        name->clear();
+        QTest::keyClicks(name, QStringLiteral("z"));
+        QCOMPARE(field(form, 0), QStringLiteral(" Feldspar")); // one letter asks for nothing
+        QTest::keyClicks(name, QStringLiteral("a"));
+        QCOMPARE(field(form, 0), QStringLiteral(" Zalum"));
+        // Toggle Last Selection returns to the card current when the field got the focus.
+        QTest::mouseClick(form.tb2b(0), Qt::LeftButton);
+        QCOMPARE(field(form, 0), QStringLiteral(" Albite"));
+        QTest::mouseClick(form.tb2b(1), Qt::LeftButton);
+        QCOMPARE(name->text(), QString());
+        QCOMPARE(field(form, 0), QStringLiteral(" Albite")); // clearing does not move the selection
+    }
+
+    void nameSearchFoldsAccentsInASecondPass() {
+        SourceSet set;
+        const char* names[][2] = {
+            {"1", "Quartz"}, {"2", "\xE9meraldite"}, {"3", "Emba"}, {"4", "\xC9mile"}};
+        for (const auto& [card, name] : names) {
+            SourceEntry e;
+            e.cells[FieldCard] = card;
+            e.cells[FieldName] = name;
+            set.entries.push_back(e);
+        }
+        DataDir data(set);
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kTallScreen));
+        form.tfNAME()->setFocus();
+        QTest::keyClicks(form.tfNAME(), QStringLiteral("em"));
+        QCOMPARE(field(form, 0), QStringLiteral(" Emba")); // pass 1 wins
+        QTest::keyClicks(form.tfNAME(), QStringLiteral("e"));
+        QCOMPARE(field(form, 0), QStringLiteral(" \u00E9meraldite")); // found by folding é
+        form.tfNAME()->clear();
+        QTest::keyClicks(form.tfNAME(), QStringLiteral("emi")); // "em" finds Emba on the way
+        QCOMPARE(field(form, 0), QStringLiteral(" Emba")); // É is not folded: "emi" finds nothing
+    }
+
+    void dividerHidesAndShowsTheCardWindow() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kTallScreen));
+        const int right = form.frL()->x() + form.frL()->width();
+        QVERIFY(!form.onDivider(right));
+        QVERIFY(form.onDivider(right + 3));
+        QTest::mouseMove(&form, QPoint(right + 3, 200));
+        QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(right + 3, 200));
+        QVERIFY(!form.cardWindow()->isVisible());
+        QCOMPARE(form.frL()->width(), form.width() - 2 * 4);
+        QTest::mouseMove(&form, QPoint(form.frL()->x() + form.frL()->width() + 3, 200));
+        QTest::mouseClick(&form, Qt::LeftButton, {},
+                          QPoint(form.frL()->x() + form.frL()->width() + 3, 200));
+        QVERIFY(form.cardWindow()->isVisible());
+        QCOMPARE(form.frL()->width(), 217);            // 3255 twips
+        QTest::mouseMove(&form, QPoint(217 + 4, 200)); // exactly on the frame's edge: nothing
+        QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(217 + 4, 200));
+        QVERIFY(form.cardWindow()->isVisible());
+    }
+
+    void compactLayoutFollowsTheWindow() {
+        DataDir data;
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kSmallScreen));
+        QCOMPARE(form.cardWindow()->extraReferenceSteps(), 2);
+        QCOMPARE(form.height(), 565); // 8475 twips
+        QCOMPARE(form.cardWindow()->height(), 413 + 63 + 1);
+        const int nameTop = form.tfNAME()->y();
+        const int listHeight = form.List1()->height();
+        form.resize(form.width(), form.height() + 60);
+        QCOMPARE(form.tfNAME()->y(), nameTop + 60);
+        QCOMPARE(form.List1()->height(), listHeight + 60);
+        QCOMPARE(form.tb2b(0)->y(), form.tfNAME()->y() + 1);
+        // With the extra steps a card with twelve references pages up to reference 12 alone.
+        form.findName("ALB");
+        QCOMPARE(form.cardWindow()->scr()->maximum(), 12);
+
+        Form1 tall(data.path());
+        QVERIFY(tall.Form_Load(QString(), kTallScreen));
+        const int tallNameTop = tall.tfNAME()->y();
+        tall.resize(tall.width(), tall.height() + 60);
+        QCOMPARE(tall.tfNAME()->y(), tallNameTop); // on tall screens the controls stay put
+    }
+
+    void missingOpticalTableIsReportedOnce() {
+        DataDir data;
+        std::filesystem::remove(data.path() / "lithora.i");
+        Form1 form(data.path());
+        QVERIFY(form.Form_Load(QString(), kTallScreen));
+        QCOMPARE(m_boxes->shown.size(), std::size_t{1});
+        QCOMPARE(m_boxes->shown[0].title, QStringLiteral("getLineNumbers"));
+        QVERIFY(m_boxes->shown[0].text.startsWith(QStringLiteral("Error: ")));
+        QCOMPARE(form.List1()->model()->rowCount(), 9);
+        form.findName("CALC");
+        QCOMPARE(form.cardWindow()->of(47).text(), QString()); // no optical data anywhere
+    }
+
+    void missingEntryIndexEndsWithAClearMessage() {
+        DataDir data;
+        std::filesystem::remove(data.path() / "lithora.a");
+        Form1 form(data.path());
+        QVERIFY(!form.Form_Load(QString(), kTallScreen));
+        QCOMPARE(m_boxes->shown.size(), std::size_t{1});
+        QVERIFY(m_boxes->shown[0].text.contains(QStringLiteral("lithora.a")));
+        QVERIFY(m_boxes->shown[0].text.contains(QString::fromStdString(data.path().string())));
+    }
+
+    void theProgramExitsNonZeroWithoutItsEntryIndex() {
+        // The program beside its own INDEX directory, with lithora.a taken away.
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("lithora"));
+        QVERIFY(QFile::copy(QStringLiteral(LITHORA_PROGRAM), program));
+        QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner);
+        DataDir data;
+        std::filesystem::rename(data.path(), dir.filePath(QStringLiteral("INDEX")).toStdString());
+        std::filesystem::remove(dir.filePath(QStringLiteral("INDEX/lithora.a")).toStdString());
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LITHORA_UNATTENDED"), QStringLiteral("1"));
+        process.setProcessEnvironment(env);
+        process.start(program, {});
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("lithora.a"));
+    }
+
+  private:
+    std::unique_ptr<RecordingBoxes> m_boxes;
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"
