@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "card/card_loader.h"
+#include "list/match_list.h"
 #include "text/codepage.h"
 #include "text/escapes.h"
 #include "text/numeric.h"
@@ -66,6 +67,16 @@ bool loadSelectedCard(Session& session) {
     toPlainLetters(card.currentName);
     loadCurrentOpticalRecord(session.data, card);
     return true;
+}
+
+Status getMatchList(Session& session) {
+    Result<std::vector<ListRow>> rows = readMatchList(
+        session.data, session.matchFlags, session.maxCardNumber, session.decimalSeparator);
+    if (!rows) return rows.error();
+    session.rows = std::move(rows.value());
+    session.selectedRow = session.rows.empty() ? 0 : 1;
+    loadSelectedCard(session);
+    return Ok{};
 }
 
 Status loadGroup(Session& session, const std::string& groupName) {

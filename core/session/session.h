@@ -28,6 +28,10 @@ struct Session {
     std::array<std::string, 4> status; // panels 1 to 4
 
     CardState card;
+
+    // Written by the searches: one flag per entry index, and how many are set.
+    std::vector<bool> matchFlags;
+    int matchCount = 0;
 };
 
 // Start-up: the tables (their errors go to the sink and start-up goes on), the full list with
@@ -41,6 +45,10 @@ Status getFullList(Session& session, const std::string& groupFilter);
 // Makes the selected row the current card. False when no card could be loaded (no row, a card
 // number outside 0..10000, or lithora.a unreadable); the state then keeps what was reached.
 bool loadSelectedCard(Session& session);
+
+// Replaces the list by the entries flagged in matchFlags, in entry-index order, and makes the
+// first current. Status panels 1 and 2 stay as the search left them.
+Status getMatchList(Session& session);
 
 // Narrows the list to a group as the group menu does: reload with the upper-cased name, make
 // row 1 current when there is one, and show " Group: NAME " in status panel 2.

@@ -56,6 +56,7 @@ Form1::Form1(const std::filesystem::path& dataDir, QWidget* parent) : QWidget(pa
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Lithora"));
     m_session.data.dir = dataDir;
+    m_programDir = dataDir.parent_path();
     m_session.decimalSeparator = systemDecimalSeparator();
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kWindowColour);
@@ -66,6 +67,7 @@ Form1::Form1(const std::filesystem::path& dataDir, QWidget* parent) : QWidget(pa
     buildToolbar();
     buildFrame();
     buildStatusBar();
+    buildMenus();
     connectList();
     resize(px(kCardLeft) + card_layout::kWidth + px(kFrameLeft) + 2,
            px(kCardTop) + card_layout::kHeight + px(kFrameLeft) + m_status->sizeHint().height());
@@ -184,6 +186,7 @@ void Form1::layoutFrame() {
                            buttonSize);
     m_list->setGeometry(px(kListLeft), px(kListTop), listWidth,
                         nameTop - px(kListTop) - px(kListGap));
+    m_viewLabel->setGeometry(m_frame->width() - 24, 0, 18, 16);
 }
 
 frmCARD* Form1::cardWindow() {

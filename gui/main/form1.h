@@ -11,6 +11,8 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QTimer;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -45,6 +47,10 @@ class Form1 : public QWidget, public CardWindowHost {
     void btNEXT_Click() override;
     void getCurrentCardNumbers(std::vector<bool>& flags) const;
 
+    // Replaces the list by the entries the last search flagged and shows the first.
+    void getMatchList();
+    void loadGroup(const QString& groupName);
+
     void findName(const std::string& prefix);
     void findCardNumber(int cardNumber);
     void toggleLastSelection();
@@ -62,6 +68,14 @@ class Form1 : public QWidget, public CardWindowHost {
     QLineEdit* tfNAME() const { return m_name; }
     QToolButton* tb2b(int i) const { return m_tb2b[static_cast<std::size_t>(i)]; }
     QGroupBox* frL() const { return m_frame; }
+    QLabel* Label1() const { return m_viewLabel; }
+    QMenu* pop1() const { return m_pop1; }
+    QMenu* pop2() const { return m_pop2; }
+    QAction* itmLST(int i) const { return m_itmLST[static_cast<std::size_t>(i)]; }
+    QAction* itmPop1(int i) const { return m_itmPop1[static_cast<std::size_t>(i)]; }
+    const std::vector<QAction*>& itmGroup() const { return m_itmGroup; }
+    int viewMode() const { return m_viewMode; }
+    Session& session() { return m_session; }
     QString panelText(int panel) const;
     const Session& session() const { return m_session; }
     int selectedRow() const;
@@ -75,7 +89,20 @@ class Form1 : public QWidget, public CardWindowHost {
     void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+  private slots:
+    void itmLST_Click(int index);
+    void itmPop1_Click(int index);
+    void tb_ButtonClick(int index);
+    void Label1_Click();
+    void Timer2_Timer();
+
   private:
+    void buildMenus();
+    void rebuildGroupMenu();
+    void showCurrentCard();
+    void reloadDatabase();
+    void narrowToGroup(const QString& groupName);
+    void openCnmncDocument();
     void buildToolbar();
     void buildFrame();
     void buildStatusBar();
@@ -101,6 +128,16 @@ class Form1 : public QWidget, public CardWindowHost {
     QStatusBar* m_status = nullptr;
     std::array<QLabel*, 4> m_panels{};
     frmCARD* m_card = nullptr;
+    QLabel* m_viewLabel = nullptr;
+    QMenu* m_pop1 = nullptr;
+    std::array<QAction*, 7> m_itmLST{};
+    QMenu* m_pop2 = nullptr;
+    int m_pop2Tag = 0; // where the toolbar opened the menu, so it can reopen there
+    std::array<QAction*, 5> m_itmPop1{};
+    QMenu* m_groupMenu = nullptr;
+    std::vector<QAction*> m_itmGroup;
+    QTimer* m_timer2 = nullptr;
+    std::filesystem::path m_programDir;
     int m_viewMode = 0;
     bool m_formLoaded = false;
     std::string m_nameAtFocus;

@@ -1,8 +1,10 @@
 // The main window's list, its selection and the name field.
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 
@@ -43,10 +45,6 @@ void Form1::connectList() {
     connect(m_list, &EntryListView::doubleClickedRow, this, [] {});
 }
 
-void Form1::showViewMenu(const QPoint&) {
-    // The list's view menu (view modes, the IMA list) is opened here.
-}
-
 int Form1::selectedRow() const {
     const QModelIndex current = m_list->currentIndex();
     return current.isValid() ? current.row() + 1 : 0;
@@ -66,13 +64,24 @@ void Form1::refillList() {
     m_list->setUpdatesEnabled(true);
     SBT(qs(m_session.status[0]), 1);
     SBT(qs(m_session.status[1]), 2);
+    rebuildGroupMenu();
 }
 
 void Form1::loadSelectedCard() {
     m_session.selectedRow = selectedRow();
-    const bool loaded = lithora::loadSelectedCard(m_session);
+    if (lithora::loadSelectedCard(m_session)) {
+        showCurrentCard();
+    } else {
+        SBT(qs(m_session.status[3]), 4);
+    }
+}
+
+void Form1::showCurrentCard() {
     SBT(qs(m_session.status[3]), 4);
-    if (loaded) cardWindow()->setCard();
+    cardWindow()->setCard();
+    const std::string& group = m_session.card.currentGroup;
+    m_itmPop1[1]->setText(QStringLiteral("Load Group Members (") + qs(group) + QStringLiteral(")"));
+    m_itmPop1[1]->setEnabled(!group.empty());
 }
 
 void Form1::showSelection() {
@@ -152,6 +161,10 @@ void Form1::setNameFieldFocusLook(bool focused) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_viewLabel && event->type() == QEvent::MouseButtonRelease) {
+        Label1_Click();
+        return true;
+    }
     if (watched == m_name && event->type() == QEvent::FocusIn) {
         m_nameAtFocus = upperCase(trimBlanks(m_session.card.currentName));
         setNameFieldFocusLook(true);

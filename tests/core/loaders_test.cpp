@@ -5,6 +5,7 @@
 #include "card/card_loader.h"
 #include "datafiles/element_index.h"
 #include "list/entry_list.h"
+#include "list/match_list.h"
 #include "session/session.h"
 #include "support/test_support.h"
 #include "text/numeric.h"
@@ -242,4 +243,36 @@ TEST_F(MiniDataSet, ElementIndexGivesEachEntryItsSymbols) {
 
     std::filesystem::remove(dir.path() / "lithora.e");
     EXPECT_FALSE(readElementIndex(session.data, [](int, std::string_view) {}).ok());
+}
+
+TEST(MatchFlags, NextMatchLooksAfterTheGivenIndex) {
+    const std::vector<bool> flags = {true, false, true, false, true};
+    EXPECT_EQ(getNextMatch(flags, 0), 2); // index 0 is never reached from the start
+    EXPECT_EQ(getNextMatch(flags, 2), 4);
+    EXPECT_EQ(getNextMatch(flags, 4), -1); // at the upper bound
+    EXPECT_EQ(getNextMatch(flags, 9), -1);
+    EXPECT_EQ(getNextMatch({}, 0), -1);
+}
+
+TEST_F(MiniDataSet, MatchListFollowsEntryIndexOrder) {
+    session.status[0] = "3 matches";
+    session.status[1] = "kept";
+    session.matchFlags.assign(static_cast<std::size_t>(session.data.tables.entryCount) + 2, false);
+    for (int i : {9, 2, 7, 0})
+        session.matchFlags[static_cast<std::size_t>(i)] = true; // set out of order
+    ASSERT_TRUE(getMatchList(session).ok());
+    ASSERT_EQ(session.rows.size(), 3u);
+    EXPECT_EQ(session.rows[0][ColName], "Akermanite"); // entry 2
+    EXPECT_EQ(session.rows[1][ColName], "Monoclinite");
+    EXPECT_EQ(session.rows[2][ColName], "Zalum");
+    EXPECT_EQ(session.rows[2][ColNumber], "3");
+    EXPECT_EQ(session.card.currentCardNumber, 17); // the first match is current
+    EXPECT_EQ(session.status[0], "3 matches");     // the search's own count stays
+    EXPECT_EQ(session.status[1], "kept");
+
+    session.matchFlags.assign(session.matchFlags.size(), false);
+    session.matchFlags[1] = true;
+    session.matchFlags[10] = true; // above entryCount (9): the listing ends there
+    ASSERT_TRUE(getMatchList(session).ok());
+    EXPECT_EQ(session.rows.size(), 1u);
 }

@@ -13,6 +13,7 @@
 #include "card/frm_card.h"
 #include "common/message_box.h"
 #include "datafiles/record.h"
+#include "gui_test_support.h"
 #include "main/entry_list_view.h"
 #include "main/form1.h"
 #include "source/packer.h"
@@ -20,48 +21,9 @@
 
 using namespace lithora;
 using namespace lithora::gui;
+using namespace lithora::gui::test;
 
 namespace {
-
-// Answers every message box at once and keeps what it was asked.
-class RecordingBoxes : public MessageBoxes {
-  public:
-    struct Shown {
-        QString title;
-        QString text;
-    };
-    MessageAnswer show(QWidget*, MessageIcon, const QString& title, const QString& text,
-                       MessageButtons) override {
-        shown.push_back({title, text});
-        return MessageAnswer::Ok;
-    }
-    std::vector<Shown> shown;
-};
-
-constexpr int kTallScreen = 16000; // twips: a screen of about 1070 pixels
-constexpr int kSmallScreen = 8400; // at most 9000 twips: the compact layout
-
-SourceSet miniSource() {
-    SourceReadResult source = readSource(std::filesystem::path(LITHORA_FIXTURES_DIR) / "mini");
-    if (!source.problems.empty())
-        qFatal("the mini fixture does not read: %s", source.problems[0].text().c_str());
-    return source.set;
-}
-
-// A packed copy of the mini fixture, or of another set, in a temporary directory.
-class DataDir {
-  public:
-    explicit DataDir(const SourceSet& set = miniSource()) {
-        if (!writePackedSet(packSourceSet(set, buildRecordKey()), path()).ok())
-            qFatal("cannot pack the test set");
-    }
-    std::filesystem::path path() const {
-        return std::filesystem::path(m_dir.path().toStdString()) / "INDEX";
-    }
-
-  private:
-    QTemporaryDir m_dir;
-};
 
 QString field(Form1& form, int i) {
     return form.cardWindow()->tf(i).text();

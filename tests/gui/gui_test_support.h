@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+#include <vector>
+
+#include "common/message_box.h"
+#include "datafiles/record.h"
+#include "source/packer.h"
+#include "source/source_format.h"
+
+// Shared by the GUI tests: message boxes answered at once, and packed test data sets.
+namespace lithora::gui::test {
+
+// Answers every message box at once and keeps what it was asked.
+class RecordingBoxes : public MessageBoxes {
+  public:
+    struct Shown {
+        QString title;
+        QString text;
+    };
+    MessageAnswer show(QWidget*, MessageIcon, const QString& title, const QString& text,
+                       MessageButtons) override {
+        shown.push_back({title, text});
+        return MessageAnswer::Ok;
+    }
+    std::vector<Shown> shown;
+};
+
+inline constexpr int kTallScreen = 16000; // twips: a screen of about 1070 pixels
+inline constexpr int kSmallScreen = 8400; // at most 9000 twips: the compact layout
+
+inline SourceSet miniSource() {
+    SourceReadResult source = readSource(std::filesystem::path(LITHORA_FIXTURES_DIR) / "mini");
+    if (!source.problems.empty())
+        qFatal("the mini fixture does not read: %s", source.problems[0].text().c_str());
+    return source.set;
+}
+
+// A packed copy of the mini fixture, or of another set, in a temporary directory.
+class DataDir {
+  public:
+    explicit DataDir(const SourceSet& set = miniSource()) {
+        if (!writePackedSet(packSourceSet(set, buildRecordKey()), path()).ok())
+            qFatal("cannot pack the test set");
+    }
+    std::filesystem::path path() const {
+        return std::filesystem::path(m_dir.path().toStdString()) / "INDEX";
+    }
+
+  private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace lithora::gui::test
