@@ -172,6 +172,21 @@ std::string RecordFile::readRecordAt(std::int64_t position, std::string_view key
     return body;
 }
 
+Result<RecordBuffer> RecordBuffer::load(const std::filesystem::path& path) {
+    Result<std::string> bytes = readWholeFile(path);
+    if (!bytes) return bytes.error();
+    return RecordBuffer(std::move(bytes).value());
+}
+
+std::string_view RecordBuffer::bodyAt(std::int64_t position) const {
+    const auto size = static_cast<std::int64_t>(m_bytes.size());
+    if (position < 1 || position + 3 > size) return {};
+    const std::int32_t n = readInt32LE(reinterpret_cast<const unsigned char*>(m_bytes.data() + position - 1));
+    const std::int64_t bodyOffset = position - 1 + 4;
+    if (n < 1 || n > size - bodyOffset) return {};
+    return std::string_view(m_bytes).substr(static_cast<std::size_t>(bodyOffset), static_cast<std::size_t>(n));
+}
+
 Result<SequentialRecords> SequentialRecords::load(const std::filesystem::path& path) {
     Result<std::string> bytes = readWholeFile(path);
     if (!bytes) return bytes.error();

@@ -86,6 +86,21 @@ class SequentialRecords {
     std::size_t m_offset = 0;
 };
 
+// A whole record file in memory, read by position: the searches visit thousands of records
+// in card order and take each from here rather than from the disk.
+class RecordBuffer {
+  public:
+    static Result<RecordBuffer> load(const std::filesystem::path& path);
+    explicit RecordBuffer(std::string bytes) : m_bytes(std::move(bytes)) {}
+
+    // The scrambled body of the record at a 1-based position; empty for a position outside the
+    // file, a length of 0 or less, or a length larger than what is left of the file.
+    std::string_view bodyAt(std::int64_t position) const;
+
+  private:
+    std::string m_bytes;
+};
+
 // Unscrambles a body into Windows-1252 text.
 std::string unscramble(std::string_view body, std::string_view key);
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What the searches of the card window share: how a typed number becomes a value and a
+// tolerance, and how a typed text matches a field.
+namespace lithora {
+
+// A typed number: one number, or two separated by a blank. Two numbers a b with b < a mean
+// "a, give or take b"; otherwise they are the range from a to b.
+struct TypedNumber {
+    float value = 0;       // the number, or the middle of the range
+    float firstValue = 0;  // a, the number before the blank
+    float secondValue = 0; // b when two numbers were typed
+    bool two = false;
+    bool range = false;   // b >= a
+};
+TypedNumber parseTypedNumber(std::string_view text);
+
+// A criterion text in the records' code page, upper-cased, cut into its words; it matches a
+// field when every word occurs in it.
+struct WordCriterion {
+    std::vector<std::string> words; // Windows-1252 bytes, upper case
+    bool empty() const { return words.empty(); }
+    bool matches(std::string_view upperField) const;
+};
+WordCriterion makeWordCriterion(std::string_view upperText);
+
+// Trimmed and upper-cased, in Windows-1252 (the records' code page): how a typed criterion is
+// compared with an upper-cased record.
+std::string criterionText(std::string_view typedUtf8);
+
+// Upper-cases Windows-1252 bytes in place.
+void upperCaseCp1252(std::string& bytes);
+
+} // namespace lithora

@@ -1,0 +1,199 @@
+// The card-form and optics searches on the packed mini fixture (tests/fixtures/mini), and on
+// single records where one rule needs a record of its own.
+#include <gtest/gtest.h>
+
+#include "search/search_run.h"
+#include "support/test_support.h"
+
+using namespace lithora;
+using namespace lithora::test;
+
+namespace {
+
+class SearchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        session.data = packInto(readFixtureSource("mini"), dir.path());
+        ASSERT_TRUE(startUp(session).ok());
+    }
+
+    // Names listed after a search over the whole database; empty when nothing matched.
+    std::vector<std::string> form(const std::vector<std::pair<int, std::string>>& typed, bool orCombination = false) {
+        FormCriterionTexts texts;
+        for (const auto& [i, text] : typed) texts[static_cast<std::size_t>(i)] = text;
+        last = runCardFormSearch(session, texts, {orCombination, true}, nullptr);
+        return names();
+    }
+    std::vector<std::string> optics(const std::vector<std::pair<int, std::string>>& typed, bool orCombination = false) {
+        OpticsCriterionTexts texts;
+        for (const auto& [i, text] : typed) texts[static_cast<std::size_t>(i)] = text;
+        last = runOpticsSearch(session, texts, {orCombination, true}, nullptr);
+        return names();
+    }
+    std::vector<std::string> names() const {
+        if (last.end != SearchEnd::Matches) return {};
+        std::vector<std::string> out;
+        for (const ListRow& r : session.rows) out.push_back(r[ColName]);
+        return out;
+    }
+
+    TempDir dir;
+    Session session;
+    SearchOutcome last;
+};
+
+using Names = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(SearchTest, TextCriteriaAreWordsThatMustAllOccur) {
+    EXPECT_EQ(form({{0, "al"}}), (Names{"Albite", "Calcite", "Zalum"}));
+    EXPECT_EQ(form({{0, "  cal  ite "}}), (Names{"Calcite"})); // both words, anywhere
+    EXPECT_EQ(form({{2, "Ca C O3"}}), (Names{"Calcite"}));     // blanks out of the formula
+    EXPECT_EQ(form({{18, "garnet"}}), (Names{"Garnet", "Monoclinite"}));
+    EXPECT_EQ(last.matchCount, 2);
+    EXPECT_EQ(session.status[1], "2 matches");
+    EXPECT_EQ(form({{0, "\xE4\xB8\xAD"}}), Names{}); // a character the records cannot hold
+    EXPECT_EQ(last.message, "No Matches found");
+}
+
+TEST_F(SearchTest, NumbersWithTheirToleranceForms) {
+    EXPECT_EQ(form({{13, "3"}}), (Names{"Calcite"}));     // Mohs within 0.1
+    EXPECT_EQ(form({{13, "2 4"}}), (Names{"Calcite"}));   // a range: its middle, 3, within 0.1
+    EXPECT_EQ(form({{13, "3 0.5"}}), (Names{"Calcite"})); // value and tolerance: 3 within 0.1
+    EXPECT_EQ(form({{13, "6.1"}}), (Names{"Albite"}));    // "6-6.5" reads 6
+    EXPECT_EQ(form({{13, "6.2"}}), Names{});
+    EXPECT_EQ(form({{16, "2.66"}}), (Names{"Albite"})); // SGc 2.62 within 0.05
+    EXPECT_EQ(form({{14, "6.4"}}), (Names{"Calcite"})); // Z within 0.5
+}
+
+TEST_F(SearchTest, TheSpaceGroupFieldIsTestedAsNumberAndAsSymbol) {
+    // "2": Albite by its number 2, Akermanite (P-421m) and Monoclinite (C2/c) by their symbols.
+    EXPECT_EQ(form({{5, "2"}}), (Names{"Albite", "Akermanite", "Monoclinite"}));
+    FormCriterionTexts texts;
+    texts[5] = "2";
+    const FormCriteria criteria = parseFormCriteria(texts);
+    EXPECT_EQ(formHits(criteria, "99|X||2|P2"), 2); // fields 3 and 4: one typed value, two hits
+}
+
+TEST_F(SearchTest, CellParametersEachGiveTheirHit) {
+    EXPECT_EQ(form({{7, "4.99"}, {9, "17.06"}}), (Names{"Calcite"}));
+    EXPECT_EQ(form({{7, "4.99"}, {9, "5.0"}}), Names{});
+    EXPECT_EQ(form({{7, "4.99"}, {9, "5.0"}}, true), (Names{"Akermanite", "Calcite"}));
+    EXPECT_EQ(form({{11, "116.6"}}), (Names{"Albite"})); // beta within 0.05
+}
+
+TEST_F(SearchTest, DSpacingsUseTheTypedToleranceAndHitOncePerValue) {
+    EXPECT_EQ(form({{25, "3.1"}}), (Names{"Akermanite"}));             // 3.07, default 0.05
+    EXPECT_EQ(form({{25, "3.1"}, {33, "0.02"}}), Names{});             // narrowed to 0.02
+    EXPECT_EQ(form({{25, "3.03"}, {33, "0.02"}}), (Names{"Calcite"})); // 3.035
+    // One line of the entry may satisfy two typed values: 3.035 gives both their hit.
+    EXPECT_EQ(form({{25, "3.03"}, {26, "3.04"}, {0, "calc"}}), (Names{"Calcite"}));
+    FormCriterionTexts texts;
+    texts[25] = "3.03";
+    texts[26] = "3.04";
+    const FormCriteria criteria = parseFormCriteria(texts);
+    EXPECT_EQ(formHits(criteria, "1|C|||||3.035 3.035 3.035"), 2); // one hit per typed value
+}
+
+TEST_F(SearchTest, CountingRules) {
+    // A number criterion that is no positive number never hits but still counts under AND.
+    EXPECT_EQ(form({{0, "cal"}, {13, "abc"}}), Names{});
+    EXPECT_EQ(form({{0, "cal"}, {13, "abc"}}, true), (Names{"Calcite"}));
+    // Only a d tolerance: criteria were entered, yet one hit is needed and none can come.
+    EXPECT_EQ(form({{33, "0.02"}}), Names{});
+    EXPECT_EQ(last.end, SearchEnd::NoMatches);
+    // The tolerance does not count among the hits when others are typed.
+    EXPECT_EQ(form({{0, "cal"}, {25, "3.03"}, {33, "0.02"}}), (Names{"Calcite"}));
+    EXPECT_EQ(form({}), Names{});
+    EXPECT_EQ(last.end, SearchEnd::NoCriteria);
+    EXPECT_EQ(last.message, "No criteria entered!");
+}
+
+TEST_F(SearchTest, CurrentListScopeAndTheQuestion) {
+    ASSERT_TRUE(loadGroup(session, "Garnet").ok()); // Garnet and Monoclinite
+    FormCriterionTexts texts;
+    texts[0] = "al";
+    std::vector<std::string> asked;
+    const SearchOutcome declined = runCardFormSearch(session, texts, {false, false}, [&](std::string_view q) {
+        asked.emplace_back(q);
+        return false;
+    });
+    EXPECT_EQ(declined.end, SearchEnd::Declined);
+    EXPECT_EQ(asked, (std::vector<std::string>{
+                         "No Matches found in current list.\r\nDo you want to search the full database?"}));
+    EXPECT_EQ(session.rows.size(), 2u); // the list stays
+    EXPECT_EQ(session.status[1], "0 matches");
+
+    const SearchOutcome widened = runCardFormSearch(session, texts, {false, false}, [](std::string_view) { return true; });
+    EXPECT_EQ(widened.end, SearchEnd::Matches);
+    EXPECT_EQ(widened.matchCount, 3);
+
+    ASSERT_TRUE(getFullList(session, "").ok()); // the list holds every entry: no question
+    texts[0] = "nothing";
+    int questions = 0;
+    const SearchOutcome none = runCardFormSearch(session, texts, {false, false}, [&](std::string_view) {
+        ++questions;
+        return true;
+    });
+    EXPECT_EQ(questions, 0);
+    EXPECT_EQ(none.message, "No Matches found");
+
+    ASSERT_TRUE(loadGroup(session, "Garnet").ok());
+    texts[0] = "monocl";
+    EXPECT_EQ(runCardFormSearch(session, texts, {false, false}, nullptr).end, SearchEnd::Matches);
+}
+
+TEST_F(SearchTest, OpticsNumbersWithTheirToleranceForms) {
+    EXPECT_EQ(optics({{47, "1.59"}}), (Names{"Calcite"}));      // 1.6 within 1 % of 1.59
+    EXPECT_EQ(optics({{47, "1.59 0.01"}}), (Names{"Calcite"})); // within 0.01
+    EXPECT_EQ(optics({{47, "1.59 1.595"}}), Names{});          // 1.5925 +- 0.005 misses 1.6
+    EXPECT_EQ(optics({{47, "1.59 1.61"}}), (Names{"Calcite"})); // 1.60 +- 0.02
+    EXPECT_EQ(optics({{48, "2.5"}}), (Names{"Calcite"}));       // "2.5 (calc)" reads 2.5
+    EXPECT_EQ(optics({{46, "0.172"}}), (Names{"Calcite"}));
+    EXPECT_EQ(optics({{46, "0.17"}}), Names{}); // 0.172 is more than 1 % from 0.17
+}
+
+TEST_F(SearchTest, OpticsTwoValuesAndNormalisedTexts) {
+    EXPECT_EQ(optics({{16, "1.6601 0.0002"}}), (Names{"Calcite"})); // the second value 1.660 hits
+    EXPECT_EQ(optics({{16, "1.6581 0.0002"}}), (Names{"Calcite"})); // the first value 1.658 hits
+    EXPECT_EQ(optics({{16, "1.70 0.0002"}}), Names{});
+    EXPECT_EQ(optics({{8, "-"}}), (Names{"Calcite"})); // NEG in "Negative"
+    EXPECT_EQ(optics({{8, "+"}}), Names{});
+    EXPECT_EQ(optics({{49, "-"}}), (Names{"Calcite"})); // "<neg"
+    EXPECT_EQ(optics({{6, "uniaxial"}}), (Names{"Calcite"}));
+    EXPECT_EQ(optics({{6, "biaxial"}}), Names{});
+    EXPECT_EQ(optics({{15, "weak"}}), (Names{"Albite"}));
+    EXPECT_EQ(optics({{15, "0"}}), Names{}); // a field stored as "0" is empty
+    EXPECT_EQ(optics({{33, "0.0"}}), Names{}); // so is "0.0", even for a criterion of 0
+    EXPECT_EQ(optics({{33, "8.5 1"}}), (Names{"Calcite"})); // the 470 pair 8.1 / 9.3
+}
+
+TEST(OpticsHits, OneReflectivityGivesTwoHits) {
+    OpticsCriterionTexts texts;
+    texts[36] = "10"; // 546 nm: the average (field 5) and the low/high pair (field 34)
+    const OpticsCriteria criteria = parseOpticsCriteria(texts);
+    std::array<std::string, 42> f;
+    f[5] = "10.0";
+    f[34] = "9.9\x1d" "10.05";
+    std::string record;
+    for (std::size_t i = 0; i < f.size(); ++i) record += (i ? "|" : "") + f[i];
+    EXPECT_EQ(opticsHits(criteria, record), 2);
+    EXPECT_EQ(requiredOpticsHits(criteria, false), 1);
+    texts[47] = "1.5";
+    EXPECT_EQ(requiredOpticsHits(parseOpticsCriteria(texts), false), 2);
+    EXPECT_EQ(requiredOpticsHits(parseOpticsCriteria(texts), true), 1);
+}
+
+TEST_F(SearchTest, AMissingDataFileEndsTheSearchWithAMessage) {
+    std::filesystem::remove(dir.path() / "lithora.h");
+    OpticsCriterionTexts texts;
+    texts[47] = "1.6";
+    const SearchOutcome outcome = runOpticsSearch(session, texts, {false, true}, nullptr);
+    EXPECT_EQ(outcome.end, SearchEnd::Failed);
+    EXPECT_NE(outcome.message.find("lithora.h"), std::string::npos) << outcome.message;
+    std::filesystem::remove(dir.path() / "lithora.a");
+    FormCriterionTexts form;
+    form[0] = "a";
+    EXPECT_EQ(runCardFormSearch(session, form, {false, true}, nullptr).end, SearchEnd::Failed);
+}
