@@ -13,7 +13,8 @@ namespace {
 const std::array<unsigned char, 256>& upperTable() {
     static const std::array<unsigned char, 256> table = [] {
         std::array<unsigned char, 256> t{};
-        for (int b = 0; b < 256; ++b) t[static_cast<std::size_t>(b)] = upperCp1252(static_cast<unsigned char>(b));
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<std::size_t>(b)] = upperCp1252(static_cast<unsigned char>(b));
         return t;
     }();
     return table;
@@ -55,7 +56,8 @@ WordCriterion makeWordCriterion(std::string_view upperText) {
 
 void upperCaseCp1252(std::string& bytes) {
     const auto& table = upperTable();
-    for (char& c : bytes) c = static_cast<char>(table[static_cast<unsigned char>(c)]);
+    for (char& c : bytes)
+        c = static_cast<char>(table[static_cast<unsigned char>(c)]);
 }
 
 std::string criterionText(std::string_view typedUtf8) {

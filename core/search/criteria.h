@@ -15,7 +15,7 @@ struct TypedNumber {
     float firstValue = 0;  // a, the number before the blank
     float secondValue = 0; // b when two numbers were typed
     bool two = false;
-    bool range = false;   // b >= a
+    bool range = false; // b >= a
 };
 TypedNumber parseTypedNumber(std::string_view text);
 

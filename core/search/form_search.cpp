@@ -15,15 +15,17 @@ struct TextTie {
     int field;
     int tf;
 };
-constexpr TextTie kTextTies[] = {{1, 0},   {2, 2},   {4, 5},   {5, 6},   {8, 42},  {9, 41},  {10, 22}, {11, 20},
-                                 {12, 4},  {13, 18}, {14, 21}, {18, 19}, {19, 24}, {22, 17}, {23, 1},  {24, 23}};
+constexpr TextTie kTextTies[] = {{1, 0},   {2, 2},   {4, 5},  {5, 6},   {8, 42},  {9, 41},
+                                 {10, 22}, {11, 20}, {12, 4}, {13, 18}, {14, 21}, {18, 19},
+                                 {19, 24}, {22, 17}, {23, 1}, {24, 23}};
 
 struct NumberTie {
     int field;
     int tf;
     float tolerance;
 };
-constexpr NumberTie kNumberTies[] = {{3, 5, 0.1f}, {16, 13, 0.1f}, {20, 16, 0.05f}, {21, 15, 0.05f}, {25, 14, 0.5f}};
+constexpr NumberTie kNumberTies[] = {
+    {3, 5, 0.1f}, {16, 13, 0.1f}, {20, 16, 0.05f}, {21, 15, 0.05f}, {25, 14, 0.5f}};
 
 constexpr int kCellField = 26;
 constexpr int kFirstCellTf = 7;
@@ -47,12 +49,14 @@ void splitViews(std::string_view text, std::vector<std::string_view>& out) {
 }
 
 // Values of the blank-separated words of a field, as many as wanted (missing ones are 0).
-template <std::size_t N> void wordValues(std::string_view field, std::array<float, N>& values, std::size_t& count) {
+template <std::size_t N>
+void wordValues(std::string_view field, std::array<float, N>& values, std::size_t& count) {
     values.fill(0.0f);
     count = 0;
     std::size_t pos = 0;
     while (pos < field.size() && count < N) {
-        while (pos < field.size() && field[pos] == ' ') ++pos;
+        while (pos < field.size() && field[pos] == ' ')
+            ++pos;
         std::size_t end = field.find(' ', pos);
         if (end == std::string_view::npos) end = field.size();
         if (end > pos) values[count++] = numericValue(field.substr(pos, end - pos));
@@ -67,7 +71,11 @@ class FormMatcher {
     int hits(std::string& record) {
         upperCaseCp1252(record);
         splitViews(record, m_fields);
-        auto field = [this](int k) { return static_cast<std::size_t>(k) < m_fields.size() ? m_fields[static_cast<std::size_t>(k)] : std::string_view(); };
+        auto field = [this](int k) {
+            return static_cast<std::size_t>(k) < m_fields.size()
+                       ? m_fields[static_cast<std::size_t>(k)]
+                       : std::string_view();
+        };
         int hits = 0;
         for (const TextTie& t : kTextTies) {
             const WordCriterion& words = m_c.words[static_cast<std::size_t>(t.tf)];
@@ -144,18 +152,23 @@ int requiredFormHits(const FormCriteria& criteria, bool orCombination) {
     return required;
 }
 
-int formHits(const FormCriteria& criteria, std::string record) { return FormMatcher(criteria).hits(record); }
+int formHits(const FormCriteria& criteria, std::string record) {
+    return FormMatcher(criteria).hits(record);
+}
 
-Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& criteria, int requiredHits,
-                                     const std::vector<bool>& scope, int maxCardNumber, const ProgressFn& progress) {
+Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& criteria,
+                                     int requiredHits, const std::vector<bool>& scope,
+                                     int maxCardNumber, const ProgressFn& progress) {
     Result<RecordBuffer> file = RecordBuffer::load(data.file(DataFiles::kEntries));
     if (!file) return file.error();
     SearchPass pass;
-    pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2, false);
+    pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2,
+                           false);
     FormMatcher matcher(criteria);
     std::string record;
     for (int c = 1; c <= maxCardNumber; ++c) {
-        if (static_cast<std::size_t>(c) >= scope.size() || !scope[static_cast<std::size_t>(c)]) continue;
+        if (static_cast<std::size_t>(c) >= scope.size() || !scope[static_cast<std::size_t>(c)])
+            continue;
         const int entry = data.tables.entryOf(c);
         if (entry == 0) continue;
         const std::string_view body = file.value().bodyAt(data.tables.positionOfEntry(entry));

@@ -49,8 +49,9 @@ using ProgressFn = std::function<void(int cardNumber)>;
 
 // Tests every card 1..maxCardNumber whose scope flag is set, reading its entry record by
 // position from lithora.a. requiredHits is the number of hits an entry needs.
-Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& criteria, int requiredHits,
-                                     const std::vector<bool>& scope, int maxCardNumber, const ProgressFn& progress);
+Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& criteria,
+                                     int requiredHits, const std::vector<bool>& scope,
+                                     int maxCardNumber, const ProgressFn& progress);
 
 // The hits one entry record (Windows-1252, not yet upper-cased) gives; for tests and tools.
 int formHits(const FormCriteria& criteria, std::string record);

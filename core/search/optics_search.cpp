@@ -22,7 +22,9 @@ struct Tie {
 // Record field -> the panel field whose criterion it is tested against, and how.
 constexpr std::array<Tie, kRecordFields> kTies = [] {
     std::array<Tie, kRecordFields> t{};
-    auto set = [&t](int field, int of, Kind kind) { t[static_cast<std::size_t>(field)] = Tie{of, kind}; };
+    auto set = [&t](int field, int of, Kind kind) {
+        t[static_cast<std::size_t>(field)] = Tie{of, kind};
+    };
     set(1, 15, Kind::Text);
     set(3, 47, Kind::Number);
     set(4, 33, Kind::TwoValues);
@@ -99,7 +101,8 @@ class OpticsMatcher {
                 first = numericValue(copy);
             }
             const float t = m_c.tolerances[of];
-            const bool hit = std::fabs(first - c) <= t || (tie.kind == Kind::TwoValues && std::fabs(second - c) <= t);
+            const bool hit = std::fabs(first - c) <= t ||
+                             (tie.kind == Kind::TwoValues && std::fabs(second - c) <= t);
             if (hit) ++hits;
         }
         return hits;
@@ -135,7 +138,8 @@ OpticsCriteria parseOpticsCriteria(const OpticsCriterionTexts& typed) {
     }
     c.texts[8] = signWord(c.texts[8]);
     c.texts[49] = signWord(c.texts[49]);
-    for (std::size_t i = 0; i < typed.size(); ++i) c.words[i] = makeWordCriterion(c.texts[i]);
+    for (std::size_t i = 0; i < typed.size(); ++i)
+        c.words[i] = makeWordCriterion(c.texts[i]);
     return c;
 }
 
@@ -143,18 +147,23 @@ int requiredOpticsHits(const OpticsCriteria& criteria, bool orCombination) {
     return orCombination ? 1 : criteria.nonEmptyFields;
 }
 
-int opticsHits(const OpticsCriteria& criteria, std::string record) { return OpticsMatcher(criteria).hits(record); }
+int opticsHits(const OpticsCriteria& criteria, std::string record) {
+    return OpticsMatcher(criteria).hits(record);
+}
 
-Result<SearchPass> runOpticsSearchPass(const DataSet& data, const OpticsCriteria& criteria, int requiredHits,
-                                       const std::vector<bool>& scope, int maxCardNumber, const ProgressFn& progress) {
+Result<SearchPass> runOpticsSearchPass(const DataSet& data, const OpticsCriteria& criteria,
+                                       int requiredHits, const std::vector<bool>& scope,
+                                       int maxCardNumber, const ProgressFn& progress) {
     Result<RecordBuffer> file = RecordBuffer::load(data.file(DataFiles::kOptics));
     if (!file) return file.error();
     SearchPass pass;
-    pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2, false);
+    pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2,
+                           false);
     OpticsMatcher matcher(criteria);
     std::string record;
     for (int c = 1; c <= maxCardNumber; ++c) {
-        if (static_cast<std::size_t>(c) >= scope.size() || !scope[static_cast<std::size_t>(c)]) continue;
+        if (static_cast<std::size_t>(c) >= scope.size() || !scope[static_cast<std::size_t>(c)])
+            continue;
         const std::int32_t position = data.tables.opticalPositionOf(c);
         if (position == 0) continue;
         const std::string_view body = file.value().bodyAt(position);

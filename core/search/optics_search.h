@@ -32,8 +32,9 @@ OpticsCriteria parseOpticsCriteria(const OpticsCriterionTexts& typed);
 int requiredOpticsHits(const OpticsCriteria& criteria, bool orCombination);
 
 // Tests the optical record of every card 1..maxCardNumber in scope that has one.
-Result<SearchPass> runOpticsSearchPass(const DataSet& data, const OpticsCriteria& criteria, int requiredHits,
-                                       const std::vector<bool>& scope, int maxCardNumber, const ProgressFn& progress);
+Result<SearchPass> runOpticsSearchPass(const DataSet& data, const OpticsCriteria& criteria,
+                                       int requiredHits, const std::vector<bool>& scope,
+                                       int maxCardNumber, const ProgressFn& progress);
 
 // The hits one optical record (Windows-1252, not yet upper-cased) gives.
 int opticsHits(const OpticsCriteria& criteria, std::string record);

@@ -7,8 +7,8 @@ namespace {
 using PassFn = std::function<Result<SearchPass>(const std::vector<bool>& scope)>;
 
 // The steps both card-window searches share once their criteria are read.
-SearchOutcome runPasses(Session& session, bool fullScope, const PassFn& pass, bool listHoldsEverything,
-                        const AskFn& askWiden) {
+SearchOutcome runPasses(Session& session, bool fullScope, const PassFn& pass,
+                        bool listHoldsEverything, const AskFn& askWiden) {
     SearchOutcome outcome;
     bool full = fullScope;
     for (;;) {
@@ -32,7 +32,8 @@ SearchOutcome runPasses(Session& session, bool fullScope, const PassFn& pass, bo
             outcome.message.clear();
             return outcome;
         }
-        if (full || listHoldsEverything || result.value().entriesTested == session.data.tables.entryCount) {
+        if (full || listHoldsEverything ||
+            result.value().entriesTested == session.data.tables.entryCount) {
             outcome.end = SearchEnd::NoMatches;
             outcome.message = std::string(kNoMatchesMessage);
             return outcome;
@@ -49,34 +50,42 @@ SearchOutcome runPasses(Session& session, bool fullScope, const PassFn& pass, bo
 } // namespace
 
 std::vector<bool> searchScope(const Session& session, bool fullScope) {
-    std::vector<bool> scope(static_cast<std::size_t>(std::max(session.maxCardNumber, 0)) + 1, fullScope);
+    std::vector<bool> scope(static_cast<std::size_t>(std::max(session.maxCardNumber, 0)) + 1,
+                            fullScope);
     if (!fullScope) getCurrentCardNumbers(session, scope);
     return scope;
 }
 
-SearchOutcome runCardFormSearch(Session& session, const FormCriterionTexts& typed, const SearchOptions& options,
-                                const AskFn& askWiden, const ProgressFn& progress) {
+SearchOutcome runCardFormSearch(Session& session, const FormCriterionTexts& typed,
+                                const SearchOptions& options, const AskFn& askWiden,
+                                const ProgressFn& progress) {
     session.matchCount = 0;
     const FormCriteria criteria = parseFormCriteria(typed);
-    if (criteria.totalLength == 0) return {SearchEnd::NoCriteria, 0, std::string(kNoCriteriaMessage)};
+    if (criteria.totalLength == 0)
+        return {SearchEnd::NoCriteria, 0, std::string(kNoCriteriaMessage)};
     const int required = requiredFormHits(criteria, options.orCombination);
     const PassFn pass = [&](const std::vector<bool>& scope) {
-        return runFormSearchPass(session.data, criteria, required, scope, session.maxCardNumber, progress);
+        return runFormSearchPass(session.data, criteria, required, scope, session.maxCardNumber,
+                                 progress);
     };
     return runPasses(session, options.fullScope, pass, false, askWiden);
 }
 
-SearchOutcome runOpticsSearch(Session& session, const OpticsCriterionTexts& typed, const SearchOptions& options,
-                              const AskFn& askWiden, const ProgressFn& progress) {
+SearchOutcome runOpticsSearch(Session& session, const OpticsCriterionTexts& typed,
+                              const SearchOptions& options, const AskFn& askWiden,
+                              const ProgressFn& progress) {
     session.matchCount = 0;
     const OpticsCriteria criteria = parseOpticsCriteria(typed);
-    if (criteria.totalLength == 0) return {SearchEnd::NoCriteria, 0, std::string(kNoCriteriaMessage)};
+    if (criteria.totalLength == 0)
+        return {SearchEnd::NoCriteria, 0, std::string(kNoCriteriaMessage)};
     const int required = requiredOpticsHits(criteria, options.orCombination);
     const PassFn pass = [&](const std::vector<bool>& scope) {
-        return runOpticsSearchPass(session.data, criteria, required, scope, session.maxCardNumber, progress);
+        return runOpticsSearchPass(session.data, criteria, required, scope, session.maxCardNumber,
+                                   progress);
     };
     // Optical records are few: whether the list holds everything is told by its rows.
-    const bool listHoldsEverything = static_cast<int>(session.rows.size()) == session.data.tables.entryCount;
+    const bool listHoldsEverything =
+        static_cast<int>(session.rows.size()) == session.data.tables.entryCount;
     return runPasses(session, options.fullScope, pass, listHoldsEverything, askWiden);
 }
 

@@ -40,10 +40,12 @@ struct SearchOutcome {
 // Asked when the current list has no match: true searches the whole database.
 using AskFn = std::function<bool(std::string_view question)>;
 
-SearchOutcome runCardFormSearch(Session& session, const FormCriterionTexts& typed, const SearchOptions& options,
-                                const AskFn& askWiden, const ProgressFn& progress = {});
-SearchOutcome runOpticsSearch(Session& session, const OpticsCriterionTexts& typed, const SearchOptions& options,
-                              const AskFn& askWiden, const ProgressFn& progress = {});
+SearchOutcome runCardFormSearch(Session& session, const FormCriterionTexts& typed,
+                                const SearchOptions& options, const AskFn& askWiden,
+                                const ProgressFn& progress = {});
+SearchOutcome runOpticsSearch(Session& session, const OpticsCriterionTexts& typed,
+                              const SearchOptions& options, const AskFn& askWiden,
+                              const ProgressFn& progress = {});
 
 // Card numbers to search within: the list as it stands, or the whole database.
 std::vector<bool> searchScope(const Session& session, bool fullScope);

@@ -4,6 +4,7 @@
 
 #include "list/list_view.h"
 #include "list/name_search.h"
+#include "search/criterion_names.h"
 #include "session/session.h"
 
 using namespace lithora;
@@ -141,4 +142,16 @@ TEST(ListView, ModesSetWidthsCaptionAndCardWindow) {
     for (int i = 0; i < 5; ++i)
         mode = nextViewMode(mode);
     EXPECT_EQ(mode, 0);
+}
+
+TEST(CriterionNames, NameFieldsByIndexOrByName) {
+    EXPECT_EQ(criterionField("tf5", "tf", formCriterionNames(), 44), 5);
+    EXPECT_EQ(criterionField("space_group", "tf", formCriterionNames(), 44), 5);
+    EXPECT_EQ(criterionField("d_tolerance", "tf", formCriterionNames(), 44), 33);
+    EXPECT_EQ(criterionField("of47", "of", opticsCriterionNames(), 50), 47);
+    EXPECT_EQ(criterionField("n_avg", "of", opticsCriterionNames(), 50), 47);
+    EXPECT_FALSE(criterionField("tf44", "tf", formCriterionNames(), 44).has_value());
+    EXPECT_FALSE(criterionField("tf-1", "tf", formCriterionNames(), 44).has_value());
+    EXPECT_FALSE(criterionField("tf", "tf", formCriterionNames(), 44).has_value());
+    EXPECT_FALSE(criterionField("n_avg", "tf", formCriterionNames(), 44).has_value());
 }

@@ -18,22 +18,27 @@ class SearchTest : public ::testing::Test {
     }
 
     // Names listed after a search over the whole database; empty when nothing matched.
-    std::vector<std::string> form(const std::vector<std::pair<int, std::string>>& typed, bool orCombination = false) {
+    std::vector<std::string> form(const std::vector<std::pair<int, std::string>>& typed,
+                                  bool orCombination = false) {
         FormCriterionTexts texts;
-        for (const auto& [i, text] : typed) texts[static_cast<std::size_t>(i)] = text;
+        for (const auto& [i, text] : typed)
+            texts[static_cast<std::size_t>(i)] = text;
         last = runCardFormSearch(session, texts, {orCombination, true}, nullptr);
         return names();
     }
-    std::vector<std::string> optics(const std::vector<std::pair<int, std::string>>& typed, bool orCombination = false) {
+    std::vector<std::string> optics(const std::vector<std::pair<int, std::string>>& typed,
+                                    bool orCombination = false) {
         OpticsCriterionTexts texts;
-        for (const auto& [i, text] : typed) texts[static_cast<std::size_t>(i)] = text;
+        for (const auto& [i, text] : typed)
+            texts[static_cast<std::size_t>(i)] = text;
         last = runOpticsSearch(session, texts, {orCombination, true}, nullptr);
         return names();
     }
     std::vector<std::string> names() const {
         if (last.end != SearchEnd::Matches) return {};
         std::vector<std::string> out;
-        for (const ListRow& r : session.rows) out.push_back(r[ColName]);
+        for (const ListRow& r : session.rows)
+            out.push_back(r[ColName]);
         return out;
     }
 
@@ -115,27 +120,32 @@ TEST_F(SearchTest, CurrentListScopeAndTheQuestion) {
     FormCriterionTexts texts;
     texts[0] = "al";
     std::vector<std::string> asked;
-    const SearchOutcome declined = runCardFormSearch(session, texts, {false, false}, [&](std::string_view q) {
-        asked.emplace_back(q);
-        return false;
-    });
+    const SearchOutcome declined =
+        runCardFormSearch(session, texts, {false, false}, [&](std::string_view q) {
+            asked.emplace_back(q);
+            return false;
+        });
     EXPECT_EQ(declined.end, SearchEnd::Declined);
-    EXPECT_EQ(asked, (std::vector<std::string>{
-                         "No Matches found in current list.\r\nDo you want to search the full database?"}));
+    EXPECT_EQ(
+        asked,
+        (std::vector<std::string>{
+            "No Matches found in current list.\r\nDo you want to search the full database?"}));
     EXPECT_EQ(session.rows.size(), 2u); // the list stays
     EXPECT_EQ(session.status[1], "0 matches");
 
-    const SearchOutcome widened = runCardFormSearch(session, texts, {false, false}, [](std::string_view) { return true; });
+    const SearchOutcome widened =
+        runCardFormSearch(session, texts, {false, false}, [](std::string_view) { return true; });
     EXPECT_EQ(widened.end, SearchEnd::Matches);
     EXPECT_EQ(widened.matchCount, 3);
 
     ASSERT_TRUE(getFullList(session, "").ok()); // the list holds every entry: no question
     texts[0] = "nothing";
     int questions = 0;
-    const SearchOutcome none = runCardFormSearch(session, texts, {false, false}, [&](std::string_view) {
-        ++questions;
-        return true;
-    });
+    const SearchOutcome none =
+        runCardFormSearch(session, texts, {false, false}, [&](std::string_view) {
+            ++questions;
+            return true;
+        });
     EXPECT_EQ(questions, 0);
     EXPECT_EQ(none.message, "No Matches found");
 
@@ -147,7 +157,7 @@ TEST_F(SearchTest, CurrentListScopeAndTheQuestion) {
 TEST_F(SearchTest, OpticsNumbersWithTheirToleranceForms) {
     EXPECT_EQ(optics({{47, "1.59"}}), (Names{"Calcite"}));      // 1.6 within 1 % of 1.59
     EXPECT_EQ(optics({{47, "1.59 0.01"}}), (Names{"Calcite"})); // within 0.01
-    EXPECT_EQ(optics({{47, "1.59 1.595"}}), Names{});          // 1.5925 +- 0.005 misses 1.6
+    EXPECT_EQ(optics({{47, "1.59 1.595"}}), Names{});           // 1.5925 +- 0.005 misses 1.6
     EXPECT_EQ(optics({{47, "1.59 1.61"}}), (Names{"Calcite"})); // 1.60 +- 0.02
     EXPECT_EQ(optics({{48, "2.5"}}), (Names{"Calcite"}));       // "2.5 (calc)" reads 2.5
     EXPECT_EQ(optics({{46, "0.172"}}), (Names{"Calcite"}));
@@ -164,7 +174,7 @@ TEST_F(SearchTest, OpticsTwoValuesAndNormalisedTexts) {
     EXPECT_EQ(optics({{6, "uniaxial"}}), (Names{"Calcite"}));
     EXPECT_EQ(optics({{6, "biaxial"}}), Names{});
     EXPECT_EQ(optics({{15, "weak"}}), (Names{"Albite"}));
-    EXPECT_EQ(optics({{15, "0"}}), Names{}); // a field stored as "0" is empty
+    EXPECT_EQ(optics({{15, "0"}}), Names{});   // a field stored as "0" is empty
     EXPECT_EQ(optics({{33, "0.0"}}), Names{}); // so is "0.0", even for a criterion of 0
     EXPECT_EQ(optics({{33, "8.5 1"}}), (Names{"Calcite"})); // the 470 pair 8.1 / 9.3
 }
@@ -175,9 +185,11 @@ TEST(OpticsHits, OneReflectivityGivesTwoHits) {
     const OpticsCriteria criteria = parseOpticsCriteria(texts);
     std::array<std::string, 42> f;
     f[5] = "10.0";
-    f[34] = "9.9\x1d" "10.05";
+    f[34] = "9.9\x1d"
+            "10.05";
     std::string record;
-    for (std::size_t i = 0; i < f.size(); ++i) record += (i ? "|" : "") + f[i];
+    for (std::size_t i = 0; i < f.size(); ++i)
+        record += (i ? "|" : "") + f[i];
     EXPECT_EQ(opticsHits(criteria, record), 2);
     EXPECT_EQ(requiredOpticsHits(criteria, false), 1);
     texts[47] = "1.5";

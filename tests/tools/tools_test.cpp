@@ -210,3 +210,57 @@ TEST(ToolDefaults, TheBundledDataSetLiesBesideTheTools) {
             .exitCode,
         0);
 }
+
+TEST_F(Tools, SearchFormAndOpticsAnswerWithCardsInListOrder) {
+    const Json byName = cli({"--data", index, "search", "form", "name=al"}).json();
+    EXPECT_EQ(byName["count"], 3);
+    EXPECT_EQ(byName["cards"], Json::array({5, 1, 77})); // Albite, Calcite, Zalum in entry order
+    EXPECT_EQ(byName["status"], Json::array({"9 entries", "3 matches"}));
+    EXPECT_EQ(byName["message"], "");
+    EXPECT_EQ(cli({"--data", index, "search", "form", "tf13=3", "tf0=cal"}).json()["cards"],
+              Json::array({1}));
+    EXPECT_EQ(
+        cli({"--data", index, "search", "form", "--or", "mohs=abc", "name=cal"}).json()["count"],
+        1);
+    EXPECT_EQ(cli({"--data", index, "search", "optics", "optical_sign=-"}).json()["cards"],
+              Json::array({1}));
+    EXPECT_EQ(cli({"--data", index, "search", "optics", "of47=1.59 0.01"}).json()["cards"],
+              Json::array({1}));
+    const Json none = cli({"--data", index, "search", "optics", "of47=2"}).json();
+    EXPECT_EQ(none["count"], 0);
+    EXPECT_EQ(none["cards"], Json::array());
+    EXPECT_EQ(none["message"], "No Matches found");
+    EXPECT_EQ(cli({"--data", index, "search", "form", "d_tolerance=0.02"}).json()["message"],
+              "No Matches found");
+    EXPECT_EQ(cli({"--data", index, "search", "form", "name="}).json()["message"],
+              "No criteria entered!");
+}
+
+TEST_F(Tools, SearchWithinCardsAsksBeforeTheWholeDatabase) {
+    const Json asked =
+        cli({"--data", index, "search", "form", "--within", "230,300", "name=al"}).json();
+    EXPECT_EQ(asked["count"], 0);
+    EXPECT_EQ(asked["message"],
+              "No Matches found in current list.\r\nDo you want to search the full database?");
+    const Json widened =
+        cli({"--data", index, "search", "form", "--within", "230,300", "--widen", "name=al"})
+            .json();
+    EXPECT_EQ(widened["count"], 3);
+    EXPECT_EQ(cli({"--data", index, "search", "form", "--within", "230,300", "name=mono"})
+                  .json()["cards"],
+              Json::array({300}));
+    const ToolRun unknown =
+        cli({"--data", index, "search", "form", "--within", "230,4444", "name=al"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("card 4444 is not in the database"), std::string::npos)
+        << unknown.err;
+    EXPECT_EQ(cli({"--data", index, "search", "form", "bogus=1"}).exitCode, 2);
+    EXPECT_EQ(cli({"--data", index, "search", "form", "tf44=1"}).exitCode, 2);
+    EXPECT_EQ(cli({"--data", index, "search", "optics", "of50=1"}).exitCode, 2);
+    EXPECT_EQ(cli({"--data", index, "search", "form", "--widen", "name=a"}).exitCode,
+              2); // needs --within
+    std::filesystem::remove(std::filesystem::path(index) / "lithora.h");
+    const ToolRun missing = cli({"--data", index, "search", "optics", "n_avg=1.6"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("lithora.h"), std::string::npos) << missing.err;
+}

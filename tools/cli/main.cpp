@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(makeListCommand(app));
     commands.push_back(makeCardCommand(app));
+    commands.push_back(makeSearchCommand(app));
 
     if (const int code = tools::parseArguments(app, argc, argv); code >= 0) return code;
 
