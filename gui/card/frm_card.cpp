@@ -26,10 +26,12 @@ const QColor kReferenceColour(206, 255, 255); // C3
 const QColor kButtonColour(189, 189, 189);    // C4
 const QColor kSecondaryLabelColour(153, 153, 153);
 
-QString fieldStyle(const QColor& background, bool border) {
-    return QStringLiteral("background-color: %1; color: black; border: %2; padding: 0px;")
+// Fields have no border but while the optics panel shows; search criteria are red.
+QString fieldStyle(const QColor& background, bool border, bool red = false) {
+    return QStringLiteral("background-color: %1; color: %3; border: %2; padding: 0px;")
         .arg(background.name(),
-             border ? QStringLiteral("1px solid #808080") : QStringLiteral("none"));
+             border ? QStringLiteral("1px solid #808080") : QStringLiteral("none"),
+             red ? QStringLiteral("#ff0000") : QStringLiteral("black"));
 }
 
 // The optics panel paints its arrow between the index columns.
@@ -63,6 +65,15 @@ void CardField::setText(const QString& text) {
     }
 }
 
+void CardField::setEditable(bool editable) {
+    if (m_line) m_line->setReadOnly(!editable);
+    if (m_multi) m_multi->setReadOnly(!editable);
+    if (QWidget* w = widget()) {
+        w->setFocusPolicy(editable ? Qt::StrongFocus : Qt::NoFocus);
+        w->setCursor(editable ? Qt::IBeamCursor : Qt::ArrowCursor);
+    }
+}
+
 QString CardField::text() const {
     if (m_line) return m_line->text();
     return m_multi ? m_multi->toPlainText() : QString();
@@ -76,6 +87,7 @@ frmCARD::frmCARD(CardWindowHost& host, QWidget* parent) : QWidget(parent), m_hos
     buildMainFields();
     buildTopRow();
     buildOpticsPanel();
+    buildSearchFrame();
     arrangeCardFields();
 }
 
@@ -170,7 +182,7 @@ void frmCARD::buildTopRow() {
             m_search = new QCheckBox(place.caption, this);
             m_search->setStyleSheet(buttonStyle +
                                     QStringLiteral(" QCheckBox:disabled { color: #505050; }"));
-            m_search->setEnabled(false); // search mode comes with the card searches
+            connect(m_search, &QCheckBox::toggled, this, &frmCARD::cb_Click);
             button = m_search;
         } else {
             auto* push = new QPushButton(place.caption, this);
@@ -215,10 +227,39 @@ void frmCARD::buildOpticsPanel() {
     m_pb->hide();
 }
 
-void frmCARD::setFieldBorder(int index, bool border) {
-    const QColor background =
-        (index == 43 || index == 45 || index == 47) ? kReferenceColour : kFieldColour;
-    m_tf[static_cast<std::size_t>(index)].widget()->setStyleSheet(fieldStyle(background, border));
+void frmCARD::restyleField(const CardField& field, bool optics, int index, bool focused) {
+    if (!field.widget()) return;
+    const bool reference = !optics && (index == 43 || index == 45 || index == 47);
+    const QColor background = focused && m_searchMode ? tooltipBackground()
+                              : reference             ? kReferenceColour
+                                                      : kFieldColour;
+    const bool border = !optics && m_opticsShown && (index <= 2 || index == 41 || index == 42);
+    field.widget()->setStyleSheet(fieldStyle(background, border, m_searchMode));
+}
+
+void frmCARD::restyleAllFields() {
+    for (std::size_t i = 0; i < m_tf.size(); ++i)
+        restyleField(m_tf[i], false, static_cast<int>(i));
+    for (std::size_t i = 0; i < m_of.size(); ++i)
+        restyleField(m_of[i], true, static_cast<int>(i));
+}
+
+bool frmCARD::isField(QObject* object, bool* optics, int* index) const {
+    for (std::size_t i = 0; i < m_tf.size(); ++i) {
+        if (m_tf[i].widget() == object) {
+            *optics = false;
+            *index = static_cast<int>(i);
+            return true;
+        }
+    }
+    for (std::size_t i = 0; i < m_of.size(); ++i) {
+        if (m_of[i].widget() && m_of[i].widget() == object) {
+            *optics = true;
+            *index = static_cast<int>(i);
+            return true;
+        }
+    }
+    return false;
 }
 
 void frmCARD::arrangeCardFields() {
@@ -227,7 +268,7 @@ void frmCARD::arrangeCardFields() {
     m_tf[1].widget()->resize(m_opticsShown ? 370 : 380, 19);
     m_tf[2].widget()->resize(m_opticsShown ? 370 : 521, 19);
     for (int index : {0, 1, 2, 41, 42})
-        setFieldBorder(index, m_opticsShown);
+        restyleField(m_tf[static_cast<std::size_t>(index)], false, index);
     m_tf[3].widget()->setVisible(!m_opticsShown);
     update();
 }
@@ -304,12 +345,18 @@ void frmCARD::SetNetbookSize() {
 }
 
 void frmCARD::showFormView() {
-    if (m_search && m_search->isChecked()) m_search->setChecked(false);
+    if (m_search->isChecked()) m_search->setChecked(false);
     if (m_pb->isVisible()) bt_Click(2);
+    restyleAllFields();
 }
 
 bool frmCARD::handleKey(QKeyEvent* event) {
     switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!m_searchMode) return false;
+        startSearch();
+        return true;
     case Qt::Key_Escape:
         hide();
         return true;
@@ -337,6 +384,15 @@ void frmCARD::keyPressEvent(QKeyEvent* event) {
 bool frmCARD::eventFilter(QObject* watched, QEvent* event) {
     // The window sees every key before its controls do.
     if (event->type() == QEvent::KeyPress) return handleKey(static_cast<QKeyEvent*>(event));
+    if (m_searchMode && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        bool optics = false;
+        int index = 0;
+        if (isField(watched, &optics, &index)) {
+            restyleField(optics ? m_of[static_cast<std::size_t>(index)]
+                                : m_tf[static_cast<std::size_t>(index)],
+                         optics, index, event->type() == QEvent::FocusIn);
+        }
+    }
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (watched == m_bt[0] || watched == m_bt[1]) {

@@ -5,8 +5,12 @@
 #include <vector>
 
 #include "card/card_state.h"
+#include "session/session.h"
 
 class QCheckBox;
+class QFrame;
+class QProgressBar;
+class QRadioButton;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -25,6 +29,10 @@ class CardWindowHost {
     virtual void btNEXT_Click() = 0;
     // The list's view menu, opened by a right click on a card field.
     virtual void showViewMenu(const QPoint& globalPos) = 0;
+    // What the searches work on, and how the window shows what they leave behind.
+    virtual Session& searchSession() = 0;
+    virtual void showSearchCount() = 0; // status panel 2
+    virtual void showMatchList() = 0;   // the list after a search with matches
 };
 
 // One text field of the card: single-line, or multi-line for the longer texts.
@@ -35,6 +43,7 @@ class CardField {
     QWidget* widget() const;
     void setText(const QString& text);
     QString text() const;
+    void setEditable(bool editable);
 
   private:
     QLineEdit* m_line = nullptr;
@@ -53,6 +62,13 @@ class frmCARD : public QWidget {
     void SetNetbookSize();
     // The main-data view, not searching.
     void showFormView();
+    // Search mode on the main-data fields, or on the optics panel.
+    void showFormSearch();
+    void showOpticsSearch();
+    void toggleSearchForm();
+    void toggleSearchOptics();
+    // The start routine of both searches (Start Search, or Enter in search mode).
+    void startSearch();
 
     bool searchMode() const { return m_searchMode; }
     bool opticsShown() const { return m_opticsShown; }
@@ -65,6 +81,11 @@ class frmCARD : public QWidget {
     QLabel* Label1(int i) const { return m_label1[static_cast<std::size_t>(i)]; }
     QPushButton* bt(int i) const { return m_bt[static_cast<std::size_t>(i)]; }
     QScrollBar* scr() const { return m_scr; }
+    QCheckBox* cb(int i) const { return i == 0 ? m_search : m_full; }
+    QRadioButton* op(int i) const { return m_op[static_cast<std::size_t>(i)]; }
+    QFrame* frSEARCH() const { return m_frSEARCH; }
+    QProgressBar* prb() const { return m_prb; }
+    QLabel* lbHLP() const { return m_lbHLP; }
     QWidget* pb() const { return m_pb; }
 
   public slots:
@@ -88,7 +109,12 @@ class frmCARD : public QWidget {
     void showReferencePage(int value);
     void setOptics();
     void arrangeCardFields();
-    void setFieldBorder(int index, bool border);
+    void buildSearchFrame();
+    void cb_Click();
+    void clearCriteria();
+    void restyleField(const CardField& field, bool optics, int index, bool focused = false);
+    void restyleAllFields();
+    bool isField(QObject* object, bool* optics, int* index) const;
 
     CardWindowHost& m_host;
     std::vector<QObject*> m_fieldMouseTargets;
@@ -100,6 +126,13 @@ class frmCARD : public QWidget {
     QCheckBox* m_search = nullptr;
     QScrollBar* m_scr = nullptr;
     QWidget* m_pb = nullptr;
+    QFrame* m_frSEARCH = nullptr;
+    std::array<QRadioButton*, 2> m_op{};
+    QCheckBox* m_full = nullptr;
+    QProgressBar* m_prb = nullptr;
+    QLabel* m_lbHLP = nullptr;
+    std::array<QString, 50> m_savedCriteria;
+    std::array<QString, 50> m_savedOpticsCriteria;
     bool m_searchMode = false;
     bool m_opticsShown = false;
     int m_extraReferenceSteps = 0;

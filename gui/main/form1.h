@@ -61,6 +61,9 @@ class Form1 : public QWidget, public CardWindowHost {
     const CardState& cardState() const override { return m_session.card; }
     char decimalSeparator() const override { return m_session.decimalSeparator; }
     void showViewMenu(const QPoint& globalPos) override;
+    Session& searchSession() override { return m_session; }
+    void showSearchCount() override;
+    void showMatchList() override;
 
     // Controls and state by the names the window gives them, for the tests.
     frmCARD* cardWindow();

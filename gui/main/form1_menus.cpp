@@ -175,20 +175,27 @@ void Form1::narrowToGroup(const QString& groupName) {
 }
 
 void Form1::getMatchList() {
+    if (const Status s = lithora::getMatchList(m_session); !s) {
+        showMessage(this, MessageIcon::Critical, QStringLiteral("Search"), qs(s.error().message));
+    }
+    showMatchList();
+}
+
+void Form1::showMatchList() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status s = lithora::getMatchList(m_session);
     m_model->rowsReplaced();
     fitColumn(ColFormula);
     fitColumn(ColGroup);
     QApplication::restoreOverrideCursor();
-    if (!s) {
-        showMessage(this, MessageIcon::Critical, QStringLiteral("Search"), qs(s.error().message));
-        return;
-    }
     if (m_session.selectedRow > 0) {
         selectRow(m_session.selectedRow);
+        m_list->scrollTo(m_list->currentIndex());
         showCurrentCard();
     }
+}
+
+void Form1::showSearchCount() {
+    SBT(qs(m_session.status[1]), 2);
 }
 
 } // namespace lithora::gui

@@ -19,13 +19,15 @@ class RecordingBoxes : public MessageBoxes {
     struct Shown {
         QString title;
         QString text;
+        MessageIcon icon;
     };
-    MessageAnswer show(QWidget*, MessageIcon, const QString& title, const QString& text,
-                       MessageButtons) override {
-        shown.push_back({title, text});
-        return MessageAnswer::Ok;
+    MessageAnswer show(QWidget*, MessageIcon icon, const QString& title, const QString& text,
+                       MessageButtons buttons) override {
+        shown.push_back({title, text, icon});
+        return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
     }
     std::vector<Shown> shown;
+    MessageAnswer answer = MessageAnswer::No; // to a Yes/No question
 };
 
 inline constexpr int kTallScreen = 16000; // twips: a screen of about 1070 pixels
