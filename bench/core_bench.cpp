@@ -7,6 +7,7 @@
 
 #include "datafiles/element_index.h"
 #include "datafiles/record.h"
+#include "search/search_run.h"
 #include "session/session.h"
 #include "source/packer.h"
 #include "source/synth.h"
@@ -86,8 +87,44 @@ void BM_ElementIndex(benchmark::State& state) {
     }
 }
 
+// A full-database search, as the card window runs it (the list restored between runs).
+template <typename Texts, typename Run>
+void runSearch(benchmark::State& state, const std::vector<std::pair<int, std::string>>& typed,
+               Run run) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    Texts texts;
+    for (const auto& [i, text] : typed)
+        texts[static_cast<std::size_t>(i)] = text;
+    int matches = 0;
+    for (auto _ : state) {
+        const SearchOutcome outcome =
+            run(session, texts, SearchOptions{false, true}, nullptr, ProgressFn{});
+        matches = outcome.matchCount;
+    }
+    state.counters["matches"] = matches;
+}
+
+void BM_FormSearchText(benchmark::State& state) {
+    runSearch<FormCriterionTexts>(state, {{0, "ite"}, {24, "cell"}}, runCardFormSearch);
+}
+void BM_FormSearchNumbers(benchmark::State& state) {
+    runSearch<FormCriterionTexts>(state, {{13, "5 7"}, {7, "10"}, {14, "4"}}, runCardFormSearch);
+}
+void BM_FormSearchDSpacings(benchmark::State& state) {
+    runSearch<FormCriterionTexts>(state, {{25, "3.34"}, {26, "4.26"}, {33, "0.02"}},
+                                  runCardFormSearch);
+}
+void BM_OpticsSearch(benchmark::State& state) {
+    runSearch<OpticsCriterionTexts>(state, {{6, "biaxial"}, {47, "1.55 1.65"}, {8, "+"}},
+                                    runOpticsSearch);
+}
+
 } // namespace
 
+BENCHMARK(BM_FormSearchText)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FormSearchNumbers)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FormSearchDSpacings)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpticsSearch)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAndUnscrambleEntries)
     ->Arg(1000)
     ->Arg(5000)
