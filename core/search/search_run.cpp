@@ -49,6 +49,34 @@ SearchOutcome runPasses(Session& session, bool fullScope, const PassFn& pass,
 
 } // namespace
 
+SearchOutcome finishWindowSearch(Session& session, Result<SearchPass> pass,
+                                 std::string_view title) {
+    SearchOutcome outcome;
+    outcome.title = std::string(title);
+    if (!pass) {
+        outcome.end = SearchEnd::Failed;
+        outcome.message = "The search cannot go on: " + pass.error().message;
+        return outcome;
+    }
+    session.matchFlags = std::move(pass.value().matchFlags);
+    session.matchCount = pass.value().matchCount;
+    outcome.matchCount = session.matchCount;
+    session.status[0] = "Search Results";
+    session.status[1] = std::to_string(session.matchCount) + " matches";
+    if (session.matchCount == 0) {
+        outcome.end = SearchEnd::NoMatches;
+        outcome.message = std::string(kNoMatchesMessage);
+        return outcome;
+    }
+    if (const Status s = getMatchList(session); !s) {
+        outcome.end = SearchEnd::Failed;
+        outcome.message = "The matches cannot be listed: " + s.error().message;
+        return outcome;
+    }
+    outcome.end = SearchEnd::Matches;
+    return outcome;
+}
+
 std::vector<bool> searchScope(const Session& session, bool fullScope) {
     std::vector<bool> scope(static_cast<std::size_t>(std::max(session.maxCardNumber, 0)) + 1,
                             fullScope);

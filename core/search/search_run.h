@@ -35,6 +35,7 @@ struct SearchOutcome {
     SearchEnd end = SearchEnd::NoMatches;
     int matchCount = 0;
     std::string message; // what the program tells the user, or asked last ("" after matches)
+    std::string title = std::string(kSearchTitle); // the title of the message box
 };
 
 // Asked when the current list has no match: true searches the whole database.
@@ -46,6 +47,11 @@ SearchOutcome runCardFormSearch(Session& session, const FormCriterionTexts& type
 SearchOutcome runOpticsSearch(Session& session, const OpticsCriterionTexts& typed,
                               const SearchOptions& options, const AskFn& askWiden,
                               const ProgressFn& progress = {});
+
+// The end of the searches of the search window, which always cover the whole database:
+// "Search Results" and the count in status panels 1 and 2, then the match list, or "No
+// Matches found" under the given title.
+SearchOutcome finishWindowSearch(Session& session, Result<SearchPass> pass, std::string_view title);
 
 // Card numbers to search within: the list as it stands, or the whole database.
 std::vector<bool> searchScope(const Session& session, bool fullScope);

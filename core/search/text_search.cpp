@@ -1,0 +1,211 @@
+#include "search/text_search.h"
+
+#include <cmath>
+
+#include "datafiles/record.h"
+#include "search/criteria.h"
+#include "text/codepage.h"
+#include "text/numeric.h"
+#include "text/split.h"
+
+namespace lithora {
+
+const std::array<std::string_view, kTextCategoryCount> kTextCategories = {
+    "Synonym",      "Group",        "Appearance", "Locality", "Nameref",
+    "Strunz Class", "SPG Symbol",   "SPG Number", "XI Class", "d-Spacings",
+    "Mohs",         "Spec.Gravity", "Unit Cell",  "ICDD#"};
+
+namespace {
+
+// The entry-record field a text category searches.
+constexpr std::array<int, kTextCategoryCount> kCategoryField = {23, 13, 10, 24, 18, 22, 4,
+                                                                3,  5,  6,  16, 20, 26, 14};
+
+bool isNumeric(int category) {
+    return category == CategorySpgNumber || category == CategoryDSpacings ||
+           category == CategoryMohs || category == CategorySpecGravity ||
+           category == CategoryUnitCell;
+}
+
+// Up to ten values of the blank-separated words of a field.
+void fieldValues(std::string_view field, std::array<float, 10>& values) {
+    std::size_t k = 0;
+    for (const std::string& word : splitWords(field)) {
+        if (k == values.size()) break;
+        if (!word.empty()) values[k++] = numericValue(word);
+    }
+}
+
+} // namespace
+
+int textCategoryIndex(std::string_view nameOrIndex) {
+    const std::string upper = upperCase(nameOrIndex);
+    for (std::size_t i = 0; i < kTextCategories.size(); ++i) {
+        if (upperCase(kTextCategories[i]) == upper) return static_cast<int>(i);
+    }
+    if (!nameOrIndex.empty() &&
+        nameOrIndex.find_first_not_of("0123456789") == std::string_view::npos &&
+        nameOrIndex.size() <= 2) {
+        const int index = std::stoi(std::string(nameOrIndex));
+        if (index < kTextCategoryCount) return index;
+    }
+    return -1;
+}
+
+PreparedTextSearch prepareTextSearch(TextSearchRequest request) {
+    PreparedTextSearch p;
+    for (std::string& k : request.keywords) {
+        if (k.find("+-") != std::string::npos) {
+            p.tolerance = numericValue(replaceAll(k, "+-", ""));
+            k.clear(); // the last tolerance keyword counts
+        }
+    }
+    switch (request.category) {
+    case CategorySpgNumber:
+        p.tolerance = 0.0001f;
+        break;
+    case CategoryDSpacings:
+    case CategorySpecGravity:
+        if (p.tolerance == 0.0f) p.tolerance = 0.05f;
+        break;
+    case CategoryMohs:
+        if (p.tolerance == 0.0f) p.tolerance = 0.1f;
+        break;
+    case CategoryUnitCell:
+        if (p.tolerance == 0.0f) p.tolerance = 0.1f;
+        p.tooFewCellValues = request.keywords.size() < 6;
+        break;
+    case CategoryIcdd:
+        // A six-digit number is written with a dash before its last four digits.
+        for (std::string& k : request.keywords) {
+            if (k.find('-') == std::string::npos && k.size() >= 4)
+                k = k.substr(0, k.size() - 4) + "-" + k.substr(k.size() - 4);
+        }
+        break;
+    default:
+        break;
+    }
+    if (isNumeric(request.category)) {
+        for (std::size_t i = 0; i < request.keywords.size() && i < p.typedValues.size(); ++i) {
+            p.typedValues[i] = numericValue(request.keywords[i]);
+            if (p.typedValues[i] != 0.0f) ++p.nonZeroValues;
+        }
+    }
+    p.request = std::move(request);
+    return p;
+}
+
+bool textSearchMatches(const PreparedTextSearch& p, const std::vector<std::string>& fields) {
+    const int category = p.request.category;
+    const std::string& field = fieldOrEmpty(
+        fields, static_cast<std::size_t>(kCategoryField[static_cast<std::size_t>(category)]));
+    std::array<float, 10> values{};
+    std::string text;
+    if (category == CategorySpecGravity) {
+        values[0] = numericValue(fieldOrEmpty(fields, 20));
+        values[1] = numericValue(fieldOrEmpty(fields, 21));
+    } else if (category == CategoryMohs) {
+        values[0] = numericValue(field);
+    } else if (isNumeric(category)) {
+        fieldValues(field, values);
+    } else {
+        text = field;
+        upperCaseCp1252(text);
+    }
+
+    if (p.tolerance == 0.0f) {
+        if (text.empty()) return false;
+        for (const std::string& k : p.request.keywords) {
+            if (text.find(k) == std::string::npos) return false;
+        }
+    } else {
+        int hits = 0;
+        if (category == CategoryUnitCell) {
+            for (std::size_t j = 0; j < 6; ++j) {
+                if (p.typedValues[j] > 0.0f &&
+                    std::fabs(values[j] - p.typedValues[j]) <= p.tolerance)
+                    ++hits;
+            }
+        } else {
+            std::array<bool, 10> given{};
+            for (std::size_t i = 0; i < p.typedValues.size(); ++i) {
+                for (std::size_t k = 0; k < values.size(); ++k) {
+                    if (p.typedValues[i] > 0.0f && values[k] > 0.0f && !given[i] &&
+                        std::fabs(values[k] - p.typedValues[i]) <= p.tolerance) {
+                        ++hits;
+                        given[i] = true;
+                    }
+                }
+            }
+        }
+        if (hits < 1 || hits < p.nonZeroValues) return false;
+    }
+
+    if (!p.request.requiredSymbols.empty()) {
+        const std::string& formula = fieldOrEmpty(fields, 2);
+        if (formula.empty()) return false;
+        const std::string symbols = formulaSymbols(formula);
+        if (p.request.maxElements > 0) {
+            const auto count =
+                std::count(symbols.begin(), symbols.end(), ' ') + (symbols.empty() ? 0 : 1);
+            if (count > p.request.maxElements) return false;
+        }
+        const std::string padded = " " + symbols + " ";
+        for (const std::string& s : p.request.requiredSymbols) {
+            if (padded.find(" " + s + " ") == std::string::npos) return false;
+        }
+    }
+    return true;
+}
+
+Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSearch& search) {
+    Result<SequentialRecords> file = SequentialRecords::load(data.file(DataFiles::kEntries));
+    if (!file) return file.error();
+    SequentialRecords& records = file.value();
+    SearchPass pass;
+    pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 1,
+                           false);
+    records.next(); // the header is not read
+    std::string text;
+    for (int r = 1; r <= data.tables.entryCount && !records.atEnd(); ++r) {
+        const auto raw = records.next();
+        if (!raw) break;
+        text.assign(raw->body);
+        xorWithKey(text, data.recordKey);
+        ++pass.entriesTested;
+        if (textSearchMatches(search, splitFields(text))) {
+            pass.matchFlags[static_cast<std::size_t>(r)] = true;
+            ++pass.matchCount;
+        }
+    }
+    return pass;
+}
+
+SearchOutcome runTextSearch(Session& session, std::string_view keywords, int category,
+                            std::string_view requiredElements, int maxElements) {
+    SearchOutcome outcome;
+    outcome.title = std::string(kTextSearchTitle);
+    TextSearchRequest request;
+    request.category = category;
+    request.maxElements = maxElements;
+    for (std::string& k : splitWords(criterionText(keywords))) {
+        if (!k.empty()) request.keywords.push_back(std::move(k));
+    }
+    for (std::string& s : splitWords(replaceAll(requiredElements, ",", ""))) {
+        if (!s.empty()) request.requiredSymbols.push_back(std::move(s));
+    }
+    if (category < 0 || category >= kTextCategoryCount) {
+        outcome.end = SearchEnd::NoCriteria;
+        return outcome;
+    }
+    const PreparedTextSearch prepared = prepareTextSearch(std::move(request));
+    if (prepared.tooFewCellValues) {
+        outcome.end = SearchEnd::NoCriteria;
+        outcome.title = std::string(kUnitCellTitle);
+        outcome.message = std::string(kUnitCellMessage);
+        return outcome;
+    }
+    return finishWindowSearch(session, runTextSearchPass(session.data, prepared), kTextSearchTitle);
+}
+
+} // namespace lithora

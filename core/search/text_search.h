@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/search_run.h"
+
+// The text and unit-cell search of the search window: keywords in one of fourteen categories,
+// optionally with required elements and an element limit.
+namespace lithora {
+
+inline constexpr int kTextCategoryCount = 14;
+extern const std::array<std::string_view, kTextCategoryCount> kTextCategories;
+enum TextCategory {
+    CategorySynonym = 0,
+    CategoryGroup,
+    CategoryAppearance,
+    CategoryLocality,
+    CategoryNameref,
+    CategoryStrunz,
+    CategorySpgSymbol,
+    CategorySpgNumber,
+    CategoryXlClass,
+    CategoryDSpacings,
+    CategoryMohs,
+    CategorySpecGravity,
+    CategoryUnitCell,
+    CategoryIcdd
+};
+
+// The index of a category by its caption (letter case ignored) or its number "0".."13"; -1.
+int textCategoryIndex(std::string_view nameOrIndex);
+
+struct TextSearchRequest {
+    int category = 0;
+    std::vector<std::string> keywords;        // upper case, Windows-1252, no empty ones
+    std::vector<std::string> requiredSymbols; // element symbols the formula must hold
+    int maxElements = 0;                      // 0: no limit
+};
+
+// The keywords after the tolerance keywords ("+-0.2") were taken out and the category's rules
+// applied: the tolerance, the typed values, the ICDD rewriting.
+struct PreparedTextSearch {
+    TextSearchRequest request;
+    float tolerance = 0;
+    std::array<float, 10> typedValues{};
+    int nonZeroValues = 0;
+    bool tooFewCellValues = false; // a unit cell needs all six values
+};
+PreparedTextSearch prepareTextSearch(TextSearchRequest request);
+
+// One pass over lithora.a, flags by entry index 0..entryCount.
+Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSearch& search);
+
+// Whether one entry record (Windows-1252, split at "|") matches; for tests and tools.
+bool textSearchMatches(const PreparedTextSearch& search, const std::vector<std::string>& fields);
+
+// The search from the window: keywords as typed (UTF-8), the category, the required elements
+// as the element field shows them (" Ca,  O, "), the limit. "Search Results" and the count in
+// the status panels, then the match list or "No Matches found" titled "Text Search"; a unit
+// cell of fewer than six values is refused with its message titled "Unit Cell Search".
+SearchOutcome runTextSearch(Session& session, std::string_view keywords, int category,
+                            std::string_view requiredElements, int maxElements);
+
+inline constexpr std::string_view kTextSearchTitle = "Text Search";
+inline constexpr std::string_view kUnitCellTitle = "Unit Cell Search";
+inline constexpr std::string_view kUnitCellMessage =
+    "Enter all 6 parameters. Use zero for the ones not to be searched.\r\n\r\ne.g.:   6.6  6.6  "
+    "5.98  0 0 0";
+
+} // namespace lithora
