@@ -264,3 +264,39 @@ TEST_F(Tools, SearchWithinCardsAsksBeforeTheWholeDatabase) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("lithora.h"), std::string::npos) << missing.err;
 }
+
+TEST_F(Tools, SearchElementsAndText) {
+    const Json calcium = cli({"--data", index, "search", "elements", "--preset", "all",
+                              "--required", "Ca", "--max", "3"})
+                             .json();
+    EXPECT_EQ(calcium["cards"], Json::array({1})); // Calcite: Ca C O; Akermanite has four elements
+    EXPECT_EQ(calcium["status"], Json::array({"Search Results", "1 matches"}));
+    EXPECT_EQ(cli({"--data", index, "search", "elements", "--required", "Ca", "--possible", "C,O"})
+                  .json()["cards"],
+              Json::array({1}));
+    const Json nothing = cli({"--data", index, "search", "elements", "--required", "Fe"}).json();
+    EXPECT_EQ(nothing["message"], "No Matches found");
+    EXPECT_EQ(
+        cli({"--data", index, "search", "text", "--category", "Group", "garnet"}).json()["cards"],
+        Json::array({230, 300}));
+    EXPECT_EQ(
+        cli({"--data", index, "search", "text", "--category", "9", "3.03", "2.29"}).json()["cards"],
+        Json::array({1}));
+    EXPECT_EQ(cli({"--data", index, "search", "text", "--category", "group", "--required", "Si,O",
+                   "--max", "4", "garnet"})
+                  .json()["count"],
+              0);
+    const Json cell =
+        cli({"--data", index, "search", "text", "--category", "unit cell", "4.99", "4.99", "17.06"})
+            .json();
+    EXPECT_EQ(cell["count"], 0);
+    EXPECT_EQ(cell["message"].get<std::string>().rfind("Enter all 6 parameters.", 0), 0u);
+    EXPECT_EQ(cli({"--data", index, "search", "elements", "--required", "Xx"}).exitCode, 2);
+    EXPECT_EQ(
+        cli({"--data", index, "search", "elements", "--possible", "O", "--preset", "all"}).exitCode,
+        2);
+    EXPECT_EQ(cli({"--data", index, "search", "text", "--category", "Colour", "red"}).exitCode, 2);
+    EXPECT_EQ(cli({"--data", index, "search", "text", "--category", "Group"}).exitCode, 2);
+    std::filesystem::remove(std::filesystem::path(index) / "lithora.e");
+    EXPECT_EQ(cli({"--data", index, "search", "elements", "--required", "O"}).exitCode, 1);
+}

@@ -4,8 +4,11 @@
 #include "common/tool_support.h"
 #include "list/match_list.h"
 #include "search/criterion_names.h"
+#include "search/element_search.h"
 #include "search/search_run.h"
+#include "search/text_search.h"
 #include "text/numeric.h"
+#include "text/split.h"
 
 namespace lithora::cli {
 
@@ -93,6 +96,35 @@ Json outcomeJson(const Session& session, const SearchOutcome& outcome) {
                 {"message", outcome.message}};
 }
 
+// Comma-separated element symbols; false, with the message, for one that names no element.
+bool readSymbols(const std::string& list, std::vector<int>& atomicNumbers, std::string& error) {
+    std::stringstream in(list);
+    std::string symbol;
+    while (std::getline(in, symbol, ',')) {
+        const int z = atomicNumber(std::string(trimBlanks(symbol)));
+        if (z == 0) {
+            error = "'" + symbol + "' is no element symbol from H to Lr";
+            return false;
+        }
+        atomicNumbers.push_back(z);
+    }
+    return true;
+}
+
+struct ElementOptions {
+    std::string required;
+    std::string possible;
+    std::string preset;
+    int max = 0;
+};
+
+struct TextOptions {
+    std::string category;
+    std::string required;
+    int max = 0;
+    std::vector<std::string> keywords;
+};
+
 class SearchCommand : public Command {
   public:
     explicit SearchCommand(CLI::App& app) {
@@ -104,11 +136,39 @@ class SearchCommand : public Command {
         m_optics =
             m_app->add_subcommand("optics", "criteria typed into the optics panel's fields (of)");
         addCardSearchOptions(m_optics, m_opticsOptions, opticsCriterionNames(), "of");
+
+        m_elements = m_app->add_subcommand("elements", "the element search of the search window");
+        m_elements->add_option("--required", m_elementOptions.required,
+                               "elements the formula must hold (e.g. Fe,S)");
+        CLI::Option* possible = m_elements->add_option("--possible", m_elementOptions.possible,
+                                                       "elements the formula may hold besides");
+        m_elements
+            ->add_option("--preset", m_elementOptions.preset,
+                         "possible elements: light, common or all")
+            ->check(CLI::IsMember({"light", "common", "all"}))
+            ->excludes(possible);
+        m_elements->add_option("--max", m_elementOptions.max,
+                               "at most this many elements (0: no limit)");
+
+        m_text =
+            m_app->add_subcommand("text", "the text and unit-cell search of the search window");
+        std::string categories = "category caption (letter case ignored) or index 0..13:";
+        for (std::string_view c : kTextCategories)
+            categories += " '" + std::string(c) + "'";
+        m_text->add_option("--category", m_textOptions.category, categories)->required();
+        m_text->add_option("--required", m_textOptions.required,
+                           "elements the formula must hold (e.g. Si,O)");
+        m_text->add_option("--max", m_textOptions.max,
+                           "at most this many elements with --required (0: no limit)");
+        m_text->add_option("KEYWORD", m_textOptions.keywords, "keywords; +-N sets the tolerance")
+            ->required();
     }
 
     CLI::App* subcommand() const override { return m_app; }
 
     int run(Session& session, Json& out) override {
+        if (m_elements->parsed()) return runElements(session, out);
+        if (m_text->parsed()) return runText(session, out);
         const bool optics = m_optics->parsed();
         const CardSearchOptions& o = optics ? m_opticsOptions : m_formOptions;
         std::string error;
@@ -139,6 +199,62 @@ class SearchCommand : public Command {
     }
 
   private:
+    int runElements(Session& session, Json& out) {
+        ElementSelection selection;
+        std::vector<int> required;
+        std::vector<int> possible;
+        std::string error;
+        if (!readSymbols(m_elementOptions.required, required, error) ||
+            !readSymbols(m_elementOptions.possible, possible, error)) {
+            printError("search elements: " + error);
+            return tools::kExitUsage;
+        }
+        const std::string& preset = m_elementOptions.preset;
+        if (!preset.empty())
+            selection.applyPreset(preset == "light" ? 1 : preset == "common" ? 2 : 3);
+        for (int z : possible)
+            selection.possible[static_cast<std::size_t>(z)] = true;
+        for (int z : required)
+            selection.require(z);
+        return finish(session, runElementSearch(session, selection, m_elementOptions.max), out);
+    }
+
+    int runText(Session& session, Json& out) {
+        const int category = textCategoryIndex(m_textOptions.category);
+        if (category < 0) {
+            printError("search text: --category '" + m_textOptions.category +
+                       "' is no category (see --help)");
+            return tools::kExitUsage;
+        }
+        std::vector<int> required;
+        std::string error;
+        if (!readSymbols(m_textOptions.required, required, error)) {
+            printError("search text: " + error);
+            return tools::kExitUsage;
+        }
+        std::string symbols;
+        for (int z : required)
+            symbols += " " + std::string(elementSymbol(z)) + ", ";
+        std::string keywords;
+        for (const std::string& k : m_textOptions.keywords)
+            keywords += k + " ";
+        return finish(session,
+                      runTextSearch(session, keywords, category, symbols, m_textOptions.max), out);
+    }
+
+    static int finish(const Session& session, const SearchOutcome& outcome, Json& out) {
+        if (outcome.end == SearchEnd::Failed) {
+            printError(outcome.message);
+            return tools::kExitDataFault;
+        }
+        out = outcomeJson(session, outcome);
+        return tools::kExitOk;
+    }
+
+    CLI::App* m_elements = nullptr;
+    CLI::App* m_text = nullptr;
+    ElementOptions m_elementOptions;
+    TextOptions m_textOptions;
     CLI::App* m_app = nullptr;
     CLI::App* m_form = nullptr;
     CLI::App* m_optics = nullptr;
