@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
 
 #include "card/frm_card.h"
+#include "search/frm_element_search.h"
 #include "session/session.h"
 
 class QAction;
@@ -24,7 +26,7 @@ class EntryListView;
 
 // The main window: the toolbar, the list with the name field, the status bar, and the card
 // window inside it to the right of the list.
-class Form1 : public QWidget, public CardWindowHost {
+class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
     Q_OBJECT
   public:
     // dataDir is the INDEX directory the program reads.
@@ -63,10 +65,13 @@ class Form1 : public QWidget, public CardWindowHost {
     void showViewMenu(const QPoint& globalPos) override;
     Session& searchSession() override { return m_session; }
     void showSearchCount() override;
+    void showSearchPanels() override;
     void showMatchList() override;
 
     // Controls and state by the names the window gives them, for the tests.
     frmCARD* cardWindow();
+    // The search window, opened from the toolbar; null until then and after it was closed.
+    frmELEMENTSEARCH* searchWindow() const { return m_searchWindow; }
     EntryListView* List1() const { return m_list; }
     QLineEdit* tfNAME() const { return m_name; }
     QToolButton* tb2b(int i) const { return m_tb2b[static_cast<std::size_t>(i)]; }
@@ -131,6 +136,7 @@ class Form1 : public QWidget, public CardWindowHost {
     QStatusBar* m_status = nullptr;
     std::array<QLabel*, 4> m_panels{};
     frmCARD* m_card = nullptr;
+    QPointer<frmELEMENTSEARCH> m_searchWindow;
     QLabel* m_viewLabel = nullptr;
     QMenu* m_pop1 = nullptr;
     std::array<QAction*, 7> m_itmLST{};

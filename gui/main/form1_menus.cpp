@@ -113,6 +113,11 @@ void Form1::tb_ButtonClick(int index) {
         // kept so that it can reopen there.
         m_pop2Tag = m_toolbar->height() - px(15);
         m_pop2->popup(mapToGlobal(QPoint(0, m_pop2Tag)));
+    } else if (index == 3) {
+        if (!m_searchWindow) m_searchWindow = new frmELEMENTSEARCH(*this, this);
+        m_searchWindow->show();
+        m_searchWindow->raise();
+        m_searchWindow->activateWindow();
     }
 }
 
@@ -195,6 +200,11 @@ void Form1::showMatchList() {
 }
 
 void Form1::showSearchCount() {
+    SBT(qs(m_session.status[1]), 2);
+}
+
+void Form1::showSearchPanels() {
+    SBT(qs(m_session.status[0]), 1);
     SBT(qs(m_session.status[1]), 2);
 }
 

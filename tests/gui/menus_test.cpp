@@ -12,6 +12,7 @@
 #include "gui_test_support.h"
 #include "main/entry_list_view.h"
 #include "main/form1.h"
+#include "search/frm_element_search.h"
 
 using namespace lithora;
 using namespace lithora::gui;
@@ -203,6 +204,26 @@ class MenusTest : public QObject {
         form.pop2()->close();
         form.itmPop1(0)->trigger();
         QCOMPARE(form.List1()->model()->rowCount(), 9);
+    }
+
+    void toolbarOpensTheSearchWindow() {
+        Form1& form = *m_form;
+        QVERIFY(!form.searchWindow());
+        QMetaObject::invokeMethod(&form, "tb_ButtonClick", Q_ARG(int, 3));
+        frmELEMENTSEARCH* window = form.searchWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Database Search"));
+        // A text search from the window lists its matches in the main window.
+        QTest::keyClicks(window->tf2(), QStringLiteral("garnet"));
+        window->Command5_Click(); // category 0, Synonym: nothing
+        window->tf2()->clear();
+        QMetaObject::invokeMethod(&form, "tb_ButtonClick", Q_ARG(int, 3)); // the same window again
+        QCOMPARE(form.searchWindow(), window);
+        window->close(); // closing it through its title bar unloads it
+        QTRY_VERIFY(!form.searchWindow());
+        QCOMPARE(form.panelText(1), QStringLiteral("Search Results"));
+        QCOMPARE(form.panelText(2), QStringLiteral("0 matches"));
+        QCOMPARE(form.List1()->model()->rowCount(), 9); // no match: the list stays
     }
 
   private:
