@@ -7,7 +7,9 @@
 
 #include "datafiles/element_index.h"
 #include "datafiles/record.h"
+#include "search/element_search.h"
 #include "search/search_run.h"
+#include "search/text_search.h"
 #include "session/session.h"
 #include "source/packer.h"
 #include "source/synth.h"
@@ -119,8 +121,42 @@ void BM_OpticsSearch(benchmark::State& state) {
                                     runOpticsSearch);
 }
 
+void BM_ElementSearch(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    int matches = 0;
+    for (auto _ : state) {
+        ElementSelection selection;
+        selection.applyPreset(2); // common elements, Si and O required, at most four elements
+        selection.require(atomicNumber("Si"));
+        selection.require(atomicNumber("O"));
+        matches = runElementSearch(session, selection, 4).matchCount;
+    }
+    state.counters["matches"] = matches;
+}
+
+void BM_TextSearch(benchmark::State& state, int category, const char* keywords) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    int matches = 0;
+    for (auto _ : state)
+        matches = runTextSearch(session, keywords, category, "", 0).matchCount;
+    state.counters["matches"] = matches;
+}
+
 } // namespace
 
+BENCHMARK(BM_ElementSearch)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextSearch, group, CategoryGroup, "garnet")
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextSearch, dspacings, CategoryDSpacings, "3.34 4.26")
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextSearch, unitcell, CategoryUnitCell, "5 5 5 0 0 0 +-0.5")
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormSearchText)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormSearchNumbers)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormSearchDSpacings)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
