@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
+#include <memory>
 
+#include "app/frm_splash.h"
 #include "common/qt_support.h"
 #include "datafiles/datadir.h"
 #include "main/form1.h"
@@ -34,7 +36,17 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
     const QString commandLine = arguments.join(QLatin1Char(' '));
 
-    Form1 form(dataDirectoryBeside(utf8(QCoreApplication::applicationFilePath())));
+    Form1 form(dataDirectoryBeside(utf8(QCoreApplication::applicationFilePath())), nullptr,
+               utf8(QCoreApplication::applicationFilePath()));
+    // The splash window shows while the data load, unless a second instance was started.
+    std::unique_ptr<frmSplash> splash;
+    if (!commandLine.contains(QStringLiteral("/i"))) {
+        splash = std::make_unique<frmSplash>(false, QCoreApplication::applicationFilePath(),
+                                             form.dataVersion());
+        splash->show();
+        QApplication::processEvents();
+        form.setSplash(splash.get());
+    }
     const QScreen* screen = QGuiApplication::primaryScreen();
     const int screenHeightTwips = screen ? twips(screen->geometry().height()) : 100000;
     if (!form.Form_Load(commandLine, screenHeightTwips)) return 1;

@@ -52,11 +52,14 @@ char systemDecimalSeparator() {
 
 } // namespace
 
-Form1::Form1(const std::filesystem::path& dataDir, QWidget* parent) : QWidget(parent) {
+Form1::Form1(const std::filesystem::path& dataDir, QWidget* parent,
+             const std::filesystem::path& programPath)
+    : QWidget(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Lithora"));
     m_session.data.dir = dataDir;
     m_programDir = dataDir.parent_path();
+    m_programPath = programPath.empty() ? m_programDir / "lithora" : programPath;
     m_session.decimalSeparator = systemDecimalSeparator();
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kWindowColour);
@@ -105,6 +108,7 @@ void Form1::buildToolbar() {
     logoPalette.setColor(QPalette::WindowText, QColor(70, 90, 120));
     m_logo->setPalette(logoPalette);
     m_logo->setCursor(Qt::PointingHandCursor);
+    m_logo->installEventFilter(this);
     m_toolbar->addWidget(m_logo);
 }
 
@@ -267,6 +271,7 @@ bool Form1::Form_Load(const QString& commandLine, int screenHeightTwips) {
     getReferenceIndex(m_session.data.dir, m_session.data.tables, sink);
 
     if (const Status s = lithora::getFullList(m_session, std::string()); !s) {
+        if (m_splash) m_splash->close();
         showMessage(this, MessageIcon::Critical, QStringLiteral("Lithora"),
                     QStringLiteral("The entry index cannot be read, so Lithora cannot "
                                    "start.\n\n%1\n\nData directory: %2")
@@ -283,10 +288,12 @@ bool Form1::Form_Load(const QString& commandLine, int screenHeightTwips) {
         cardWindow()->SetNetbookSize();
         resize(width(), px(kNetbookHeight));
     }
+    if (m_splash) m_splash->close();
     show();
     loadSelectedCard();
     cardWindow()->show();
     m_formLoaded = true;
+    finishAppearance();
     return true;
 }
 

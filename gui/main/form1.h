@@ -29,8 +29,9 @@ class EntryListView;
 class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
     Q_OBJECT
   public:
-    // dataDir is the INDEX directory the program reads.
-    explicit Form1(const std::filesystem::path& dataDir, QWidget* parent = nullptr);
+    // dataDir is the INDEX directory beside the program; programPath the program itself.
+    explicit Form1(const std::filesystem::path& dataDir, QWidget* parent = nullptr,
+                   const std::filesystem::path& programPath = {});
     ~Form1() override;
 
     // The load handler: tables, list, the entry of the command line or row 1, the first card.
@@ -52,6 +53,23 @@ class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
     // Replaces the list by the entries the last search flagged and shows the first.
     void getMatchList();
     void loadGroup(const QString& groupName);
+
+    // Prints the current card through the print dialog with its preview.
+    void printCard();
+    // Opens the help: the compiled help file when it lies below the program, else the guide.
+    void ShowHelp(int unused = 0);
+    QString helpDocument() const;
+    // The date of the data files, as the About window shows it.
+    QString dataVersion() const;
+    // Asks, then starts the program again on the selected row's entry.
+    void launchNewInstance();
+    // The splash window shown while the data load; closed before the main window appears.
+    void setSplash(QWidget* splash) { m_splash = splash; }
+    // The About window, as a click on the logo opens it.
+    void showAbout();
+
+    // Where the font is copied (the user's font directory unless a test says otherwise).
+    void setFontDirectory(const QString& dir) { m_fontDir = dir; }
 
     void findName(const std::string& prefix);
     void findCardNumber(int cardNumber);
@@ -106,6 +124,7 @@ class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
 
   private:
     void buildMenus();
+    void finishAppearance();
     void rebuildGroupMenu();
     void showCurrentCard();
     void reloadDatabase();
@@ -147,6 +166,9 @@ class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
     std::vector<QAction*> m_itmGroup;
     QTimer* m_timer2 = nullptr;
     std::filesystem::path m_programDir;
+    std::filesystem::path m_programPath;
+    QString m_fontDir;
+    QPointer<QWidget> m_splash;
     int m_viewMode = 0;
     bool m_formLoaded = false;
     std::string m_nameAtFocus;

@@ -41,8 +41,7 @@ void Form1::connectList() {
         setFocusSafe(m_list);
     });
     connect(m_list, &EntryListView::rightButtonPressed, this, &Form1::showViewMenu);
-    // A double click will offer a second instance of the program on the row's entry.
-    connect(m_list, &EntryListView::doubleClickedRow, this, [] {});
+    connect(m_list, &EntryListView::doubleClickedRow, this, &Form1::launchNewInstance);
 }
 
 int Form1::selectedRow() const {
@@ -161,6 +160,10 @@ void Form1::setNameFieldFocusLook(bool focused) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_logo && event->type() == QEvent::MouseButtonRelease) {
+        showAbout();
+        return true;
+    }
     if (watched == m_viewLabel && event->type() == QEvent::MouseButtonRelease) {
         Label1_Click();
         return true;

@@ -113,6 +113,10 @@ void Form1::tb_ButtonClick(int index) {
         // kept so that it can reopen there.
         m_pop2Tag = m_toolbar->height() - px(15);
         m_pop2->popup(mapToGlobal(QPoint(0, m_pop2Tag)));
+    } else if (index == 2) {
+        printCard();
+    } else if (index == 4) {
+        ShowHelp(0);
     } else if (index == 3) {
         if (!m_searchWindow) m_searchWindow = new frmELEMENTSEARCH(*this, this);
         m_searchWindow->show();

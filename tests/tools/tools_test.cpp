@@ -300,3 +300,29 @@ TEST_F(Tools, SearchElementsAndText) {
     std::filesystem::remove(std::filesystem::path(index) / "lithora.e");
     EXPECT_EQ(cli({"--data", index, "search", "elements", "--required", "O"}).exitCode, 1);
 }
+
+TEST_F(Tools, PrintWritesTheCardAsAPdf) {
+    const std::string pdf = (dir.path() / "calcite.pdf").string();
+    const ToolRun printed = cli({"--data", index, "print", "1", "--pdf", pdf});
+    ASSERT_EQ(printed.exitCode, 0) << printed.err;
+    EXPECT_EQ(printed.json(), (Json{{"pages", 1}, {"file", pdf}}));
+    EXPECT_EQ(printed.err, ""); // nothing but the JSON: no notes from the toolkit
+    // The page's text as poppler reads it back.
+    const ToolRun text = run("/usr/bin/pdftotext", {"-layout", pdf, "-"});
+    ASSERT_EQ(text.exitCode, 0) << "pdftotext (poppler-utils) is needed: " << text.err;
+    for (const char* expected :
+         {"ZTK-Lithora", "Card 1, Status a,", "Calcite", "Axial Ratio", "a/b = 1.0,",
+          "c/a = 3.4188", "Hexagonal (rhombohedral)", "3.035/100", "References",
+          "1. Author A (1990) Calcite structure. [Am. Mineral. 75, 1-10]",
+          "2. Author B (1991) Calcite again [with notes]"}) {
+        EXPECT_NE(text.out.find(expected), std::string::npos) << expected << " in\n" << text.out;
+    }
+    EXPECT_EQ(text.out.find("<i>"), std::string::npos);
+    EXPECT_EQ(cli({"--data", index, "print", "4444", "--pdf", pdf}).exitCode, 1);
+    const ToolRun unwritable =
+        cli({"--data", index, "print", "1", "--pdf", (dir.path() / "no/such/dir/x.pdf").string()});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.err.find("cannot write the PDF file"), std::string::npos)
+        << unwritable.err;
+    EXPECT_EQ(cli({"--data", index, "print", "1"}).exitCode, 2); // --pdf is required
+}

@@ -26,6 +26,7 @@ struct Command {
 std::unique_ptr<Command> makeListCommand(CLI::App& app);
 std::unique_ptr<Command> makeCardCommand(CLI::App& app);
 std::unique_ptr<Command> makeSearchCommand(CLI::App& app);
+std::unique_ptr<Command> makePrintCommand(CLI::App& app);
 
 // The status bar's panels 1 and 2.
 Json statusJson(const Session& session);

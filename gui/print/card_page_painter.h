@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QPainter>
+#include <QString>
+
+#include "base/result.h"
+#include "card/card_state.h"
+#include "print/card_print.h"
+
+// Draws the core's page layout of a card with Qt: on a printer, on the print preview and into
+// a PDF file. Device units throughout; fonts are sized in points by the device.
+namespace lithora::gui {
+
+// Measures texts as the device will draw them.
+class QtTextMeasurer : public TextMeasurer {
+  public:
+    explicit QtTextMeasurer(QPaintDevice* device) : m_device(device) {}
+    double width(std::string_view text, const PrintFont& font) const override;
+    double lineHeight(const PrintFont& font) const override;
+
+  private:
+    QPaintDevice* m_device;
+};
+
+QFont printFont(const PrintFont& font, QPaintDevice* device);
+
+// Lays out and draws the card on pages of the painter's device; newPage is called before each
+// page after the first. Returns the number of pages drawn.
+int paintCardPages(QPainter& painter, const CardState& state, char decimalSeparator,
+                   const std::function<bool()>& newPage);
+
+// Writes the printed card as a PDF file (A4, 15 mm margins). Makes a GUI application on the
+// offscreen platform when none runs, so that a command-line tool can call it.
+Result<int> writeCardPdf(const CardState& state, const QString& file, char decimalSeparator);
+
+} // namespace lithora::gui
