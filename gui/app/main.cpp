@@ -8,22 +8,12 @@
 
 #include "app/frm_splash.h"
 #include "common/qt_support.h"
+#include "common/shell.h"
 #include "datafiles/datadir.h"
 #include "main/form1.h"
 
 using namespace lithora;
 using namespace lithora::gui;
-
-namespace {
-
-// A manifest left beside the executable by an older installation is removed at start; an
-// empty file counts as absent and stays.
-void deleteStaleManifest(const QString& programPath) {
-    const QFileInfo manifest(programPath + QStringLiteral(".manifest"));
-    if (manifest.exists() && manifest.size() > 0) QFile::remove(manifest.absoluteFilePath());
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

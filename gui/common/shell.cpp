@@ -1,6 +1,8 @@
 #include "common/shell.h"
 
 #include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
 
@@ -22,6 +24,11 @@ DesktopShell g_desktop;
 Shell* g_shell = &g_desktop;
 
 } // namespace
+
+bool deleteStaleManifest(const QString& programPath) {
+    const QFileInfo manifest(programPath + QStringLiteral(".manifest"));
+    return manifest.exists() && manifest.size() > 0 && QFile::remove(manifest.absoluteFilePath());
+}
 
 Shell& shell() {
     return *g_shell;

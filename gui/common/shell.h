@@ -15,6 +15,10 @@ class Shell {
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
 };
 
+// Removes a manifest left beside the program by an older installation; an empty file counts
+// as absent and stays. True when a file was removed.
+bool deleteStaleManifest(const QString& programPath);
+
 Shell& shell();
 void setShell(Shell* replacement); // nullptr restores the desktop's own
 

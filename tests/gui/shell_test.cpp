@@ -139,6 +139,18 @@ class ShellTest : public QObject {
         QVERIFY(m_boxes->shown.empty());
     }
 
+    void staleManifestIsDeletedButAnEmptyOneStays() {
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("lithora"));
+        writeFile(program + QStringLiteral(".manifest"), "");
+        QVERIFY(!deleteStaleManifest(program));
+        QVERIFY(QFile::exists(program + QStringLiteral(".manifest")));
+        writeFile(program + QStringLiteral(".manifest"), "<assembly/>");
+        QVERIFY(deleteStaleManifest(program));
+        QVERIFY(!QFile::exists(program + QStringLiteral(".manifest")));
+        QVERIFY(!deleteStaleManifest(program)); // nothing there any more
+    }
+
   private:
     std::unique_ptr<RecordingBoxes> m_boxes;
     std::unique_ptr<RecordingShell> m_shell;
