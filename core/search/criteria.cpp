@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "datafiles/record.h"
 #include "text/codepage.h"
 #include "text/numeric.h"
 #include "text/split.h"
@@ -58,6 +59,31 @@ void upperCaseCp1252(std::string& bytes) {
     const auto& table = upperTable();
     for (char& c : bytes)
         c = static_cast<char>(table[static_cast<unsigned char>(c)]);
+}
+
+RecordDecoder::RecordDecoder(std::string_view key, bool upper) : m_key(key), m_upper(upper) {}
+
+void RecordDecoder::decode(std::string_view body) {
+    m_text.assign(body);
+    xorWithKey(m_text, m_key);
+    if (m_upper) upperCaseCp1252(m_text);
+    const std::string_view text = m_text;
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    m_fields.clear();
+    std::size_t pos = begin;
+    for (;;) {
+        const std::size_t bar = text.find('|', pos);
+        if (bar == std::string_view::npos || bar >= end) break;
+        m_fields.emplace_back(pos, bar - pos);
+        pos = bar + 1;
+    }
+    if (pos < end) m_fields.emplace_back(pos, end - pos);
+    if (m_fields.empty()) m_fields.emplace_back(begin, 0);
 }
 
 std::string criterionText(std::string_view typedUtf8) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,5 +35,27 @@ std::string criterionText(std::string_view typedUtf8);
 
 // Upper-cases Windows-1252 bytes in place.
 void upperCaseCp1252(std::string& bytes);
+
+// Unscrambles a record body (and upper-cases it, when asked) and finds its fields as splitFields
+// cuts them: the whole record trimmed of blanks, a "|" at its very end giving no empty last field.
+// The searches run it for every record they read.
+class RecordDecoder {
+  public:
+    RecordDecoder(std::string_view key, bool upper);
+    void decode(std::string_view body);
+    std::size_t fieldCount() const { return m_fields.size(); }
+    std::string_view field(std::size_t k) const {
+        return k < m_fields.size()
+                   ? std::string_view(m_text).substr(m_fields[k].first, m_fields[k].second)
+                   : std::string_view();
+    }
+    const std::string& text() const { return m_text; }
+
+  private:
+    std::string m_key;
+    bool m_upper;
+    std::string m_text;
+    std::vector<std::pair<std::size_t, std::size_t>> m_fields; // offset, length
+};
 
 } // namespace lithora

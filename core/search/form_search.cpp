@@ -33,21 +33,6 @@ constexpr float kCellTolerance = 0.05f;
 constexpr int kDSpacingField = 6;
 constexpr int kFirstDTf = 25;
 
-// Cuts a record into views at "|" as splitFields does, without copying.
-void splitViews(std::string_view text, std::vector<std::string_view>& out) {
-    out.clear();
-    const std::string_view s = trimBlanks(text);
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t p = s.find('|', pos);
-        if (p == std::string_view::npos) break;
-        out.push_back(s.substr(pos, p - pos));
-        pos = p + 1;
-    }
-    if (pos < s.size()) out.push_back(s.substr(pos));
-    if (out.empty()) out.push_back({});
-}
-
 // Values of the blank-separated words of a field, as many as wanted (missing ones are 0).
 template <std::size_t N>
 void wordValues(std::string_view field, std::array<float, N>& values, std::size_t& count) {
@@ -66,29 +51,27 @@ void wordValues(std::string_view field, std::array<float, N>& values, std::size_
 
 class FormMatcher {
   public:
-    explicit FormMatcher(const FormCriteria& criteria) : m_c(criteria) {}
+    explicit FormMatcher(const FormCriteria& criteria) : m_c(criteria) {
+        // Cell and d values are read only when the user typed one.
+        for (int i = 0; i < 6; ++i)
+            m_cellTyped = m_cellTyped || criteria.values[kFirstCellTf + i] > 0.0f;
+        for (int m = 0; m < 8; ++m)
+            m_dTyped = m_dTyped || criteria.values[kFirstDTf + m] > 0.0f;
+    }
 
-    int hits(std::string& record) {
-        upperCaseCp1252(record);
-        splitViews(record, m_fields);
-        auto field = [this](int k) {
-            return static_cast<std::size_t>(k) < m_fields.size()
-                       ? m_fields[static_cast<std::size_t>(k)]
-                       : std::string_view();
-        };
+    int hits(const RecordDecoder& record) {
+        auto field = [&record](int k) { return record.field(static_cast<std::size_t>(k)); };
         int hits = 0;
         for (const TextTie& t : kTextTies) {
             const WordCriterion& words = m_c.words[static_cast<std::size_t>(t.tf)];
             if (words.empty()) continue;
-            std::string_view value = field(t.field);
-            if (t.field == 2) {
-                m_formula.clear();
-                for (char ch : value) {
-                    if (ch != ' ') m_formula.push_back(ch);
-                }
-                value = m_formula;
+            // Only the fields a text criterion reads are upper-cased; a formula loses its blanks.
+            m_scratch.clear();
+            for (char ch : field(t.field)) {
+                if (t.field != 2 || ch != ' ') m_scratch.push_back(ch);
             }
-            if (words.matches(value)) ++hits;
+            upperCaseCp1252(m_scratch);
+            if (words.matches(m_scratch)) ++hits;
         }
         for (const NumberTie& t : kNumberTies) {
             const float c = m_c.values[static_cast<std::size_t>(t.tf)];
@@ -96,12 +79,15 @@ class FormMatcher {
             if (std::fabs(numericValue(field(t.field)) - c) <= t.tolerance) ++hits;
         }
         std::size_t count = 0;
-        std::array<float, 6> cell{};
-        wordValues(field(kCellField), cell, count);
-        for (std::size_t i = 0; i < cell.size(); ++i) {
-            const float c = m_c.values[kFirstCellTf + i];
-            if (c > 0.0f && std::fabs(cell[i] - c) <= kCellTolerance) ++hits;
+        if (m_cellTyped) {
+            std::array<float, 6> cell{};
+            wordValues(field(kCellField), cell, count);
+            for (std::size_t i = 0; i < cell.size(); ++i) {
+                const float c = m_c.values[kFirstCellTf + i];
+                if (c > 0.0f && std::fabs(cell[i] - c) <= kCellTolerance) ++hits;
+            }
         }
+        if (!m_dTyped) return hits;
         std::array<float, 64> lines{};
         wordValues(field(kDSpacingField), lines, count);
         for (std::size_t m = 0; m < 8; ++m) {
@@ -119,8 +105,9 @@ class FormMatcher {
 
   private:
     const FormCriteria& m_c;
-    std::vector<std::string_view> m_fields;
-    std::string m_formula;
+    bool m_cellTyped = false;
+    bool m_dTyped = false;
+    std::string m_scratch;
 };
 
 } // namespace
@@ -153,7 +140,9 @@ int requiredFormHits(const FormCriteria& criteria, bool orCombination) {
 }
 
 int formHits(const FormCriteria& criteria, std::string record) {
-    return FormMatcher(criteria).hits(record);
+    RecordDecoder decoder(std::string_view(), false); // a plain record: nothing to unscramble
+    decoder.decode(record);
+    return FormMatcher(criteria).hits(decoder);
 }
 
 Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& criteria,
@@ -165,7 +154,7 @@ Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& cr
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2,
                            false);
     FormMatcher matcher(criteria);
-    std::string record;
+    RecordDecoder record(data.recordKey, false);
     for (int c = 1; c <= maxCardNumber; ++c) {
         if (static_cast<std::size_t>(c) >= scope.size() || !scope[static_cast<std::size_t>(c)])
             continue;
@@ -173,8 +162,7 @@ Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& cr
         if (entry == 0) continue;
         const std::string_view body = file.value().bodyAt(data.tables.positionOfEntry(entry));
         if (body.empty()) continue;
-        record.assign(body);
-        xorWithKey(record, data.recordKey);
+        record.decode(body);
         ++pass.entriesTested;
         if (matcher.hits(record) >= requiredHits && entry > 0 &&
             static_cast<std::size_t>(entry) < pass.matchFlags.size()) {

@@ -9,7 +9,20 @@
 namespace lithora {
 
 float numericValue(std::string_view text) {
-    std::string digits;
+    // The searches read this for thousands of fields: the digits gather on the stack unless a
+    // number is longer than any real one.
+    char small[64];
+    std::string large;
+    std::size_t count = 0;
+    auto push = [&](char c) {
+        if (count < sizeof small) {
+            small[count] = c;
+        } else {
+            if (large.empty()) large.assign(small, count);
+            large.push_back(c);
+        }
+        ++count;
+    };
     bool negative = false;
     bool seenSign = false;
     bool seenDigit = false;
@@ -21,17 +34,18 @@ float numericValue(std::string_view text) {
             negative = c == '-';
         } else if (c >= '0' && c <= '9') {
             seenDigit = true;
-            digits.push_back(c);
+            push(c);
         } else if (c == '.' && !seenPoint) {
             seenPoint = true;
-            digits.push_back(c);
+            push(c);
         } else {
             break;
         }
     }
     if (!seenDigit) return 0.0f;
+    const char* first = count <= sizeof small ? small : large.data();
     double value = 0.0;
-    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    const auto [ptr, ec] = std::from_chars(first, first + count, value);
     (void)ptr;
     if (ec != std::errc() || !std::isfinite(value) ||
         value > static_cast<double>(std::numeric_limits<float>::max())) {
