@@ -1,5 +1,6 @@
 #include "datafiles/record.h"
 
+#include <array>
 #include <cstring>
 
 namespace lithora {
@@ -28,11 +29,15 @@ void xorWithKey(std::string& text, std::string_view key) {
     const std::size_t n = text.size();
     std::size_t p = 0;
     // A key whose length divides 64 repeats exactly in a 64-byte block; XORing whole blocks is
-    // what every scan of the entry index spends its time on.
-    if (64 % k == 0) {
-        char block[64];
-        for (std::size_t j = 0; j < 64; ++j)
-            block[j] = key[j % k];
+    // what every scan of the entry index spends its time on. The block of the last key is kept.
+    if (64 % k == 0 && n >= 64) {
+        thread_local std::string blockKey;
+        thread_local std::array<char, 64> block{};
+        if (blockKey != key) {
+            for (std::size_t j = 0; j < 64; ++j)
+                block[j] = key[j % k];
+            blockKey.assign(key);
+        }
         for (; p + 64 <= n; p += 64) {
             for (std::size_t j = 0; j < 64; ++j)
                 data[p + j] = static_cast<char>(data[p + j] ^ block[j]);
@@ -181,10 +186,12 @@ Result<RecordBuffer> RecordBuffer::load(const std::filesystem::path& path) {
 std::string_view RecordBuffer::bodyAt(std::int64_t position) const {
     const auto size = static_cast<std::int64_t>(m_bytes.size());
     if (position < 1 || position + 3 > size) return {};
-    const std::int32_t n = readInt32LE(reinterpret_cast<const unsigned char*>(m_bytes.data() + position - 1));
+    const std::int32_t n =
+        readInt32LE(reinterpret_cast<const unsigned char*>(m_bytes.data() + position - 1));
     const std::int64_t bodyOffset = position - 1 + 4;
     if (n < 1 || n > size - bodyOffset) return {};
-    return std::string_view(m_bytes).substr(static_cast<std::size_t>(bodyOffset), static_cast<std::size_t>(n));
+    return std::string_view(m_bytes).substr(static_cast<std::size_t>(bodyOffset),
+                                            static_cast<std::size_t>(n));
 }
 
 Result<SequentialRecords> SequentialRecords::load(const std::filesystem::path& path) {

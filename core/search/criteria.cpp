@@ -63,7 +63,7 @@ void upperCaseCp1252(std::string& bytes) {
 
 RecordDecoder::RecordDecoder(std::string_view key, bool upper) : m_key(key), m_upper(upper) {}
 
-void RecordDecoder::decode(std::string_view body) {
+void RecordDecoder::decode(std::string_view body, std::size_t lastField) {
     m_text.assign(body);
     xorWithKey(m_text, m_key);
     if (m_upper) upperCaseCp1252(m_text);
@@ -77,6 +77,7 @@ void RecordDecoder::decode(std::string_view body) {
     m_fields.clear();
     std::size_t pos = begin;
     for (;;) {
+        if (m_fields.size() > lastField) return;
         const std::size_t bar = text.find('|', pos);
         if (bar == std::string_view::npos || bar >= end) break;
         m_fields.emplace_back(pos, bar - pos);

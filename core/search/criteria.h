@@ -42,7 +42,8 @@ void upperCaseCp1252(std::string& bytes);
 class RecordDecoder {
   public:
     RecordDecoder(std::string_view key, bool upper);
-    void decode(std::string_view body);
+    // Fields beyond lastField are not looked for; field() answers empty for them.
+    void decode(std::string_view body, std::size_t lastField = static_cast<std::size_t>(-1));
     std::size_t fieldCount() const { return m_fields.size(); }
     std::string_view field(std::size_t k) const {
         return k < m_fields.size()

@@ -1,5 +1,6 @@
 #include "search/element_search.h"
 
+#include <bitset>
 #include <cmath>
 
 #include "datafiles/element_index.h"
@@ -29,6 +30,36 @@ void toggleRange(ElementSelection& s, int first, int last) {
         s.possible[static_cast<std::size_t>(z)] = value;
 }
 
+// Atomic numbers by symbol: one slot per upper-case letter and optional lower-case letter.
+class SymbolLookup {
+  public:
+    SymbolLookup() {
+        for (int z = 1; z <= kElementCount; ++z) {
+            const std::string_view symbol = elementSymbol(z);
+            m_numbers[slot(symbol)] = static_cast<unsigned char>(z);
+        }
+    }
+    int numberOf(std::string_view word) const {
+        if (word.empty() || word.size() > 2 || word[0] < 'A' || word[0] > 'Z') return 0;
+        if (word.size() == 2 && (word[1] < 'a' || word[1] > 'z')) return 0;
+        return m_numbers[slot(word)];
+    }
+
+  private:
+    static std::size_t slot(std::string_view symbol) {
+        const auto first = static_cast<std::size_t>(symbol[0] - 'A');
+        const std::size_t second =
+            symbol.size() == 2 ? static_cast<std::size_t>(symbol[1] - 'a') + 1 : 0;
+        return first * 27 + second;
+    }
+    std::array<unsigned char, 26 * 27> m_numbers{};
+};
+
+const SymbolLookup& symbolLookup() {
+    static const SymbolLookup lookup;
+    return lookup;
+}
+
 } // namespace
 
 std::string_view elementSymbol(int z) {
@@ -38,10 +69,7 @@ std::string_view elementSymbol(int z) {
 }
 
 int atomicNumber(std::string_view symbol) {
-    for (int z = 1; z <= kElementCount; ++z) {
-        if (elementSymbol(z) == symbol) return z;
-    }
-    return 0;
+    return symbolLookup().numberOf(symbol);
 }
 
 ElementState ElementSelection::state(int z) const {
@@ -129,31 +157,37 @@ Result<SearchPass> runElementSearchPass(const DataSet& data, ElementSelection& s
         if (selection.required[static_cast<std::size_t>(z)])
             selection.possible[static_cast<std::size_t>(z)] = true;
     }
-    // Whole symbols only: " Fe " is found in " Fe S ", " F " is not.
-    std::array<std::string, kElementCount + 1> patterns;
-    for (int z = 1; z <= kElementCount; ++z)
-        patterns[static_cast<std::size_t>(z)] = " " + std::string(elementSymbol(z)) + " ";
+    // Each record is read as its blank-separated words; a word counts only when it is a whole
+    // symbol from H to Lr ("F" is not found in "Fe"), any other word is no element of the table.
+    std::bitset<kElementSlots> requiredSet;
+    std::bitset<kElementSlots> excludedSet;
+    for (int z = 1; z <= kElementCount; ++z) {
+        requiredSet[static_cast<std::size_t>(z)] = selection.required[static_cast<std::size_t>(z)];
+        excludedSet[static_cast<std::size_t>(z)] = !selection.possible[static_cast<std::size_t>(z)];
+    }
+    const auto& lookup = symbolLookup();
 
     SearchPass pass;
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 1,
                            false);
-    std::string padded;
     const Status read = readElementIndex(data, [&](int r, std::string_view symbols) {
         ++pass.entriesTested;
-        padded = " ";
-        padded += symbols;
-        padded += ' ';
+        const std::string_view inner = trimBlanks(symbols);
         if (maxElements > 0) {
-            const std::string_view inner = trimBlanks(symbols);
             const auto pieces = inner.empty() ? 0 : std::count(inner.begin(), inner.end(), ' ') + 1;
             if (pieces > maxElements) return;
         }
-        for (int z = 1; z <= kElementCount; ++z) {
-            const bool present =
-                padded.find(patterns[static_cast<std::size_t>(z)]) != std::string::npos;
-            if (present && !selection.possible[static_cast<std::size_t>(z)]) return;
-            if (!present && selection.required[static_cast<std::size_t>(z)]) return;
+        std::bitset<kElementSlots> present;
+        std::size_t pos = 0;
+        while (pos < symbols.size()) {
+            std::size_t end = symbols.find(' ', pos);
+            if (end == std::string_view::npos) end = symbols.size();
+            present[static_cast<std::size_t>(lookup.numberOf(symbols.substr(pos, end - pos)))] =
+                true;
+            pos = end + 1;
         }
+        present[0] = false; // words that are no symbol
+        if ((present & excludedSet).any() || (requiredSet & ~present).any()) return;
         if (static_cast<std::size_t>(r) < pass.matchFlags.size()) {
             pass.matchFlags[static_cast<std::size_t>(r)] = true;
             ++pass.matchCount;

@@ -1,5 +1,6 @@
 #include "search/form_search.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "datafiles/record.h"
@@ -59,6 +60,22 @@ class FormMatcher {
             m_dTyped = m_dTyped || criteria.values[kFirstDTf + m] > 0.0f;
     }
 
+    // The last field any typed criterion reads: the record need not be cut further.
+    std::size_t lastField() const {
+        std::size_t last = 0;
+        for (const TextTie& t : kTextTies) {
+            if (!m_c.words[static_cast<std::size_t>(t.tf)].empty())
+                last = std::max(last, static_cast<std::size_t>(t.field));
+        }
+        for (const NumberTie& t : kNumberTies) {
+            if (!m_c.texts[static_cast<std::size_t>(t.tf)].empty())
+                last = std::max(last, static_cast<std::size_t>(t.field));
+        }
+        if (m_cellTyped) last = std::max<std::size_t>(last, kCellField);
+        if (m_dTyped) last = std::max<std::size_t>(last, kDSpacingField);
+        return last;
+    }
+
     int hits(const RecordDecoder& record) {
         auto field = [&record](int k) { return record.field(static_cast<std::size_t>(k)); };
         int hits = 0;
@@ -66,10 +83,10 @@ class FormMatcher {
             const WordCriterion& words = m_c.words[static_cast<std::size_t>(t.tf)];
             if (words.empty()) continue;
             // Only the fields a text criterion reads are upper-cased; a formula loses its blanks.
-            m_scratch.clear();
-            for (char ch : field(t.field)) {
-                if (t.field != 2 || ch != ' ') m_scratch.push_back(ch);
-            }
+            m_scratch.assign(field(t.field));
+            if (t.field == 2)
+                m_scratch.erase(std::remove(m_scratch.begin(), m_scratch.end(), ' '),
+                                m_scratch.end());
             upperCaseCp1252(m_scratch);
             if (words.matches(m_scratch)) ++hits;
         }
@@ -154,22 +171,31 @@ Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& cr
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2,
                            false);
     FormMatcher matcher(criteria);
+    const std::size_t lastField = matcher.lastField();
     RecordDecoder record(data.recordKey, false);
-    for (int c = 1; c <= maxCardNumber; ++c) {
-        if (static_cast<std::size_t>(c) >= scope.size() || !scope[static_cast<std::size_t>(c)])
-            continue;
+    // The cards in scope, visited in the order their records lie in the file: the same entries
+    // as card by card, each read once, front to back.
+    std::vector<int> cardOfEntry(pass.matchFlags.size(), 0);
+    for (int c = 1; c <= maxCardNumber && static_cast<std::size_t>(c) < scope.size(); ++c) {
         const int entry = data.tables.entryOf(c);
-        if (entry == 0) continue;
-        const std::string_view body = file.value().bodyAt(data.tables.positionOfEntry(entry));
+        if (scope[static_cast<std::size_t>(c)] && entry > 0 &&
+            static_cast<std::size_t>(entry) < cardOfEntry.size()) {
+            cardOfEntry[static_cast<std::size_t>(entry)] = c;
+        }
+    }
+    for (std::size_t entry = 1; entry < cardOfEntry.size(); ++entry) {
+        const int c = cardOfEntry[entry];
+        if (c == 0) continue;
+        const std::string_view body =
+            file.value().bodyAt(data.tables.positionOfEntry(static_cast<int>(entry)));
         if (body.empty()) continue;
-        record.decode(body);
+        record.decode(body, lastField);
         ++pass.entriesTested;
-        if (matcher.hits(record) >= requiredHits && entry > 0 &&
-            static_cast<std::size_t>(entry) < pass.matchFlags.size()) {
-            pass.matchFlags[static_cast<std::size_t>(entry)] = true;
+        if (matcher.hits(record) >= requiredHits) {
+            pass.matchFlags[entry] = true;
             ++pass.matchCount;
         }
-        if (progress && c % 100 == 0) progress(c);
+        if (progress && pass.entriesTested % 100 == 0) progress(c);
     }
     return pass;
 }

@@ -30,9 +30,12 @@ bool isNumeric(int category) {
 // Up to ten values of the blank-separated words of a field.
 void fieldValues(std::string_view field, std::array<float, 10>& values) {
     std::size_t k = 0;
-    for (const std::string& word : splitWords(field)) {
-        if (k == values.size()) break;
-        if (!word.empty()) values[k++] = numericValue(word);
+    std::size_t pos = 0;
+    while (pos < field.size() && k < values.size()) {
+        std::size_t end = field.find(' ', pos);
+        if (end == std::string_view::npos) end = field.size();
+        if (end > pos) values[k++] = numericValue(field.substr(pos, end - pos));
+        pos = end + 1;
     }
 }
 
@@ -95,21 +98,22 @@ PreparedTextSearch prepareTextSearch(TextSearchRequest request) {
     return p;
 }
 
-bool textSearchMatches(const PreparedTextSearch& p, const std::vector<std::string>& fields) {
+bool textSearchMatches(const PreparedTextSearch& p, const RecordDecoder& record,
+                       std::string& text) {
     const int category = p.request.category;
-    const std::string& field = fieldOrEmpty(
-        fields, static_cast<std::size_t>(kCategoryField[static_cast<std::size_t>(category)]));
+    const std::string_view field =
+        record.field(static_cast<std::size_t>(kCategoryField[static_cast<std::size_t>(category)]));
     std::array<float, 10> values{};
-    std::string text;
+    text.clear();
     if (category == CategorySpecGravity) {
-        values[0] = numericValue(fieldOrEmpty(fields, 20));
-        values[1] = numericValue(fieldOrEmpty(fields, 21));
+        values[0] = numericValue(record.field(20));
+        values[1] = numericValue(record.field(21));
     } else if (category == CategoryMohs) {
         values[0] = numericValue(field);
     } else if (isNumeric(category)) {
         fieldValues(field, values);
     } else {
-        text = field;
+        text.assign(field);
         upperCaseCp1252(text);
     }
 
@@ -142,7 +146,7 @@ bool textSearchMatches(const PreparedTextSearch& p, const std::vector<std::strin
     }
 
     if (!p.request.requiredSymbols.empty()) {
-        const std::string& formula = fieldOrEmpty(fields, 2);
+        const std::string_view formula = record.field(2);
         if (formula.empty()) return false;
         const std::string symbols = formulaSymbols(formula);
         if (p.request.maxElements > 0) {
@@ -166,14 +170,14 @@ Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSear
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 1,
                            false);
     records.next(); // the header is not read
+    RecordDecoder record(data.recordKey, false);
     std::string text;
     for (int r = 1; r <= data.tables.entryCount && !records.atEnd(); ++r) {
         const auto raw = records.next();
         if (!raw) break;
-        text.assign(raw->body);
-        xorWithKey(text, data.recordKey);
+        record.decode(raw->body);
         ++pass.entriesTested;
-        if (textSearchMatches(search, splitFields(text))) {
+        if (textSearchMatches(search, record, text)) {
             pass.matchFlags[static_cast<std::size_t>(r)] = true;
             ++pass.matchCount;
         }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "search/criteria.h"
 #include "search/search_run.h"
 
 // The text and unit-cell search of the search window: keywords in one of fourteen categories,
@@ -54,8 +55,9 @@ PreparedTextSearch prepareTextSearch(TextSearchRequest request);
 // One pass over lithora.a, flags by entry index 0..entryCount.
 Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSearch& search);
 
-// Whether one entry record (Windows-1252, split at "|") matches; for tests and tools.
-bool textSearchMatches(const PreparedTextSearch& search, const std::vector<std::string>& fields);
+// Whether one decoded entry record matches; text is working space for the upper-cased field.
+bool textSearchMatches(const PreparedTextSearch& search, const RecordDecoder& record,
+                       std::string& text);
 
 // The search from the window: keywords as typed (UTF-8), the category, the required elements
 // as the element field shows them (" Ca,  O, "), the limit. "Search Results" and the count in
