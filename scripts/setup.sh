@@ -10,7 +10,8 @@ cd "$root"
 
 packages=(build-essential cmake ninja-build pkg-config
           libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-          qt6-base-dev fonts-liberation2 python3 poppler-utils)
+          qt6-base-dev fonts-liberation2 python3 poppler-utils
+          help2man dpkg-dev file desktop-file-utils)
 
 install_missing() {
     local missing=()

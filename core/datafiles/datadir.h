@@ -19,7 +19,12 @@ struct DataFiles {
     static constexpr const char* kOpticsTable = "lithora.i";
 };
 
-// The data directory beside a program: INDEX below the directory of its executable.
+// Where a program finds its data and documents: the directory of its executable when INDEX
+// lies there (a build tree, a program unpacked anywhere), else PREFIX/share/lithora for a
+// program installed as PREFIX/bin/NAME; the executable's directory when neither holds INDEX.
+std::filesystem::path resourceDirectory(const std::filesystem::path& executable);
+
+// The data directory a program reads: INDEX in its resource directory.
 std::filesystem::path dataDirectoryBeside(const std::filesystem::path& executable);
 
 // Where a loader that goes on after a failure reports it: the operation's name (the GUI shows

@@ -180,8 +180,7 @@ void frmCARD::buildTopRow() {
         QAbstractButton* button = nullptr;
         if (place.index < 0) {
             m_search = new QCheckBox(place.caption, this);
-            m_search->setStyleSheet(buttonStyle +
-                                    QStringLiteral(" QCheckBox:disabled { color: #505050; }"));
+            m_search->setStyleSheet(buttonStyle);
             connect(m_search, &QCheckBox::toggled, this, &frmCARD::cb_Click);
             button = m_search;
         } else {

@@ -235,3 +235,15 @@ TEST_F(TablesTest, ANegativeEntryCountCountsAsNone) {
     setInt16(d, 0, -5);
     EXPECT_EQ(load().entryCount, 0);
 }
+
+TEST(ResourceDirectory, BuildTreeFirstThenTheInstalledShare) {
+    TempDir dir;
+    const auto bin = dir.path() / "prefix" / "bin";
+    std::filesystem::create_directories(bin);
+    EXPECT_EQ(dataDirectoryBeside(bin / "lithora"), bin / "INDEX"); // neither: beside the program
+    std::filesystem::create_directories(dir.path() / "prefix" / "share" / "lithora" / "INDEX");
+    EXPECT_EQ(resourceDirectory(bin / "lithora"), dir.path() / "prefix" / "share" / "lithora");
+    EXPECT_EQ(dataDirectoryBeside(bin / "lithora-cli"), dir.path() / "prefix" / "share" / "lithora" / "INDEX");
+    std::filesystem::create_directories(bin / "INDEX"); // a build tree wins
+    EXPECT_EQ(dataDirectoryBeside(bin / "lithora"), bin / "INDEX");
+}
