@@ -42,6 +42,11 @@ run)
 test)
     build build-ci -DLITHORA_WERROR=ON -DLITHORA_BUILD_BENCHMARKS=ON
     ctest --test-dir build-ci --output-on-failure --parallel "$(nproc)"
+    # The same tests with the address and undefined-behaviour sanitizers. Qt keeps some
+    # allocations for the life of the process, so leak reports are off.
+    build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLITHORA_WERROR=ON -DLITHORA_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir build-sanitize --output-on-failure --parallel "$(nproc)" -E install_and_package
     ;;
 *)
     echo "usage: scripts/setup.sh run|test" >&2

@@ -91,6 +91,10 @@ frmCARD::frmCARD(CardWindowHost& host, QWidget* parent) : QWidget(parent), m_hos
     arrangeCardFields();
 }
 
+frmCARD::~frmCARD() {
+    detachFromChildren(this);
+}
+
 CardField frmCARD::makeField(QWidget* parent, const QRect& rect, bool multiLine, bool centred,
                              const QFont& font) {
     CardField field;

@@ -55,6 +55,7 @@ class frmCARD : public QWidget {
     Q_OBJECT
   public:
     frmCARD(CardWindowHost& host, QWidget* parent);
+    ~frmCARD() override;
 
     // Shows the current card (nothing while search mode is on).
     void setCard();

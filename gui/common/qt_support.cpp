@@ -74,6 +74,13 @@ QColor tooltipBackground() {
     return QToolTip::palette().color(QPalette::ToolTipBase);
 }
 
+void detachFromChildren(QObject* window) {
+    for (QObject* child : window->findChildren<QObject*>()) {
+        child->removeEventFilter(window);
+        QObject::disconnect(child, nullptr, window, nullptr);
+    }
+}
+
 void setFocusSafe(QWidget* widget) {
     if (widget && widget->isVisible() && widget->isEnabled())
         widget->setFocus(Qt::OtherFocusReason);

@@ -38,6 +38,10 @@ QFont arialFont(double points, bool bold);
 // Background of a text field while it has the focus.
 QColor tooltipBackground();
 
+// Called first in the destructor of a window that watches or connects its children: their own
+// destruction sends focus and other events, which must not reach the half-destroyed window.
+void detachFromChildren(QObject* window);
+
 // Gives a widget the focus when it can take it; a hidden or disabled one is passed over.
 void setFocusSafe(QWidget* widget);
 

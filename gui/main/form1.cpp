@@ -78,7 +78,9 @@ Form1::Form1(const std::filesystem::path& dataDir, QWidget* parent,
     layoutFrame();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    detachFromChildren(this);
+}
 
 void Form1::buildToolbar() {
     m_toolbar = new QToolBar(this);

@@ -86,6 +86,10 @@ bool isBlank(const QLineEdit* field) {
 
 } // namespace
 
+frmELEMENTSEARCH::~frmELEMENTSEARCH() {
+    detachFromChildren(this);
+}
+
 frmELEMENTSEARCH::frmELEMENTSEARCH(SearchWindowHost& host, QWidget* parent)
     : QWidget(parent, Qt::Window), m_host(host) {
     setObjectName(QStringLiteral("frmELEMENTSEARCH"));

@@ -32,6 +32,7 @@ class frmELEMENTSEARCH : public QWidget {
     Q_OBJECT
   public:
     frmELEMENTSEARCH(SearchWindowHost& host, QWidget* parent);
+    ~frmELEMENTSEARCH() override;
 
     // Each cell's colours from the selection, and the required elements into tf.
     void refreshElementTable();
