@@ -120,9 +120,11 @@ def write(path, entries, refs, optics, log, date):
              "that contradicts its operators rejects the structure). The candidate chosen has "
              "the lowest score: computed or hypothetical structures, pressures above 0.2 GPa, "
              "temperatures above 350 K (and a little, below 150 K) count against it, as does the "
-             "difference between its composition and the ideal formula, a non-standard "
+             "difference between its composition and the ideal formula, a volume per formula "
+             "unit away from the median of the species' ambient structures, a non-standard "
              "setting, rhombohedral axes, a Z that cannot be found, and an old article; ties go "
-             "to the newest article.")
+             "to the newest article. A structure whose cell does not obey its crystal system "
+             "is rejected.")
     L.append("")
     L.append(f"Lines are computed with pymatgen's XRDCalculator for Cu K-alpha ("
              f"{structures.WAVELENGTH}, weighted mean of alpha1 and alpha2), 2-theta up to "

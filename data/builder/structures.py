@@ -566,9 +566,11 @@ def score_structure(rec, analysis, z, ideal_formulas):
 
 
 def choose_structure(records, ideal_formulas, table, log):
-    """The best structure of a species' candidates, or None. Structures that fail to be read
-    are skipped and counted in log."""
-    choices = []
+    """The candidates of a species, best first (see score_structure). Structures that fail to
+    be read are skipped and logged. Among the rest, a structure whose volume per formula unit
+    strays from the median of the ambient ones counts against it (1 per 1 %), so that an odd
+    sample does not win a tie."""
+    read = []
     for rec in records:
         try:
             an = analyse(rec, table)
@@ -581,7 +583,14 @@ def choose_structure(records, ideal_formulas, table, log):
             if z:
                 break
         score, reasons = score_structure(rec, an, z, ideal_formulas)
+        read.append((rec, an, z, score, reasons))
+    ambient = sorted(an.volume / z for _, an, z, _, reasons in read if z and not reasons)
+    median = ambient[len(ambient) // 2] if len(ambient) >= 3 else None
+    choices = []
+    for rec, an, z, score, reasons in read:
+        if median and z:
+            score += 100.0 * abs(an.volume / z - median) / median
         year = rec.publication.year if rec.publication else 0
-        choices.append((score, -year, rec.id, Choice(an, z, score, reasons)))
+        choices.append((round(score, 6), -year, rec.id, Choice(an, z, score, reasons)))
     choices.sort(key=lambda t: t[:3])
     return [c[3] for c in choices]
