@@ -112,8 +112,9 @@ def write(path, entries, refs, optics, log, date):
     L.append("## Structures and powder lines")
     L.append("")
     L.append("For each species the candidates are the AMCSD structures filed under its name "
-             "(or under a former name, a spelling such as Sulfur for Sulphur, or a polytype "
-             "name such as Wurtzite-2H, in that order, when it has none of its own). Each "
+             "and under its polytypes' names (Wurtzite-2H); a species with none of its own takes "
+             "those filed under a spelling of the AMCSD (Sulfur for Sulphur), a former name, or "
+             "a polytype name, in that order. Each "
              "candidate is read: site labels give the elements, the space group's operators "
              "from the database expand the sites into the full cell, sites on one position are "
              "joined, and spglib names the space group of the operators (a published symbol "
