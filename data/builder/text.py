@@ -98,8 +98,16 @@ def name_letters(name):
     packer stores their codes), any other letter is folded to its base letter. Returns the name
     and the letters that were folded."""
     out, folded = [], []
+    # The program turns one kind of code per name into its letter (the first "@" code, else
+    # the first "!" code): a second kind would show as its code, so it is written plainly.
+    coded = [ch for ch in name if ch in NAME_CODES]
+    small = [ch for ch in coded if NAME_CODES[ch].startswith("@")]
+    kept = small[0] if small else (coded[0] if coded else None)
     for ch in name:
-        if in_cp1252(ch) or ch in NAME_CODES:
+        if ch in NAME_CODES and ch != kept:
+            out.append(fold_letter(ch))
+            folded.append(ch)
+        elif in_cp1252(ch) or ch in NAME_CODES:
             out.append(ch)
         else:
             rep = fold_letter(ch)
