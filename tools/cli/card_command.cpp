@@ -60,18 +60,7 @@ class CardCommand : public Command {
     CLI::App* subcommand() const override { return m_app; }
 
     int run(Session& session, Json& out) override {
-        const int row = m_card >= 1 && m_card <= 10000 ? rowOfCard(session, m_card) : 0;
-        if (row == 0) {
-            printError("card " + std::to_string(m_card) + " is not in the database at " +
-                       session.data.dir.string());
-            return tools::kExitDataFault;
-        }
-        session.selectedRow = row;
-        if (!loadSelectedCard(session)) {
-            printError("card " + std::to_string(m_card) + " could not be read from " +
-                       session.data.file(DataFiles::kEntries).string());
-            return tools::kExitDataFault;
-        }
+        if (const int code = makeCardCurrent(session, m_card); code != tools::kExitOk) return code;
         const CardState& state = session.card;
         const ReferencePage page = referencePage(state, 1);
         out = {{"status", statusJson(session)},

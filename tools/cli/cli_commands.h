@@ -28,6 +28,10 @@ std::unique_ptr<Command> makeCardCommand(CLI::App& app);
 std::unique_ptr<Command> makeSearchCommand(CLI::App& app);
 std::unique_ptr<Command> makePrintCommand(CLI::App& app);
 
+// Selects the row of a card and makes it current, as a click on the row does; an exit code
+// other than 0, after one line on standard error, when the card is not there or unreadable.
+int makeCardCurrent(Session& session, int card);
+
 // The status bar's panels 1 and 2.
 Json statusJson(const Session& session);
 

@@ -16,6 +16,22 @@ void printError(const std::string& message) {
     tools::printError("lithora-cli", message);
 }
 
+int makeCardCurrent(Session& session, int card) {
+    const int row = card >= 1 && card <= kMaxCardNumber ? rowOfCard(session, card) : 0;
+    if (row == 0) {
+        printError("card " + std::to_string(card) + " is not in the database at " +
+                   session.data.dir.string());
+        return tools::kExitDataFault;
+    }
+    session.selectedRow = row;
+    if (!loadSelectedCard(session)) {
+        printError("card " + std::to_string(card) + " could not be read from " +
+                   session.data.file(DataFiles::kEntries).string());
+        return tools::kExitDataFault;
+    }
+    return tools::kExitOk;
+}
+
 Json statusJson(const Session& session) {
     return Json::array({session.status[0], session.status[1]});
 }
