@@ -68,12 +68,9 @@ void RecordDecoder::decode(std::string_view body, std::size_t lastField) {
     xorWithKey(m_text, m_key);
     if (m_upper) upperCaseCp1252(m_text);
     const std::string_view text = m_text;
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && text[begin] == ' ')
-        ++begin;
-    while (end > begin && text[end - 1] == ' ')
-        --end;
+    const std::string_view trimmed = trimBlanks(text);
+    const auto begin = static_cast<std::size_t>(trimmed.data() - text.data());
+    const std::size_t end = begin + trimmed.size();
     m_fields.clear();
     std::size_t pos = begin;
     for (;;) {
