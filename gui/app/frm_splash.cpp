@@ -20,7 +20,7 @@ namespace {
 
 // A one-pixel border round the picture and the strip below it, which holds the texts and OK.
 constexpr int kBorder = 1;
-constexpr int kStripHeight = 50;
+constexpr int kStripHeight = 70;
 constexpr int kWidth = kSplashPictureSize.width() + 2 * kBorder;
 constexpr int kHeight = kSplashPictureSize.height() + kStripHeight + 2 * kBorder;
 constexpr int kStripTop = kBorder + kSplashPictureSize.height();
@@ -59,6 +59,13 @@ frmSplash::frmSplash(bool formLoaded, const QString& executablePath, const QStri
     m_label2->setText(QStringLiteral("Loading Database "));
     m_lbDAT[0] = makeLabel(this, {16, kStripTop + 6, 340, 18});
     m_lbDAT[1] = makeLabel(this, {16, kStripTop + 26, 340, 18});
+    // The About window names where the database comes from.
+    m_sources = makeLabel(this, {16, kStripTop + 46, kWidth - 32 - 90, 18});
+    m_sources->setFont(arialFont(7.5, false));
+    m_sources->setText(
+        QStringLiteral("Data: IMA list (RRUFF), AMCSD, Wikipedia (CC BY-SA 3.0), gem data"));
+    m_sources->setToolTip(
+        QStringLiteral("Sources and licences: see the user guide and LICENSE-DATA.md"));
 
     m_command1 = new QPushButton(QStringLiteral("&OK"), this);
     m_command1->setFont(arialFont(9, false));
@@ -85,6 +92,7 @@ void frmSplash::Form_Load(bool formLoaded, const QString& executablePath,
     }
     m_lbDAT[0]->setVisible(formLoaded);
     m_lbDAT[1]->setVisible(formLoaded);
+    m_sources->setVisible(formLoaded);
     m_command1->setVisible(formLoaded);
 }
 

@@ -54,6 +54,7 @@ class frmSplash : public QDialog {
     QLabel* m_label2 = nullptr;
     std::array<QLabel*, 2> m_lbDAT{};
     QPushButton* m_command1 = nullptr;
+    QLabel* m_sources = nullptr;
     bool m_splashDone = false;
     // Set while the window follows the mouse itself, where the platform cannot move it.
     bool m_dragging = false;
