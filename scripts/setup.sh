@@ -11,7 +11,7 @@ cd "$root"
 packages=(build-essential cmake ninja-build pkg-config
           libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           qt6-base-dev fonts-liberation2 python3 poppler-utils
-          help2man dpkg-dev file desktop-file-utils)
+          help2man dpkg-dev file desktop-file-utils libsqlite3-dev)
 
 install_missing() {
     local missing=()
