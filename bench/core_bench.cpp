@@ -7,6 +7,8 @@
 
 #include "datafiles/element_index.h"
 #include "datafiles/record.h"
+#include "list/match_list.h"
+#include "print/card_print.h"
 #include "search/element_search.h"
 #include "search/search_run.h"
 #include "search/text_search.h"
@@ -142,8 +144,42 @@ void BM_TextSearch(benchmark::State& state, int category, const char* keywords) 
     state.counters["matches"] = matches;
 }
 
+// A match list of 1,000 entries spread over the whole file.
+void BM_MatchList1000(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    session.matchFlags.assign(static_cast<std::size_t>(session.data.tables.entryCount) + 2, false);
+    const int step = std::max(1, session.data.tables.entryCount / 1000);
+    for (int i = 1; i <= session.data.tables.entryCount; i += step)
+        session.matchFlags[static_cast<std::size_t>(i)] = true;
+    for (auto _ : state) {
+        if (!getMatchList(session).ok()) std::abort();
+        benchmark::DoNotOptimize(session.rows.data());
+    }
+    state.counters["rows"] = static_cast<double>(session.rows.size());
+}
+
+// The print layout of one card, measured with a fixed-width font.
+class FixedWidth : public TextMeasurer {
+  public:
+    double width(std::string_view text, const PrintFont& font) const override {
+        return static_cast<double>(text.size()) * font.points * 0.5;
+    }
+    double lineHeight(const PrintFont& font) const override { return font.points * 1.2; }
+};
+
+void BM_PrintLayout(benchmark::State& state) {
+    Session session = openSession(10000);
+    session.selectedRow = 1;
+    loadSelectedCard(session);
+    const FixedWidth measurer;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(layoutCardPage(session.card, 595, measurer, '.').items.size());
+}
+
 } // namespace
 
+BENCHMARK(BM_MatchList1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrintLayout)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ElementSearch)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_TextSearch, group, CategoryGroup, "garnet")
     ->Arg(1000)
