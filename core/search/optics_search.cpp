@@ -71,15 +71,13 @@ class OpticsMatcher {
   public:
     explicit OpticsMatcher(const OpticsCriteria& criteria) : m_c(criteria) {}
 
-    int hits(std::string& record) {
-        upperCaseCp1252(record);
-        m_fields = splitFields(record);
+    int hits(const RecordDecoder& record) {
         int hits = 0;
-        for (std::size_t k = 0; k < m_fields.size() && k < kTies.size(); ++k) {
-            std::string& f = m_fields[k];
-            if (f == "0" || f == "0.0") f.clear();
+        for (std::size_t k = 0; k < record.fieldCount() && k < kTies.size(); ++k) {
+            const std::string_view f = record.field(k);
             const Tie& tie = kTies[k];
-            if (f.empty() || tie.kind == Kind::None) continue;
+            // A field that is "0" or "0.0" holds no value.
+            if (f.empty() || f == "0" || f == "0.0" || tie.kind == Kind::None) continue;
             const auto of = static_cast<std::size_t>(tie.of);
             if (tie.kind == Kind::Text) {
                 if (m_c.words[of].matches(f)) ++hits;
@@ -88,15 +86,16 @@ class OpticsMatcher {
             const float c = m_c.values[of];
             if (!(c > 0.0f)) continue;
             // "<" and ">" before a value do not hide it from the search.
-            std::string copy;
+            m_copy.clear();
             for (char ch : f) {
-                if (ch != '<' && ch != '>') copy.push_back(ch);
+                if (ch != '<' && ch != '>') m_copy.push_back(ch);
             }
+            const std::string_view copy = m_copy;
             float first = 0;
             float second = 0;
-            if (const std::size_t sep = copy.find('\x1d'); sep != std::string::npos) {
-                first = numericValue(std::string_view(copy).substr(0, sep));
-                second = numericValue(std::string_view(copy).substr(sep + 1));
+            if (const std::size_t sep = copy.find('\x1d'); sep != std::string_view::npos) {
+                first = numericValue(copy.substr(0, sep));
+                second = numericValue(copy.substr(sep + 1));
             } else {
                 first = numericValue(copy);
             }
@@ -110,7 +109,7 @@ class OpticsMatcher {
 
   private:
     const OpticsCriteria& m_c;
-    std::vector<std::string> m_fields;
+    std::string m_copy;
 };
 
 } // namespace
@@ -148,7 +147,9 @@ int requiredOpticsHits(const OpticsCriteria& criteria, bool orCombination) {
 }
 
 int opticsHits(const OpticsCriteria& criteria, std::string record) {
-    return OpticsMatcher(criteria).hits(record);
+    RecordDecoder decoder(std::string_view(), true); // a plain record: nothing to unscramble
+    decoder.decode(record);
+    return OpticsMatcher(criteria).hits(decoder);
 }
 
 Result<SearchPass> runOpticsSearchPass(const DataSet& data, const OpticsCriteria& criteria,
@@ -160,7 +161,7 @@ Result<SearchPass> runOpticsSearchPass(const DataSet& data, const OpticsCriteria
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2,
                            false);
     OpticsMatcher matcher(criteria);
-    std::string record;
+    RecordDecoder record(data.recordKey, true);
     for (int c = 1; c <= maxCardNumber; ++c) {
         if (static_cast<std::size_t>(c) >= scope.size() || !scope[static_cast<std::size_t>(c)])
             continue;
@@ -168,8 +169,7 @@ Result<SearchPass> runOpticsSearchPass(const DataSet& data, const OpticsCriteria
         if (position == 0) continue;
         const std::string_view body = file.value().bodyAt(position);
         if (body.empty()) continue;
-        record.assign(body);
-        xorWithKey(record, data.recordKey);
+        record.decode(body);
         ++pass.entriesTested;
         const int entry = data.tables.entryOf(c);
         if (matcher.hits(record) >= requiredHits && entry > 0 &&
