@@ -7,11 +7,10 @@
 namespace lithora {
 
 enum class ErrorCode {
-    NotFound,     // a file or directory that should be there is not
-    Unreadable,   // it is there but cannot be read
-    Damaged,      // its content breaks the format
-    InvalidInput, // a text or argument the user gave is not acceptable
-    WriteFailed,  // an output file could not be written
+    NotFound,    // a file or directory that should be there is not
+    Unreadable,  // it is there but cannot be read
+    Damaged,     // its content breaks the format
+    WriteFailed, // an output file could not be written
 };
 
 struct Error {

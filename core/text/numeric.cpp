@@ -134,15 +134,4 @@ std::string formatNumber(double value, int minDecimals, int maxDecimals, char se
     return formatShortest(value, minDecimals, maxDecimals, separator);
 }
 
-std::string formatPicture(float value, std::string_view picture, char separator) {
-    const std::size_t point = picture.find('.');
-    if (point == std::string_view::npos) return formatNumber(value, 0, 0, separator);
-    const std::string_view decimals = picture.substr(point + 1);
-    int minDecimals = 0;
-    for (char c : decimals) {
-        if (c == '0') ++minDecimals;
-    }
-    return formatNumber(value, minDecimals, static_cast<int>(decimals.size()), separator);
-}
-
 } // namespace lithora

@@ -17,7 +17,4 @@ float numericValue(std::string_view text);
 std::string formatNumber(float value, int minDecimals, int maxDecimals, char decimalSeparator);
 std::string formatNumber(double value, int minDecimals, int maxDecimals, char decimalSeparator);
 
-// The picture strings by name, for readers of the code that know them that way.
-std::string formatPicture(float value, std::string_view picture, char decimalSeparator);
-
 } // namespace lithora
