@@ -162,6 +162,10 @@ std::string groupNameOfCaption(std::string_view caption) {
     return std::string(trimBlanks(caption.substr(dash + 1)));
 }
 
+std::string loadGroupMembersCaption(std::string_view currentGroup) {
+    return "Load Group Members (" + std::string(currentGroup) + ")";
+}
+
 std::string entriesStatusText(std::size_t rowCount) {
     return std::to_string(rowCount) + " entries";
 }

@@ -71,6 +71,10 @@ std::vector<std::string> groupMenuCaptions(std::vector<std::string> groupNames);
 // The group name a submenu caption stands for: the trimmed text after its first "-".
 std::string groupNameOfCaption(std::string_view caption);
 
+// The group menu's item for the current card: "Load Group Members (NAME)", enabled only when
+// the card belongs to a group.
+std::string loadGroupMembersCaption(std::string_view currentGroup);
+
 std::string entriesStatusText(std::size_t rowCount);
 std::string listKindStatusText(bool imaOnly);
 

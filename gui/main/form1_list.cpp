@@ -79,7 +79,7 @@ void Form1::showCurrentCard() {
     SBT(qs(m_session.status[3]), 4);
     cardWindow()->setCard();
     const std::string& group = m_session.card.currentGroup;
-    m_itmPop1[1]->setText(QStringLiteral("Load Group Members (") + qs(group) + QStringLiteral(")"));
+    m_itmPop1[1]->setText(qs(loadGroupMembersCaption(group)));
     m_itmPop1[1]->setEnabled(!group.empty());
 }
 

@@ -136,6 +136,8 @@ TEST(GroupMenu, SortsByCharacterCodesAndReadsNamesBack) {
         groupMenuCaptions({"Spinel", "Garnet", "Amphibole", "apatite"}),
         (std::vector<std::string>{"1 - Amphibole", "2 - Garnet", "3 - Spinel", "4 - apatite"}));
     EXPECT_EQ(groupNameOfCaption("12 - Ferro-pargasite root"), "Ferro-pargasite root");
+    EXPECT_EQ(loadGroupMembersCaption("Garnet"), "Load Group Members (Garnet)");
+    EXPECT_EQ(loadGroupMembersCaption(""), "Load Group Members ()");
 }
 
 TEST_F(MiniDataSet, CardLoaderFillsTheState) {

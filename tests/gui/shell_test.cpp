@@ -137,6 +137,8 @@ class ShellTest : public QObject {
         QVERIFY(form.Form_Load(QString(), kTallScreen));
         QVERIFY(form.formLoaded());
         QVERIFY(m_boxes->shown.empty());
+        QVERIFY(
+            form.panelText(3).startsWith(QStringLiteral("Greek font not installed: cannot copy")));
     }
 
     void staleManifestIsDeletedButAnEmptyOneStays() {
