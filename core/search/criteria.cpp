@@ -21,6 +21,28 @@ const std::array<unsigned char, 256>& upperTable() {
     return table;
 }
 
+// White space a typed criterion may begin or end with: blanks, tabs, line breaks and the other
+// separators a pasted text may bring along.
+bool isTypedWhiteSpace(char32_t c) {
+    return c == U' ' || (c >= 0x09 && c <= 0x0D) || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+std::string_view trimTypedWhiteSpace(std::string_view utf8) {
+    std::size_t begin = std::string_view::npos;
+    std::size_t end = 0;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const std::size_t start = pos;
+        if (!isTypedWhiteSpace(nextCodePoint(utf8, pos))) {
+            if (begin == std::string_view::npos) begin = start;
+            end = pos;
+        }
+    }
+    return begin == std::string_view::npos ? std::string_view() : utf8.substr(begin, end - begin);
+}
+
 } // namespace
 
 TypedNumber parseTypedNumber(std::string_view text) {
@@ -85,8 +107,17 @@ void RecordDecoder::decode(std::string_view body, std::size_t lastField) {
 }
 
 std::string criterionText(std::string_view typedUtf8) {
+    const std::string_view typed = trimTypedWhiteSpace(typedUtf8);
     std::string bytes;
-    (void)utf8ToCp1252(trimBlanks(typedUtf8), bytes);
+    bytes.reserve(typed.size());
+    std::size_t pos = 0;
+    while (pos < typed.size()) {
+        const int byte = codePointToCp1252(nextCodePoint(typed, pos));
+        // A character the code page lacks cannot occur in a record. As "?" it would find every
+        // field with a question mark; as the field separator, which no field holds, the word
+        // that has it matches nothing.
+        bytes.push_back(byte < 0 ? '|' : static_cast<char>(byte));
+    }
     upperCaseCp1252(bytes);
     return bytes;
 }

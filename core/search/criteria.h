@@ -29,8 +29,9 @@ struct WordCriterion {
 };
 WordCriterion makeWordCriterion(std::string_view upperText);
 
-// Trimmed and upper-cased, in Windows-1252 (the records' code page): how a typed criterion is
-// compared with an upper-cased record.
+// Trimmed of white space (blanks, tabs, line breaks, ...) and upper-cased, in Windows-1252 (the
+// records' code page): how a typed criterion is compared with an upper-cased record. A character
+// the code page lacks becomes "|", which no field holds, so the word with it matches nothing.
 std::string criterionText(std::string_view typedUtf8);
 
 // Upper-cases Windows-1252 bytes in place.
