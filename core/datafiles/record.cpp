@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace lithora {
 
@@ -39,9 +42,21 @@ void xorWithKey(std::string& text, std::string_view key) {
             blockKey.assign(key);
         }
         for (; p + 64 <= n; p += 64) {
+#if defined(__SSE2__)
+            for (std::size_t i = 0; i < 64; i += 16) {
+                auto* at = reinterpret_cast<__m128i*>(data + p + i);
+                const __m128i bytes =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(block.data() + i));
+                _mm_storeu_si128(at, _mm_xor_si128(_mm_loadu_si128(at), bytes));
+            }
+#else
             for (std::size_t j = 0; j < 64; ++j)
                 data[p + j] = static_cast<char>(data[p + j] ^ block[j]);
+#endif
         }
+        for (; p < n; ++p)
+            data[p] = static_cast<char>(data[p] ^ block[p % 64]);
+        return;
     }
     for (; p < n; ++p)
         data[p] = static_cast<char>(data[p] ^ key[p % k]);

@@ -1,6 +1,12 @@
 #include "search/criteria.h"
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "datafiles/record.h"
 #include "text/codepage.h"
@@ -83,25 +89,110 @@ void upperCaseCp1252(std::string& bytes) {
         c = static_cast<char>(table[static_cast<unsigned char>(c)]);
 }
 
-RecordDecoder::RecordDecoder(std::string_view key, bool upper) : m_key(key), m_upper(upper) {}
+RecordDecoder::RecordDecoder(std::string_view key, bool upper) : m_key(key), m_upper(upper) {
+    m_blockKey = !key.empty() && 64 % key.size() == 0;
+    if (m_blockKey) {
+        for (std::size_t j = 0; j < m_block.size(); ++j)
+            m_block[j] = key[j % key.size()];
+    }
+}
+
+namespace {
+
+// Unscrambles the 64 bytes at in into out with a key block; bit j of the answer is set when
+// byte j of the result is a field separator.
+std::uint64_t unscrambleBlock(const char* in, char* out, const std::array<char, 64>& key) {
+#if defined(__SSE2__)
+    const __m128i bar = _mm_set1_epi8('|');
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(key.data() + 16 * i));
+        const __m128i v =
+            _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * i)), k);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i), v);
+        const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, bar)));
+        mask |= static_cast<std::uint64_t>(bits) << (16 * i);
+    }
+    return mask;
+#else
+    std::uint64_t mask = 0;
+    for (std::size_t j = 0; j < 64; ++j) {
+        out[j] = static_cast<char>(in[j] ^ key[j]);
+        mask |= static_cast<std::uint64_t>(out[j] == '|') << j;
+    }
+    return mask;
+#endif
+}
+
+} // namespace
+
+std::size_t RecordDecoder::unscrambleUntil(std::string_view body, std::size_t bars) {
+    const std::size_t n = body.size();
+    if (m_text.size() < n) m_text.resize(n);
+    char* out = m_text.data();
+    const char* in = body.data();
+    m_bars.clear();
+    std::size_t p = 0;
+    if (m_blockKey || m_key.empty()) {
+        // An empty key leaves the bytes as they are.
+        std::array<char, 64> block{};
+        if (m_blockKey) block = m_block;
+        // Whole 64-byte blocks, then the separators of the block.
+        for (; p + 64 <= n; p += 64) {
+            for (std::uint64_t mask = unscrambleBlock(in + p, out + p, block); mask != 0;
+                 mask &= mask - 1)
+                m_bars.push_back(p + static_cast<std::size_t>(std::countr_zero(mask)));
+            if (m_bars.size() >= bars) return p + 64;
+        }
+        for (; p < n; ++p) {
+            out[p] = static_cast<char>(in[p] ^ block[p % 64]);
+            if (out[p] == '|') {
+                m_bars.push_back(p);
+                if (m_bars.size() >= bars) return p + 1;
+            }
+        }
+        return n;
+    }
+    const std::size_t k = m_key.size();
+    for (; p < n; ++p) {
+        out[p] = static_cast<char>(in[p] ^ m_key[p % k]);
+        if (out[p] == '|') {
+            m_bars.push_back(p);
+            if (m_bars.size() >= bars) return p + 1;
+        }
+    }
+    return n;
+}
 
 void RecordDecoder::decode(std::string_view body, std::size_t lastField) {
-    m_text.assign(body);
-    xorWithKey(m_text, m_key);
-    if (m_upper) upperCaseCp1252(m_text);
-    const std::string_view text = m_text;
-    const std::string_view trimmed = trimBlanks(text);
-    const auto begin = static_cast<std::size_t>(trimmed.data() - text.data());
-    const std::size_t end = begin + trimmed.size();
+    // Fields 0..lastField end at the first lastField + 1 separators (or at the record's end).
+    const std::size_t wanted =
+        lastField >= body.size() ? static_cast<std::size_t>(-1) : lastField + 1;
+    const std::size_t length = unscrambleUntil(body, wanted);
+    if (m_upper) {
+        const auto& table = upperTable();
+        for (std::size_t p = 0; p < length; ++p)
+            m_text[p] = static_cast<char>(table[static_cast<unsigned char>(m_text[p])]);
+    }
+    // Blanks around the whole record are not part of its first or last field. A separator is
+    // not a blank, so every separator lies between the two.
+    const std::string_view text(m_text.data(), length);
+    std::size_t begin = 0;
+    while (begin < length && text[begin] == ' ')
+        ++begin;
+    std::size_t end = length;
+    if (length == body.size()) {
+        while (end > begin && text[end - 1] == ' ')
+            --end;
+    }
     m_fields.clear();
     std::size_t pos = begin;
-    for (;;) {
+    for (const std::size_t bar : m_bars) {
         if (m_fields.size() > lastField) return;
-        const std::size_t bar = text.find('|', pos);
-        if (bar == std::string_view::npos || bar >= end) break;
         m_fields.emplace_back(pos, bar - pos);
         pos = bar + 1;
     }
+    if (m_fields.size() > lastField) return;
     if (pos < end) m_fields.emplace_back(pos, end - pos);
     if (m_fields.empty()) m_fields.emplace_back(begin, 0);
 }

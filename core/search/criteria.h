@@ -43,20 +43,27 @@ void upperCaseCp1252(std::string& bytes);
 class RecordDecoder {
   public:
     RecordDecoder(std::string_view key, bool upper);
-    // Fields beyond lastField are not looked for; field() answers empty for them.
+    // Fields beyond lastField are not looked for, and the record is unscrambled only as far as
+    // they reach; field() answers empty for them.
     void decode(std::string_view body, std::size_t lastField = static_cast<std::size_t>(-1));
     std::size_t fieldCount() const { return m_fields.size(); }
     std::string_view field(std::size_t k) const {
         return k < m_fields.size()
-                   ? std::string_view(m_text).substr(m_fields[k].first, m_fields[k].second)
+                   ? std::string_view(m_text.data() + m_fields[k].first, m_fields[k].second)
                    : std::string_view();
     }
-    const std::string& text() const { return m_text; }
 
   private:
+    // Unscrambles body into m_text from its start until `bars` field separators are found or
+    // the body ends; answers how many bytes were unscrambled. Their positions go to m_bars.
+    std::size_t unscrambleUntil(std::string_view body, std::size_t bars);
+
     std::string m_key;
     bool m_upper;
-    std::string m_text;
+    bool m_blockKey = false;        // the key repeats exactly in a 64-byte block
+    std::array<char, 64> m_block{}; // the key, repeated
+    std::string m_text;             // capacity only grows; the decoded bytes are its prefix
+    std::vector<std::size_t> m_bars;
     std::vector<std::pair<std::size_t, std::size_t>> m_fields; // offset, length
 };
 

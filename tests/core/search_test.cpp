@@ -2,8 +2,11 @@
 // single records where one rule needs a record of its own.
 #include <gtest/gtest.h>
 
+#include "datafiles/record.h"
+#include "search/criteria.h"
 #include "search/search_run.h"
 #include "support/test_support.h"
+#include "text/split.h"
 
 using namespace lithora;
 using namespace lithora::test;
@@ -208,4 +211,57 @@ TEST_F(SearchTest, AMissingDataFileEndsTheSearchWithAMessage) {
     FormCriterionTexts form;
     form[0] = "a";
     EXPECT_EQ(runCardFormSearch(session, form, {false, true}, nullptr).end, SearchEnd::Failed);
+}
+
+namespace {
+
+// Records of every shape the decoder meets: blanks around the record and its fields, "|" at
+// either end, separators inside and across 64-byte blocks, records shorter and longer than a
+// block, and no separator at all.
+std::vector<std::string> decoderRecords() {
+    std::vector<std::string> records = {"",     " ",     "|",   "||",   "  |a|  ", "a|b|",
+                                        "|a|b", "   x ", "a  ", "  a|", "a| b |c "};
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    const std::string alphabet = "ab cD|\xe9 |||  xyz";
+    for (int r = 0; r < 300; ++r) {
+        std::string s(next() % 400, ' ');
+        for (char& c : s)
+            c = alphabet[next() % alphabet.size()];
+        records.push_back(s);
+    }
+    return records;
+}
+
+} // namespace
+
+TEST(RecordDecoder, FindsTheFieldsSplitFieldsFindsAsFarAsAsked) {
+    const std::string key = buildRecordKey();
+    for (const bool upper : {false, true}) {
+        RecordDecoder decoder(key, upper);
+        RecordDecoder plain(std::string_view(), upper);
+        for (const std::string& record : decoderRecords()) {
+            std::string text = record;
+            if (upper) upperCaseCp1252(text);
+            const std::vector<std::string> fields = splitFields(text);
+            const std::string scrambled = scrambleRecord(record, key);
+            for (const std::size_t last : {std::size_t{0}, std::size_t{1}, std::size_t{5},
+                                           std::size_t{30}, static_cast<std::size_t>(-1)}) {
+                decoder.decode(scrambled, last);
+                plain.decode(record, last);
+                const std::size_t expected =
+                    std::min(fields.size(), last + 1 == 0 ? last : last + 1);
+                ASSERT_EQ(decoder.fieldCount(), expected) << '"' << record << "\" to " << last;
+                ASSERT_EQ(plain.fieldCount(), expected) << '"' << record << "\" to " << last;
+                for (std::size_t k = 0; k < expected; ++k) {
+                    ASSERT_EQ(decoder.field(k), fields[k]) << '"' << record << "\" field " << k;
+                    ASSERT_EQ(plain.field(k), fields[k]) << '"' << record << "\" field " << k;
+                }
+                EXPECT_TRUE(decoder.field(expected).empty());
+            }
+        }
+    }
 }
