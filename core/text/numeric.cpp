@@ -3,10 +3,20 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
 namespace lithora {
+
+namespace {
+
+// At most this many digits fit an integer below 2^53, which a double holds exactly.
+constexpr int kExactDigits = 15;
+constexpr double kPowersOfTen[kExactDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+} // namespace
 
 float numericValue(std::string_view text) {
     // The searches read this for thousands of fields: the digits gather on the stack unless a
@@ -27,6 +37,10 @@ float numericValue(std::string_view text) {
     bool seenSign = false;
     bool seenDigit = false;
     bool seenPoint = false;
+    // The digits as an integer and the number of them after the point, while they are few.
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = 0;
     for (char c : text) {
         if (c == ' ' || c == '\t' || c == '\n') continue;
         if ((c == '+' || c == '-') && !seenSign && !seenDigit && !seenPoint) {
@@ -35,6 +49,8 @@ float numericValue(std::string_view text) {
         } else if (c >= '0' && c <= '9') {
             seenDigit = true;
             push(c);
+            if (++digits <= kExactDigits) mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+            if (seenPoint) ++decimals;
         } else if (c == '.' && !seenPoint) {
             seenPoint = true;
             push(c);
@@ -43,6 +59,13 @@ float numericValue(std::string_view text) {
         }
     }
     if (!seenDigit) return 0.0f;
+    if (digits <= kExactDigits) {
+        // Both the integer and the power of ten are exact doubles, so their quotient is the
+        // correctly rounded value, as the full conversion below would give it.
+        const double exact = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+        const auto single = static_cast<float>(exact);
+        return negative ? -single : single;
+    }
     const char* first = count <= sizeof small ? small : large.data();
     double value = 0.0;
     const auto [ptr, ec] = std::from_chars(first, first + count, value);

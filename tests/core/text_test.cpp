@@ -1,6 +1,8 @@
 // Text rules: splitting records, reading numbers, number pictures, code page, escape codes.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -89,6 +91,27 @@ TEST(NumericValue, ReadsTheLeadingNumberSkippingBlanks) {
 TEST(NumericValue, ANumberTooLargeForSinglePrecisionReadsAsZero) {
     EXPECT_EQ(numericValue(std::string(100000, '9')), 0.0f);
     EXPECT_EQ(numericValue("340282350000000000000000000000000000000000"), 0.0f);
+}
+
+// Short numbers are read without the general conversion; the value must be the same float,
+// bit for bit, that the correctly rounded conversion of the digits gives.
+TEST(NumericValue, ShortNumbersReadExactlyAsTheFullConversion) {
+    std::uint32_t seed = 7;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) & 0xFFFFFF;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        std::string digits(1 + next() % 16, '0');
+        for (char& c : digits)
+            c = static_cast<char>('0' + next() % 10);
+        if (next() % 4 != 0) digits.insert(next() % (digits.size() + 1), ".");
+        double reference = 0.0;
+        std::from_chars(digits.data(), digits.data() + digits.size(), reference);
+        const float expected = static_cast<float>(reference);
+        ASSERT_EQ(numericValue(digits), expected) << digits;
+        ASSERT_EQ(numericValue("-" + digits), -expected) << digits;
+    }
 }
 
 TEST(FormatNumber, RoundsTheWrittenNumberHalfAwayFromZero) {
