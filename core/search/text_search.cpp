@@ -63,6 +63,9 @@ PreparedTextSearch prepareTextSearch(TextSearchRequest request) {
             k.clear(); // the last tolerance keyword counts
         }
     }
+    // Taken out, so that the values keep their places: "+-0.2 4.99 4.99 17.06 90 90 120" is the
+    // same cell as "4.99 4.99 17.06 90 90 120 +-0.2", and a cell needs six values besides.
+    std::erase(request.keywords, std::string());
     switch (request.category) {
     case CategorySpgNumber:
         p.tolerance = 0.0001f;
