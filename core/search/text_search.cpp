@@ -205,6 +205,12 @@ SearchOutcome runTextSearch(Session& session, std::string_view keywords, int cat
         outcome.end = SearchEnd::NoCriteria;
         return outcome;
     }
+    // Nothing but white space is no keyword: it would let every entry with the field pass.
+    if (request.keywords.empty()) {
+        outcome.end = SearchEnd::NoCriteria;
+        outcome.message = std::string(kNoCriteriaMessage);
+        return outcome;
+    }
     const PreparedTextSearch prepared = prepareTextSearch(std::move(request));
     if (prepared.tooFewCellValues) {
         outcome.end = SearchEnd::NoCriteria;
