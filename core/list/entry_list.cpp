@@ -53,6 +53,17 @@ std::string displayName(std::string name) {
 
 } // namespace
 
+std::vector<std::string> listRowFields(std::string_view record) {
+    // Card, name, formula, space group, status, crystal system, group, Z and cell.
+    static constexpr std::size_t kShown[] = {0, 1, 2, 4, 9, 12, 13, 25, 26};
+    const std::vector<std::string_view> pieces = splitFieldViews(record);
+    std::vector<std::string> f(pieces.size());
+    for (const std::size_t k : kShown) {
+        if (k < pieces.size()) f[k] = cp1252ToUtf8(pieces[k]);
+    }
+    return f;
+}
+
 ListRow buildListRow(std::vector<std::string> f, int rowNumber, int& maxCardNumber, char sep) {
     const bool hasFormula = f.size() > 2;
     if (f.size() < 28) f.resize(28);
@@ -108,11 +119,13 @@ Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int
 
     records.next(); // the header record is not read
     int r = 0;
+    std::string text;
     while (!records.atEnd()) {
         const std::optional<SequentialRecords::Raw> raw = records.next(kMaxEntryRecordLength);
         if (!raw || raw->length < 1) break;
-        std::vector<std::string> f =
-            splitFields(cp1252ToUtf8(unscramble(raw->body, data.recordKey)));
+        text.assign(raw->body);
+        xorWithKey(text, data.recordKey);
+        std::vector<std::string> f = listRowFields(text);
         if (f.size() == 1) break;
         ++r;
         const std::string& status = fieldOrEmpty(f, 9);

@@ -44,6 +44,11 @@ extern const std::array<ListColumnInfo, kListColumnCount> kListColumns;
 
 using ListRow = std::array<std::string, kListColumnCount>;
 
+// The fields of an unscrambled entry record (Windows-1252) that a list row is built from, in
+// UTF-8: the record's every field is counted, but only those the row shows are converted; the
+// others are left empty.
+std::vector<std::string> listRowFields(std::string_view record);
+
 // Builds a list row from the fields of an entry record; rowNumber is the row's 1-based place.
 // Raises maxCardNumber when the row's card number is higher (never above 10000).
 ListRow buildListRow(std::vector<std::string> fields, int rowNumber, int& maxCardNumber,

@@ -12,10 +12,15 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-std::vector<std::string> splitFields(std::string_view text, char delimiter) {
+std::vector<std::string_view> splitFieldViews(std::string_view text, char delimiter) {
     std::vector<std::string_view> pieces = splitExact(trimBlanks(text), delimiter);
     // A delimiter at the very end gives no empty last field; one field always remains.
     if (pieces.size() > 1 && pieces.back().empty()) pieces.pop_back();
+    return pieces;
+}
+
+std::vector<std::string> splitFields(std::string_view text, char delimiter) {
+    const std::vector<std::string_view> pieces = splitFieldViews(text, delimiter);
     return std::vector<std::string>(pieces.begin(), pieces.end());
 }
 

@@ -13,6 +13,8 @@ std::string_view trimBlanks(std::string_view text);
 // the whole text. A delimiter at the very end adds no empty last field, one at the start gives
 // an empty first field; the result always has at least one element.
 std::vector<std::string> splitFields(std::string_view text, char delimiter = '|');
+// The same fields as views into text.
+std::vector<std::string_view> splitFieldViews(std::string_view text, char delimiter = '|');
 
 // Same cut at blanks, except that runs of blanks separate like one; at least one element.
 std::vector<std::string> splitWords(std::string_view text);

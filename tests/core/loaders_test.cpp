@@ -7,6 +7,7 @@
 #include "list/entry_list.h"
 #include "list/match_list.h"
 #include "session/session.h"
+#include "source/synth.h"
 #include "support/test_support.h"
 #include "text/numeric.h"
 
@@ -277,4 +278,30 @@ TEST_F(MiniDataSet, MatchListFollowsEntryIndexOrder) {
     session.matchFlags[10] = true; // above entryCount (9): the listing ends there
     ASSERT_TRUE(getMatchList(session).ok());
     EXPECT_EQ(session.rows.size(), 1u);
+}
+
+// A few matches are read by position, many from the file read whole: either way a match's row is
+// its full-list row with its place in the match list.
+TEST(MatchList, RowsAreTheFullListRowsWhicheverWayTheFileIsRead) {
+    TempDir dir;
+    Session session;
+    session.data = packInto(synthesize(300, 3), dir.path());
+    ASSERT_TRUE(startUp(session).ok());
+    const std::vector<ListRow> full = session.rows;
+    ASSERT_EQ(full.size(), 300u);
+    for (const int step : {2, 41}) { // 150 matches, then 8
+        session.matchFlags.assign(full.size() + 1, false);
+        std::vector<std::size_t> entries;
+        for (std::size_t e = 1; e <= full.size(); e += static_cast<std::size_t>(step)) {
+            session.matchFlags[e] = true;
+            entries.push_back(e);
+        }
+        ASSERT_TRUE(getMatchList(session).ok());
+        ASSERT_EQ(session.rows.size(), entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            ListRow expected = full[entries[i] - 1];
+            expected[ColNumber] = std::to_string(i + 1);
+            ASSERT_EQ(session.rows[i], expected) << "step " << step << ", match " << i;
+        }
+    }
 }
