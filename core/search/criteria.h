@@ -36,6 +36,7 @@ std::string criterionText(std::string_view typedUtf8);
 
 // Upper-cases Windows-1252 bytes in place.
 void upperCaseCp1252(std::string& bytes);
+void upperCaseCp1252(char* bytes, std::size_t count);
 
 // Unscrambles a record body (and upper-cases it, when asked) and finds its fields as splitFields
 // cuts them: the whole record trimmed of blanks, a "|" at its very end giving no empty last field.

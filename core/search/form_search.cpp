@@ -58,6 +58,15 @@ class FormMatcher {
             m_cellTyped = m_cellTyped || criteria.values[kFirstCellTf + i] > 0.0f;
         for (int m = 0; m < 8; ++m)
             m_dTyped = m_dTyped || criteria.values[kFirstDTf + m] > 0.0f;
+        // Every criterion gives at most one hit.
+        for (const TextTie& t : kTextTies)
+            m_possibleHits += m_c.words[static_cast<std::size_t>(t.tf)].empty() ? 0 : 1;
+        for (const NumberTie& t : kNumberTies)
+            m_possibleHits += numberTyped(t) ? 1 : 0;
+        for (int i = 0; i < 6; ++i)
+            m_possibleHits += criteria.values[kFirstCellTf + i] > 0.0f ? 1 : 0;
+        for (int m = 0; m < 8; ++m)
+            m_possibleHits += criteria.values[kFirstDTf + m] > 0.0f ? 1 : 0;
     }
 
     // The last field any typed criterion reads: the record need not be cut further.
@@ -76,12 +85,16 @@ class FormMatcher {
         return last;
     }
 
-    int hits(const RecordDecoder& record) {
+    // The hits of a record; counting stops, with fewer hits than wanted, once the criteria left
+    // cannot bring the count up to wanted.
+    int hits(const RecordDecoder& record, int wanted = 0) {
         auto field = [&record](int k) { return record.field(static_cast<std::size_t>(k)); };
         int hits = 0;
+        int left = m_possibleHits;
         for (const TextTie& t : kTextTies) {
             const WordCriterion& words = m_c.words[static_cast<std::size_t>(t.tf)];
             if (words.empty()) continue;
+            if (hits + left-- < wanted) return hits;
             // Only the fields a text criterion reads are upper-cased; a formula loses its blanks.
             m_scratch.assign(field(t.field));
             if (t.field == 2)
@@ -91,20 +104,24 @@ class FormMatcher {
             if (words.matches(m_scratch)) ++hits;
         }
         for (const NumberTie& t : kNumberTies) {
+            if (!numberTyped(t)) continue;
+            if (hits + left-- < wanted) return hits;
             const float c = m_c.values[static_cast<std::size_t>(t.tf)];
-            if (!(c > 0.0f) || m_c.texts[static_cast<std::size_t>(t.tf)].empty()) continue;
             if (std::fabs(numericValue(field(t.field)) - c) <= t.tolerance) ++hits;
         }
         std::size_t count = 0;
         if (m_cellTyped) {
+            if (hits + left < wanted) return hits;
             std::array<float, 6> cell{};
             wordValues(field(kCellField), cell, count);
             for (std::size_t i = 0; i < cell.size(); ++i) {
                 const float c = m_c.values[kFirstCellTf + i];
-                if (c > 0.0f && std::fabs(cell[i] - c) <= kCellTolerance) ++hits;
+                if (!(c > 0.0f)) continue;
+                --left;
+                if (std::fabs(cell[i] - c) <= kCellTolerance) ++hits;
             }
         }
-        if (!m_dTyped) return hits;
+        if (!m_dTyped || hits + left < wanted) return hits;
         std::array<float, 64> lines{};
         wordValues(field(kDSpacingField), lines, count);
         for (std::size_t m = 0; m < 8; ++m) {
@@ -121,7 +138,13 @@ class FormMatcher {
     }
 
   private:
+    bool numberTyped(const NumberTie& t) const {
+        return m_c.values[static_cast<std::size_t>(t.tf)] > 0.0f &&
+               !m_c.texts[static_cast<std::size_t>(t.tf)].empty();
+    }
+
     const FormCriteria& m_c;
+    int m_possibleHits = 0;
     bool m_cellTyped = false;
     bool m_dTyped = false;
     std::string m_scratch;
@@ -191,7 +214,7 @@ Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& cr
         if (body.empty()) continue;
         record.decode(body, lastField);
         ++pass.entriesTested;
-        if (matcher.hits(record) >= requiredHits) {
+        if (matcher.hits(record, requiredHits) >= requiredHits) {
             pass.matchFlags[entry] = true;
             ++pass.matchCount;
         }

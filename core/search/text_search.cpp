@@ -173,12 +173,20 @@ Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSear
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 1,
                            false);
     records.next(); // the header is not read
+    // The record is cut only as far as the fields this search reads.
+    const int category = search.request.category;
+    std::size_t lastField =
+        category >= 0 && category < kTextCategoryCount
+            ? static_cast<std::size_t>(kCategoryField[static_cast<std::size_t>(category)])
+            : 0;
+    if (category == CategorySpecGravity) lastField = std::max<std::size_t>(lastField, 21);
+    if (!search.request.requiredSymbols.empty()) lastField = std::max<std::size_t>(lastField, 2);
     RecordDecoder record(data.recordKey, false);
     std::string text;
     for (int r = 1; r <= data.tables.entryCount && !records.atEnd(); ++r) {
         const auto raw = records.next();
         if (!raw) break;
-        record.decode(raw->body);
+        record.decode(raw->body, lastField);
         ++pass.entriesTested;
         if (textSearchMatches(search, record, text)) {
             pass.matchFlags[static_cast<std::size_t>(r)] = true;

@@ -5,7 +5,10 @@
 #include "datafiles/record.h"
 #include "search/criteria.h"
 #include "search/search_run.h"
+#include "source/records.h"
+#include "source/synth.h"
 #include "support/test_support.h"
+#include "text/codepage.h"
 #include "text/split.h"
 
 using namespace lithora;
@@ -261,6 +264,77 @@ TEST(RecordDecoder, FindsTheFieldsSplitFieldsFindsAsFarAsAsked) {
                     ASSERT_EQ(plain.field(k), fields[k]) << '"' << record << "\" field " << k;
                 }
                 EXPECT_TRUE(decoder.field(expected).empty());
+            }
+        }
+    }
+}
+
+TEST(UpperCase, EveryByteAtEveryPlaceOfARunAsTheCodePageSays) {
+    // Runs of plain ASCII take a faster way than runs with a byte of 0x80 or more; both must
+    // give the code page's upper case for every byte, wherever it stands.
+    for (int b = 0; b < 256; ++b) {
+        const auto expected = static_cast<char>(upperCp1252(static_cast<unsigned char>(b)));
+        for (const std::size_t length : {1u, 15u, 16u, 17u, 40u}) {
+            for (std::size_t at = 0; at < length; ++at) {
+                std::string ascii(length, 'q');
+                ascii[at] = static_cast<char>(b);
+                upperCaseCp1252(ascii);
+                ASSERT_EQ(ascii[at], expected) << "byte " << b << " at " << at << " of " << length;
+                for (std::size_t j = 0; j < length; ++j) {
+                    if (j != at) {
+                        ASSERT_EQ(ascii[j], 'Q') << "byte " << b << " at " << at;
+                    }
+                }
+            }
+        }
+    }
+    std::string all;
+    for (int b = 255; b >= 0; --b)
+        all += static_cast<char>(b);
+    std::string upper = all + all;
+    upperCaseCp1252(upper);
+    for (std::size_t i = 0; i < upper.size(); ++i)
+        ASSERT_EQ(upper[i],
+                  static_cast<char>(upperCp1252(static_cast<unsigned char>(all[i % 256]))));
+}
+
+// The pass stops counting a record's hits once the criteria left cannot reach the number
+// wanted; which records match must not change. Every record is counted in full here and
+// compared with the pass.
+TEST(FormSearchPass, MatchesWhatAFullCountOfEveryRecordGives) {
+    TempDir dir;
+    const SourceSet set = synthesize(400, 11);
+    Session session;
+    session.data = packInto(set, dir.path());
+    ASSERT_TRUE(startUp(session).ok());
+    const std::vector<std::vector<std::pair<int, std::string>>> criteria = {
+        {{0, "ite"}, {24, "a"}},
+        {{13, "5 7"}, {7, "10 2"}, {14, "4"}},
+        {{13, "6"}, {0, "o"}, {8, "8 4"}, {25, "3.3"}},
+        {{25, "3.34"}, {26, "4.26"}, {33, "0.05"}},
+        {{2, "si o"}, {16, "3"}, {15, "3"}, {12, "4"}, {11, "90"}},
+    };
+    const std::vector<bool> scope(static_cast<std::size_t>(session.maxCardNumber) + 1, true);
+    for (const auto& typed : criteria) {
+        FormCriterionTexts texts;
+        for (const auto& [i, text] : typed)
+            texts[static_cast<std::size_t>(i)] = text;
+        const FormCriteria parsed = parseFormCriteria(texts);
+        for (const bool orCombination : {false, true}) {
+            const int required = requiredFormHits(parsed, orCombination);
+            const Result<SearchPass> pass =
+                runFormSearchPass(session.data, parsed, required, scope, session.maxCardNumber, {});
+            ASSERT_TRUE(pass.ok());
+            int expectedCount = 0;
+            for (std::size_t e = 0; e < set.entries.size(); ++e) {
+                const bool expected = formHits(parsed, entryRecordText(set.entries[e])) >= required;
+                expectedCount += expected ? 1 : 0;
+                ASSERT_EQ(pass.value().matchFlags[e + 1], expected)
+                    << "entry " << e + 1 << ", criteria " << typed[0].second;
+            }
+            EXPECT_EQ(pass.value().matchCount, expectedCount);
+            if (orCombination) {
+                EXPECT_GT(expectedCount, 0) << typed[0].second;
             }
         }
     }

@@ -3,9 +3,13 @@
 // cechite Pb Fe V O H, Monoclinite K Al Si O H; the group entries, Zeolite-X and Zalum none.
 #include <gtest/gtest.h>
 
+#include "search/criteria.h"
 #include "search/element_search.h"
 #include "search/text_search.h"
+#include "source/records.h"
+#include "source/synth.h"
 #include "support/test_support.h"
+#include "text/split.h"
 
 using namespace lithora;
 using namespace lithora::test;
@@ -158,4 +162,40 @@ TEST(TextSearch, IcddKeywordsAndCategories) {
     spg.category = CategorySpgNumber;
     spg.keywords = {"14", "+-3"};
     EXPECT_FLOAT_EQ(prepareTextSearch(spg).tolerance, 0.0001f); // always exact
+}
+
+// The pass cuts each record only as far as the fields its category reads; the records it
+// matches must be those a whole record matches.
+TEST(TextSearchPass, MatchesWhatTheWholeRecordMatchesInEveryCategory) {
+    TempDir dir;
+    const SourceSet set = synthesize(300, 5);
+    Session session;
+    session.data = packInto(set, dir.path());
+    ASSERT_TRUE(startUp(session).ok());
+    const char* keywords[kTextCategoryCount] = {
+        "a", "ite", "a", "e", "a", "o", "P", "3", "2", "3.3", "4", "3 +-1", "5 5 5 0 0 0 +-2", "a"};
+    RecordDecoder whole(std::string_view(), false);
+    std::string scratch;
+    int totalMatches = 0;
+    for (int category = 0; category < kTextCategoryCount; ++category) {
+        for (const char* required : {"", "O"}) {
+            TextSearchRequest request;
+            request.category = category;
+            for (std::string& k : splitWords(criterionText(keywords[category]))) {
+                if (!k.empty()) request.keywords.push_back(k);
+            }
+            if (*required) request.requiredSymbols.push_back(required);
+            const PreparedTextSearch prepared = prepareTextSearch(request);
+            const Result<SearchPass> pass = runTextSearchPass(session.data, prepared);
+            ASSERT_TRUE(pass.ok());
+            for (std::size_t e = 0; e < set.entries.size(); ++e) {
+                whole.decode(entryRecordText(set.entries[e]));
+                ASSERT_EQ(pass.value().matchFlags[e + 1],
+                          textSearchMatches(prepared, whole, scratch))
+                    << "category " << category << ", entry " << e + 1;
+            }
+            totalMatches += pass.value().matchCount;
+        }
+    }
+    EXPECT_GT(totalMatches, 0);
 }
