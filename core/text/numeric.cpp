@@ -18,9 +18,11 @@ constexpr double kPowersOfTen[kExactDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1
 
 } // namespace
 
-float numericValue(std::string_view text) {
-    // The searches read this for thousands of fields: the digits gather on the stack unless a
-    // number is longer than any real one.
+namespace {
+
+// The general reading: the digits and point gathered, blanks left out, and converted in full.
+float convertedValue(std::string_view text) {
+    // The digits gather on the stack unless a number is longer than any real one.
     char small[64];
     std::string large;
     std::size_t count = 0;
@@ -37,7 +39,43 @@ float numericValue(std::string_view text) {
     bool seenSign = false;
     bool seenDigit = false;
     bool seenPoint = false;
-    // The digits as an integer and the number of them after the point, while they are few.
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n') continue;
+        if ((c == '+' || c == '-') && !seenSign && !seenDigit && !seenPoint) {
+            seenSign = true;
+            negative = c == '-';
+        } else if (c >= '0' && c <= '9') {
+            seenDigit = true;
+            push(c);
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+            push(c);
+        } else {
+            break;
+        }
+    }
+    if (!seenDigit) return 0.0f;
+    const char* first = count <= sizeof small ? small : large.data();
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(first, first + count, value);
+    (void)ptr;
+    if (ec != std::errc() || !std::isfinite(value) ||
+        value > static_cast<double>(std::numeric_limits<float>::max())) {
+        return 0.0f;
+    }
+    const auto single = static_cast<float>(value);
+    return negative ? -single : single;
+}
+
+} // namespace
+
+float numericValue(std::string_view text) {
+    // The searches read this for thousands of fields. The same walk as the general reading,
+    // keeping the digits as an integer while they are few.
+    bool negative = false;
+    bool seenSign = false;
+    bool seenDigit = false;
+    bool seenPoint = false;
     std::uint64_t mantissa = 0;
     int digits = 0;
     int decimals = 0;
@@ -48,33 +86,19 @@ float numericValue(std::string_view text) {
             negative = c == '-';
         } else if (c >= '0' && c <= '9') {
             seenDigit = true;
-            push(c);
-            if (++digits <= kExactDigits) mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+            if (++digits > kExactDigits) return convertedValue(text);
+            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
             if (seenPoint) ++decimals;
         } else if (c == '.' && !seenPoint) {
             seenPoint = true;
-            push(c);
         } else {
             break;
         }
     }
     if (!seenDigit) return 0.0f;
-    if (digits <= kExactDigits) {
-        // Both the integer and the power of ten are exact doubles, so their quotient is the
-        // correctly rounded value, as the full conversion below would give it.
-        const double exact = static_cast<double>(mantissa) / kPowersOfTen[decimals];
-        const auto single = static_cast<float>(exact);
-        return negative ? -single : single;
-    }
-    const char* first = count <= sizeof small ? small : large.data();
-    double value = 0.0;
-    const auto [ptr, ec] = std::from_chars(first, first + count, value);
-    (void)ptr;
-    if (ec != std::errc() || !std::isfinite(value) ||
-        value > static_cast<double>(std::numeric_limits<float>::max())) {
-        return 0.0f;
-    }
-    const auto single = static_cast<float>(value);
+    // Both the integer and the power of ten are exact doubles, so their quotient is the
+    // correctly rounded value, as the general reading gives it.
+    const auto single = static_cast<float>(static_cast<double>(mantissa) / kPowersOfTen[decimals]);
     return negative ? -single : single;
 }
 
