@@ -172,8 +172,10 @@ Result<SearchPass> runOpticsSearchPass(const DataSet& data, const OpticsCriteria
         record.decode(body);
         ++pass.entriesTested;
         const int entry = data.tables.entryOf(c);
+        // Damaged tables may lead two cards to one entry: it is one match, counted once.
         if (matcher.hits(record) >= requiredHits && entry > 0 &&
-            static_cast<std::size_t>(entry) < pass.matchFlags.size()) {
+            static_cast<std::size_t>(entry) < pass.matchFlags.size() &&
+            !pass.matchFlags[static_cast<std::size_t>(entry)]) {
             pass.matchFlags[static_cast<std::size_t>(entry)] = true;
             ++pass.matchCount;
         }
