@@ -9,12 +9,16 @@
 #include "datafiles/record.h"
 #include "list/match_list.h"
 #include "print/card_print.h"
+#include "search/criteria.h"
 #include "search/element_search.h"
+#include "search/form_search.h"
+#include "search/optics_search.h"
 #include "search/search_run.h"
 #include "search/text_search.h"
 #include "session/session.h"
 #include "source/packer.h"
 #include "source/synth.h"
+#include "text/split.h"
 
 using namespace lithora;
 
@@ -56,6 +60,18 @@ void BM_ReadAndUnscrambleEntries(benchmark::State& state) {
             bytes += text.size();
         }
         benchmark::DoNotOptimize(bytes);
+    }
+}
+
+// The four integer tables, as the program loads them at start-up.
+void BM_LoadTables(benchmark::State& state) {
+    const auto& dir = dataSetOf(static_cast<int>(state.range(0)));
+    const ErrorSink sink = [](std::string_view, std::string_view) { std::abort(); };
+    for (auto _ : state) {
+        LookupTables tables;
+        getLineNumbers(dir, tables, sink);
+        getReferenceIndex(dir, tables, sink);
+        benchmark::DoNotOptimize(tables.entryCount);
     }
 }
 
@@ -144,6 +160,72 @@ void BM_TextSearch(benchmark::State& state, int category, const char* keywords) 
     state.counters["matches"] = matches;
 }
 
+// The scans alone, without listing their matches: what the floor and the peer's queries, which
+// answer card numbers, compare with.
+void BM_FormPass(benchmark::State& state, std::vector<std::pair<int, std::string>> typed) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    FormCriterionTexts texts;
+    for (const auto& [i, text] : typed)
+        texts[static_cast<std::size_t>(i)] = text;
+    const FormCriteria criteria = parseFormCriteria(texts);
+    const int required = requiredFormHits(criteria, false);
+    const std::vector<bool> scope = searchScope(session, true);
+    int matches = 0;
+    for (auto _ : state) {
+        matches =
+            runFormSearchPass(session.data, criteria, required, scope, session.maxCardNumber, {})
+                .value()
+                .matchCount;
+    }
+    state.counters["matches"] = matches;
+}
+
+void BM_OpticsPass(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    OpticsCriterionTexts texts;
+    texts[6] = "biaxial";
+    texts[47] = "1.55 1.65";
+    texts[8] = "+";
+    const OpticsCriteria criteria = parseOpticsCriteria(texts);
+    const int required = requiredOpticsHits(criteria, false);
+    const std::vector<bool> scope = searchScope(session, true);
+    int matches = 0;
+    for (auto _ : state) {
+        matches =
+            runOpticsSearchPass(session.data, criteria, required, scope, session.maxCardNumber, {})
+                .value()
+                .matchCount;
+    }
+    state.counters["matches"] = matches;
+}
+
+void BM_ElementPass(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    int matches = 0;
+    for (auto _ : state) {
+        ElementSelection selection;
+        selection.applyPreset(2);
+        selection.require(atomicNumber("Si"));
+        selection.require(atomicNumber("O"));
+        matches = runElementSearchPass(session.data, selection, 4).value().matchCount;
+    }
+    state.counters["matches"] = matches;
+}
+
+void BM_TextPass(benchmark::State& state, int category, const char* keywords) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    TextSearchRequest request;
+    request.category = category;
+    for (std::string& k : splitWords(criterionText(keywords))) {
+        if (!k.empty()) request.keywords.push_back(std::move(k));
+    }
+    const PreparedTextSearch prepared = prepareTextSearch(std::move(request));
+    int matches = 0;
+    for (auto _ : state)
+        matches = runTextSearchPass(session.data, prepared).value().matchCount;
+    state.counters["matches"] = matches;
+}
+
 // A match list of 1,000 entries spread over the whole file.
 void BM_MatchList1000(benchmark::State& state) {
     Session session = openSession(static_cast<int>(state.range(0)));
@@ -178,33 +260,69 @@ void BM_PrintLayout(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_MatchList1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatchList1000)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PrintLayout)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ElementSearch)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_TextSearch, group, CategoryGroup, "garnet")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_TextSearch, dspacings, CategoryDSpacings, "3.34 4.26")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_TextSearch, unitcell, CategoryUnitCell, "5 5 5 0 0 0 +-0.5")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormSearchText)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FormSearchNumbers)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FormSearchDSpacings)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OpticsSearch)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FormSearchNumbers)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FormSearchDSpacings)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpticsSearch)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormPass, text, {{0, "ite"}, {24, "cell"}})
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormPass, numbers, {{13, "5 7"}, {7, "10"}, {14, "4"}})
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FormPass, dspacings, {{25, "3.34"}, {26, "4.26"}, {33, "0.02"}})
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpticsPass)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ElementPass)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextPass, group, CategoryGroup, "garnet")
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextPass, dspacings, CategoryDSpacings, "3.34 4.26")
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextPass, unitcell, CategoryUnitCell, "5 5 5 0 0 0 +-0.5")
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAndUnscrambleEntries)
     ->Arg(1000)
     ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadTables)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TablesAndFullList)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullList)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadSelectedCard)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ElementIndex)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadSelectedCard)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ElementIndex)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -125,12 +125,14 @@ BENCHMARK_CAPTURE(
     query, form_text,
     "SELECT card FROM entries WHERE upper(name) LIKE '%ITE%' AND upper(notes) LIKE '%CELL%'")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(query, form_numbers,
                   "SELECT card FROM entries WHERE abs(mohs - 6) <= 0.1 AND abs(a - 10) <= 0.05 AND "
                   "abs(z - 4) <= 0.5")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(
@@ -139,12 +141,14 @@ BENCHMARK_CAPTURE(
     "abs(l.d - 3.34) <= 0.02)"
     " AND EXISTS (SELECT 1 FROM lines l WHERE l.card = e.card AND abs(l.d - 4.26) <= 0.02)")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(query, optics,
                   "SELECT card FROM optics WHERE upper(class) LIKE '%BI%' AND abs(n_avg - 1.6) <= "
                   "0.05 AND upper(sign) LIKE '%POS%'")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(
@@ -152,16 +156,19 @@ BENCHMARK_CAPTURE(
     "SELECT card FROM entries e WHERE element_count <= 4"
     " AND (SELECT count(*) FROM elements x WHERE x.card = e.card AND x.symbol IN ('Si','O')) = 2")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(query, text_group, "SELECT card FROM entries WHERE upper(grp) LIKE '%GARNET%'")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(
     query, unit_cell,
     "SELECT card FROM entries WHERE abs(a - 5) <= 0.5 AND abs(b - 5) <= 0.5 AND abs(c - 5) <= 0.5")
     ->Arg(1000)
+    ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 

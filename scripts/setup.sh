@@ -2,6 +2,7 @@
 # One script behind the README's two commands:
 #   scripts/setup.sh run    install what is missing, build, pack the bundled data, start the program
 #   scripts/setup.sh test   install what is missing, build with warnings as errors, run every test
+#   scripts/setup.sh bench  install what is missing, build the benchmarks, print the table of figures
 set -euo pipefail
 
 mode=${1:-run}
@@ -48,8 +49,12 @@ test)
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir build-sanitize --output-on-failure --parallel "$(nproc)" -E install_and_package
     ;;
+bench)
+    build build-bench -DLITHORA_BUILD_BENCHMARKS=ON -DLITHORA_BUILD_TESTS=OFF
+    python3 bench/report.py build-bench "${@:2}"
+    ;;
 *)
-    echo "usage: scripts/setup.sh run|test" >&2
+    echo "usage: scripts/setup.sh run|test|bench" >&2
     exit 2
     ;;
 esac
