@@ -1,5 +1,6 @@
 #include "search/criteria.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -149,71 +150,84 @@ std::uint64_t unscrambleBlock(const char* in, char* out, const std::array<char, 
 
 } // namespace
 
-std::size_t RecordDecoder::unscrambleUntil(std::string_view body, std::size_t bars) {
-    const std::size_t n = body.size();
-    if (m_text.size() < n) m_text.resize(n);
-    char* out = m_text.data();
-    const char* in = body.data();
+void RecordDecoder::decode(std::string_view body) {
+    m_body = body;
+    if (m_text.size() < body.size()) m_text.resize(body.size());
+    m_done = 0;
+    m_begin = 0;
+    m_beginKnown = false;
+    m_end = 0;
     m_bars.clear();
-    std::size_t p = 0;
-    if (m_blockKey || m_key.empty()) {
-        // An empty key leaves the bytes as they are.
-        std::array<char, 64> block{};
-        if (m_blockKey) block = m_block;
-        // Whole 64-byte blocks, then the separators of the block.
-        for (; p + 64 <= n; p += 64) {
-            for (std::uint64_t mask = unscrambleBlock(in + p, out + p, block); mask != 0;
-                 mask &= mask - 1)
-                m_bars.push_back(p + static_cast<std::size_t>(std::countr_zero(mask)));
-            if (m_bars.size() >= bars) return p + 64;
-        }
-        for (; p < n; ++p) {
-            out[p] = static_cast<char>(in[p] ^ block[p % 64]);
-            if (out[p] == '|') {
-                m_bars.push_back(p);
-                if (m_bars.size() >= bars) return p + 1;
-            }
-        }
-        return n;
-    }
-    const std::size_t k = m_key.size();
-    for (; p < n; ++p) {
-        out[p] = static_cast<char>(in[p] ^ m_key[p % k]);
-        if (out[p] == '|') {
-            m_bars.push_back(p);
-            if (m_bars.size() >= bars) return p + 1;
-        }
-    }
-    return n;
 }
 
-void RecordDecoder::decode(std::string_view body, std::size_t lastField) {
-    // Fields 0..lastField end at the first lastField + 1 separators (or at the record's end).
-    const std::size_t wanted =
-        lastField >= body.size() ? static_cast<std::size_t>(-1) : lastField + 1;
-    const std::size_t length = unscrambleUntil(body, wanted);
-    if (m_upper) upperCaseCp1252(m_text.data(), length);
-    // Blanks around the whole record are not part of its first or last field. A separator is
-    // not a blank, so every separator lies between the two.
-    const std::string_view text(m_text.data(), length);
-    std::size_t begin = 0;
-    while (begin < length && text[begin] == ' ')
-        ++begin;
-    std::size_t end = length;
-    if (length == body.size()) {
-        while (end > begin && text[end - 1] == ' ')
-            --end;
+void RecordDecoder::unscrambleUntil(std::size_t bars) {
+    const std::size_t n = m_body.size();
+    const char* in = m_body.data();
+    char* out = m_text.data();
+    std::size_t p = m_done;
+    if (m_key.empty() || (m_blockKey && p % 64 == 0)) {
+        // Whole 64-byte blocks; an empty key leaves the bytes as they are.
+        std::array<char, 64> block{};
+        if (m_blockKey) block = m_block;
+        while (p + 64 <= n && m_bars.size() < bars) {
+            std::uint64_t mask = unscrambleBlock(in + p, out + p, block);
+            if (m_upper) upperCaseCp1252(out + p, 64); // no byte becomes or stops being "|"
+            for (; mask != 0; mask &= mask - 1)
+                m_bars.push_back(p + static_cast<std::size_t>(std::countr_zero(mask)));
+            p += 64;
+        }
     }
-    m_fields.clear();
-    std::size_t pos = begin;
-    for (const std::size_t bar : m_bars) {
-        if (m_fields.size() > lastField) return;
-        m_fields.emplace_back(pos, bar - pos);
-        pos = bar + 1;
+    if (m_bars.size() < bars) {
+        // The rest of the body.
+        const std::size_t from = p;
+        const std::size_t k = m_key.size();
+        for (; p < n; ++p) {
+            out[p] = k == 0
+                         ? in[p]
+                         : static_cast<char>(in[p] ^ (m_blockKey ? m_block[p % 64] : m_key[p % k]));
+            if (out[p] == '|') m_bars.push_back(p);
+        }
+        if (m_upper) upperCaseCp1252(out + from, p - from);
     }
-    if (m_fields.size() > lastField) return;
-    if (pos < end) m_fields.emplace_back(pos, end - pos);
-    if (m_fields.empty()) m_fields.emplace_back(begin, 0);
+    m_done = p;
+    // Blanks before the record's first field are not part of it. A separator is no blank, so
+    // once one is found the first field's start is known.
+    if (!m_beginKnown) {
+        while (m_begin < m_done && m_text[m_begin] == ' ')
+            ++m_begin;
+        m_beginKnown = m_begin < m_done || finished();
+    }
+    if (finished()) {
+        m_end = n;
+        while (m_end > m_begin && m_text[m_end - 1] == ' ')
+            --m_end;
+    }
+}
+
+std::string_view RecordDecoder::fieldAfterUnscrambling(std::size_t k) {
+    if (m_bars.size() <= k && !finished()) unscrambleUntil(k + 1);
+    if (!m_beginKnown) { // an empty body
+        m_beginKnown = true;
+        m_begin = m_end = 0;
+    }
+    if (k < m_bars.size()) {
+        const std::size_t start = k == 0 ? m_begin : m_bars[k - 1] + 1;
+        return std::string_view(m_text.data() + start, m_bars[k] - start);
+    }
+    // The last field ends where the record's blanks at the end begin.
+    if (k == m_bars.size()) {
+        const std::size_t start = k == 0 ? m_begin : m_bars[k - 1] + 1;
+        if (start < m_end) return std::string_view(m_text.data() + start, m_end - start);
+    }
+    return std::string_view();
+}
+
+std::size_t RecordDecoder::fieldCount() {
+    if (!finished()) unscrambleUntil(static_cast<std::size_t>(-1));
+    if (!m_beginKnown) m_beginKnown = true;
+    const std::size_t start = m_bars.empty() ? m_begin : m_bars.back() + 1;
+    const std::size_t count = m_bars.size() + (start < m_end ? 1 : 0);
+    return std::max<std::size_t>(count, 1);
 }
 
 std::string criterionText(std::string_view typedUtf8) {

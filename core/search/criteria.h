@@ -40,32 +40,41 @@ void upperCaseCp1252(char* bytes, std::size_t count);
 
 // Unscrambles a record body (and upper-cases it, when asked) and finds its fields as splitFields
 // cuts them: the whole record trimmed of blanks, a "|" at its very end giving no empty last field.
-// The searches run it for every record they read.
+// The searches run it for every record they read. A record is unscrambled only as far as the
+// fields asked for reach, so a record that fails on an early field costs little.
 class RecordDecoder {
   public:
     RecordDecoder(std::string_view key, bool upper);
-    // Fields beyond lastField are not looked for, and the record is unscrambled only as far as
-    // they reach; field() answers empty for them.
-    void decode(std::string_view body, std::size_t lastField = static_cast<std::size_t>(-1));
-    std::size_t fieldCount() const { return m_fields.size(); }
-    std::string_view field(std::size_t k) const {
-        return k < m_fields.size()
-                   ? std::string_view(m_text.data() + m_fields[k].first, m_fields[k].second)
-                   : std::string_view();
+    // Takes the next record; the body must stay valid while its fields are read.
+    void decode(std::string_view body);
+    // Field k, or empty when the record has no such field.
+    std::string_view field(std::size_t k) {
+        if (k < m_bars.size() && m_beginKnown) {
+            const std::size_t start = k == 0 ? m_begin : m_bars[k - 1] + 1;
+            return std::string_view(m_text.data() + start, m_bars[k] - start);
+        }
+        return fieldAfterUnscrambling(k);
     }
+    // The number of fields, at least one (the whole record is unscrambled).
+    std::size_t fieldCount();
 
   private:
-    // Unscrambles body into m_text from its start until `bars` field separators are found or
-    // the body ends; answers how many bytes were unscrambled. Their positions go to m_bars.
-    std::size_t unscrambleUntil(std::string_view body, std::size_t bars);
+    std::string_view fieldAfterUnscrambling(std::size_t k);
+    // Unscrambles on until `bars` separators are known or the body ends, noting them.
+    void unscrambleUntil(std::size_t bars);
+    bool finished() const { return m_done == m_body.size(); }
 
     std::string m_key;
     bool m_upper;
     bool m_blockKey = false;        // the key repeats exactly in a 64-byte block
     std::array<char, 64> m_block{}; // the key, repeated
-    std::string m_text;             // capacity only grows; the decoded bytes are its prefix
-    std::vector<std::size_t> m_bars;
-    std::vector<std::pair<std::size_t, std::size_t>> m_fields; // offset, length
+    std::string m_text;             // capacity only grows; the unscrambled bytes are its prefix
+    std::string_view m_body;
+    std::size_t m_done = 0;  // bytes unscrambled so far
+    std::size_t m_begin = 0; // the first byte that is no blank, once known
+    bool m_beginKnown = false;
+    std::size_t m_end = 0;           // after the last byte that is no blank, once finished
+    std::vector<std::size_t> m_bars; // positions of the separators unscrambled so far
 };
 
 } // namespace lithora

@@ -69,25 +69,9 @@ class FormMatcher {
             m_possibleHits += criteria.values[kFirstDTf + m] > 0.0f ? 1 : 0;
     }
 
-    // The last field any typed criterion reads: the record need not be cut further.
-    std::size_t lastField() const {
-        std::size_t last = 0;
-        for (const TextTie& t : kTextTies) {
-            if (!m_c.words[static_cast<std::size_t>(t.tf)].empty())
-                last = std::max(last, static_cast<std::size_t>(t.field));
-        }
-        for (const NumberTie& t : kNumberTies) {
-            if (!m_c.texts[static_cast<std::size_t>(t.tf)].empty())
-                last = std::max(last, static_cast<std::size_t>(t.field));
-        }
-        if (m_cellTyped) last = std::max<std::size_t>(last, kCellField);
-        if (m_dTyped) last = std::max<std::size_t>(last, kDSpacingField);
-        return last;
-    }
-
     // The hits of a record; counting stops, with fewer hits than wanted, once the criteria left
     // cannot bring the count up to wanted.
-    int hits(const RecordDecoder& record, int wanted = 0) {
+    int hits(RecordDecoder& record, int wanted = 0) {
         auto field = [&record](int k) { return record.field(static_cast<std::size_t>(k)); };
         int hits = 0;
         int left = m_possibleHits;
@@ -194,7 +178,6 @@ Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& cr
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2,
                            false);
     FormMatcher matcher(criteria);
-    const std::size_t lastField = matcher.lastField();
     RecordDecoder record(data.recordKey, false);
     // The cards in scope, visited in the order their records lie in the file: the same entries
     // as card by card, each read once, front to back.
@@ -212,7 +195,7 @@ Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& cr
         const std::string_view body =
             file.value().bodyAt(data.tables.positionOfEntry(static_cast<int>(entry)));
         if (body.empty()) continue;
-        record.decode(body, lastField);
+        record.decode(body);
         ++pass.entriesTested;
         if (matcher.hits(record, requiredHits) >= requiredHits) {
             pass.matchFlags[entry] = true;

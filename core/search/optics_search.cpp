@@ -71,7 +71,7 @@ class OpticsMatcher {
   public:
     explicit OpticsMatcher(const OpticsCriteria& criteria) : m_c(criteria) {}
 
-    int hits(const RecordDecoder& record) {
+    int hits(RecordDecoder& record) {
         int hits = 0;
         for (std::size_t k = 0; k < record.fieldCount() && k < kTies.size(); ++k) {
             const std::string_view f = record.field(k);

@@ -101,8 +101,7 @@ PreparedTextSearch prepareTextSearch(TextSearchRequest request) {
     return p;
 }
 
-bool textSearchMatches(const PreparedTextSearch& p, const RecordDecoder& record,
-                       std::string& text) {
+bool textSearchMatches(const PreparedTextSearch& p, RecordDecoder& record, std::string& text) {
     const int category = p.request.category;
     const std::string_view field =
         record.field(static_cast<std::size_t>(kCategoryField[static_cast<std::size_t>(category)]));
@@ -134,13 +133,13 @@ bool textSearchMatches(const PreparedTextSearch& p, const RecordDecoder& record,
                     ++hits;
             }
         } else {
-            std::array<bool, 10> given{};
-            for (std::size_t i = 0; i < p.typedValues.size(); ++i) {
-                for (std::size_t k = 0; k < values.size(); ++k) {
-                    if (p.typedValues[i] > 0.0f && values[k] > 0.0f && !given[i] &&
-                        std::fabs(values[k] - p.typedValues[i]) <= p.tolerance) {
+            // Each typed value hits once, at the first value of the field within tolerance.
+            for (const float typed : p.typedValues) {
+                if (!(typed > 0.0f)) continue;
+                for (const float value : values) {
+                    if (value > 0.0f && std::fabs(value - typed) <= p.tolerance) {
                         ++hits;
-                        given[i] = true;
+                        break;
                     }
                 }
             }
@@ -173,20 +172,12 @@ Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSear
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 1,
                            false);
     records.next(); // the header is not read
-    // The record is cut only as far as the fields this search reads.
-    const int category = search.request.category;
-    std::size_t lastField =
-        category >= 0 && category < kTextCategoryCount
-            ? static_cast<std::size_t>(kCategoryField[static_cast<std::size_t>(category)])
-            : 0;
-    if (category == CategorySpecGravity) lastField = std::max<std::size_t>(lastField, 21);
-    if (!search.request.requiredSymbols.empty()) lastField = std::max<std::size_t>(lastField, 2);
     RecordDecoder record(data.recordKey, false);
     std::string text;
     for (int r = 1; r <= data.tables.entryCount && !records.atEnd(); ++r) {
         const auto raw = records.next();
         if (!raw) break;
-        record.decode(raw->body, lastField);
+        record.decode(raw->body);
         ++pass.entriesTested;
         if (textSearchMatches(search, record, text)) {
             pass.matchFlags[static_cast<std::size_t>(r)] = true;

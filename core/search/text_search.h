@@ -56,8 +56,7 @@ PreparedTextSearch prepareTextSearch(TextSearchRequest request);
 Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSearch& search);
 
 // Whether one decoded entry record matches; text is working space for the upper-cased field.
-bool textSearchMatches(const PreparedTextSearch& search, const RecordDecoder& record,
-                       std::string& text);
+bool textSearchMatches(const PreparedTextSearch& search, RecordDecoder& record, std::string& text);
 
 // The search from the window: keywords as typed (UTF-8), the category, the required elements
 // as the element field shows them (" Ca,  O, "), the limit. "Search Results" and the count in

@@ -189,7 +189,8 @@ TEST(TextSearchPass, MatchesWhatTheWholeRecordMatchesInEveryCategory) {
             const Result<SearchPass> pass = runTextSearchPass(session.data, prepared);
             ASSERT_TRUE(pass.ok());
             for (std::size_t e = 0; e < set.entries.size(); ++e) {
-                whole.decode(entryRecordText(set.entries[e]));
+                const std::string text = entryRecordText(set.entries[e]);
+                whole.decode(text);
                 ASSERT_EQ(pass.value().matchFlags[e + 1],
                           textSearchMatches(prepared, whole, scratch))
                     << "category " << category << ", entry " << e + 1;
