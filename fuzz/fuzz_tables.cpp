@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Every lookup, inside and outside the tables: outside one it answers 0.
-    auto outside = [](int i, std::size_t size) {
-        return i < 0 || static_cast<std::size_t>(i) >= size;
+    auto outside = [](int i, std::size_t tableSize) {
+        return i < 0 || static_cast<std::size_t>(i) >= tableSize;
     };
     for (int i = -2; i <= kCardTableSize + 2; ++i) {
         if (outside(i, t.entryOfCard.size())) FUZZ_CHECK(t.entryOf(i) == 0);
