@@ -169,22 +169,34 @@ void RecordDecoder::unscrambleUntil(std::size_t bars) {
         // Whole 64-byte blocks; an empty key leaves the bytes as they are.
         std::array<char, 64> block{};
         if (m_blockKey) block = m_block;
-        while (p + 64 <= n && m_bars.size() < bars) {
-            std::uint64_t mask = unscrambleBlock(in + p, out + p, block);
-            if (m_upper) upperCaseCp1252(out + p, 64); // no byte becomes or stops being "|"
+        auto noteSeparators = [this](std::uint64_t mask, std::size_t at) {
             for (; mask != 0; mask &= mask - 1)
-                m_bars.push_back(p + static_cast<std::size_t>(std::countr_zero(mask)));
+                m_bars.push_back(at + static_cast<std::size_t>(std::countr_zero(mask)));
+        };
+        while (p + 64 <= n && m_bars.size() < bars) {
+            const std::uint64_t mask = unscrambleBlock(in + p, out + p, block);
+            if (m_upper) upperCaseCp1252(out + p, 64); // no byte becomes or stops being "|"
+            noteSeparators(mask, p);
             p += 64;
         }
-    }
-    if (m_bars.size() < bars) {
-        // The rest of the body.
+        if (p < n && m_bars.size() < bars) {
+            // The last bytes, as a block padded with blanks.
+            const std::size_t rest = n - p;
+            std::array<char, 64> last;
+            last.fill(' ');
+            std::memcpy(last.data(), in + p, rest);
+            const std::uint64_t mask = unscrambleBlock(last.data(), last.data(), block);
+            std::memcpy(out + p, last.data(), rest);
+            if (m_upper) upperCaseCp1252(out + p, rest);
+            noteSeparators(mask & ((std::uint64_t{1} << rest) - 1), p);
+            p = n;
+        }
+    } else if (m_bars.size() < bars) {
+        // A key that does not fit a block: byte by byte.
         const std::size_t from = p;
         const std::size_t k = m_key.size();
         for (; p < n; ++p) {
-            out[p] = k == 0
-                         ? in[p]
-                         : static_cast<char>(in[p] ^ (m_blockKey ? m_block[p % 64] : m_key[p % k]));
+            out[p] = static_cast<char>(in[p] ^ m_key[p % k]);
             if (out[p] == '|') m_bars.push_back(p);
         }
         if (m_upper) upperCaseCp1252(out + from, p - from);
