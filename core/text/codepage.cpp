@@ -1,5 +1,6 @@
 #include "text/codepage.h"
 
+#include <algorithm>
 #include <array>
 
 namespace lithora {
@@ -95,9 +96,14 @@ char32_t nextCodePoint(std::string_view s, std::size_t& pos) {
 }
 
 std::string cp1252ToUtf8(std::string_view bytes) {
+    // Most fields are plain ASCII, the same bytes in both.
+    const auto high = std::find_if(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (high == bytes.end()) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    for (char c : bytes) {
+    out.assign(bytes.begin(), high);
+    for (char c : bytes.substr(static_cast<std::size_t>(high - bytes.begin()))) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x80) {
             out.push_back(c);
