@@ -84,6 +84,11 @@ class Checker {
                         " bytes long, expected 40004");
         }
         m_opticalPosition = int32Table(DataFiles::kOpticsTable);
+        if (m_opticalPosition.size() != kCardTableSize) {
+            problem(DataFiles::kOpticsTable,
+                    "is " + std::to_string(m_files[DataFiles::kOpticsTable].size()) +
+                        " bytes long, expected 40004");
+        }
     }
 
     void checkEntries() {
@@ -214,9 +219,15 @@ class Checker {
             const auto it = firstOfCard.find(static_cast<int>(c));
             const std::int64_t expected = it == firstOfCard.end() ? 0 : it->second;
             if (m_referencePosition[c] != expected) {
+                // A position beyond lithora.b says where the damage is more likely to lie.
+                const auto size = static_cast<std::int64_t>(m_files[DataFiles::kReferences].size());
+                const std::string beyond =
+                    m_referencePosition[c] > size
+                        ? " (past the end of lithora.b, " + std::to_string(size) + " bytes)"
+                        : std::string();
                 problem(DataFiles::kReferenceTable, "card " + std::to_string(c) + " points at " +
                                                         std::to_string(m_referencePosition[c]) +
-                                                        ", its first reference is at " +
+                                                        beyond + ", its first reference is at " +
                                                         std::to_string(expected));
             }
         }
