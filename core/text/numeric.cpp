@@ -104,28 +104,32 @@ float numericValue(std::string_view text) {
 
 namespace {
 
-// Rounds a plain decimal text ("123.4567", no sign, no exponent) to maxDecimals, half away from
-// zero, and trims zeros beyond minDecimals. Works on one digit buffer with the point implied.
+// Rounds a plain decimal text ("123.4567", no sign, no exponent, under 400 characters) to
+// maxDecimals, half away from zero, and trims zeros beyond minDecimals. Works on one digit
+// buffer on the stack with the point implied; its first place is kept for a carry.
 std::string roundDecimalText(std::string_view text, bool negative, int minDecimals, int maxDecimals,
                              char separator) {
+    char buffer[402];
+    char* digits = buffer + 1;
     const std::size_t point = std::min(text.find('.'), text.size());
-    std::vector<char> digits(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(point));
-    std::size_t intDigits = digits.size();
-    if (point < text.size())
-        digits.insert(digits.end(), text.begin() + static_cast<std::ptrdiff_t>(point) + 1,
-                      text.end());
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size() && count < sizeof buffer - 1; ++i) {
+        if (i != point) digits[count++] = text[i];
+    }
+    std::size_t intDigits = point;
 
     const std::size_t keep = intDigits + static_cast<std::size_t>(maxDecimals);
-    if (digits.size() > keep) {
+    if (count > keep) {
         const bool roundUp = digits[keep] >= '5';
-        digits.resize(keep);
+        count = keep;
         std::size_t i = keep;
         while (roundUp && i > 0) {
             --i;
             if (digits[i] == '9') {
                 digits[i] = '0';
                 if (i == 0) {
-                    digits.insert(digits.begin(), '1');
+                    *--digits = '1';
+                    ++count;
                     ++intDigits;
                 }
             } else {
@@ -134,9 +138,9 @@ std::string roundDecimalText(std::string_view text, bool negative, int minDecima
             }
         }
     }
-    std::size_t fracDigits = digits.size() - intDigits;
-    while (fracDigits > static_cast<std::size_t>(minDecimals) && digits.back() == '0') {
-        digits.pop_back();
+    std::size_t fracDigits = count - intDigits;
+    while (fracDigits > static_cast<std::size_t>(minDecimals) && digits[count - 1] == '0') {
+        --count;
         --fracDigits;
     }
     std::size_t firstInt = 0;
@@ -144,18 +148,18 @@ std::string roundDecimalText(std::string_view text, bool negative, int minDecima
         ++firstInt;
 
     std::string out;
+    if (negative && !std::all_of(digits, digits + count, [](char c) { return c == '0'; }))
+        out.push_back('-');
     if (intDigits == 0) out.push_back('0');
-    out.append(digits.begin() + static_cast<std::ptrdiff_t>(firstInt),
-               digits.begin() + static_cast<std::ptrdiff_t>(intDigits));
+    out.append(digits + firstInt, digits + intDigits);
     if (fracDigits > 0 || minDecimals > 0) {
         out.push_back(separator);
-        out.append(digits.begin() + static_cast<std::ptrdiff_t>(intDigits), digits.end());
+        out.append(digits + intDigits, digits + count);
         out.append(static_cast<std::size_t>(minDecimals) -
                        std::min<std::size_t>(fracDigits, static_cast<std::size_t>(minDecimals)),
                    '0');
     }
-    const bool isZero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0'; });
-    return negative && !isZero ? "-" + out : out;
+    return out;
 }
 
 template <typename T>
