@@ -79,13 +79,15 @@ class FormMatcher {
             const WordCriterion& words = m_c.words[static_cast<std::size_t>(t.tf)];
             if (words.empty()) continue;
             if (hits + left-- < wanted) return hits;
-            // Only the fields a text criterion reads are upper-cased; a formula loses its blanks.
-            m_scratch.assign(field(t.field));
-            if (t.field == 2)
+            // The record comes upper-cased; a formula is compared without its blanks.
+            if (t.field == 2) {
+                m_scratch.assign(field(t.field));
                 m_scratch.erase(std::remove(m_scratch.begin(), m_scratch.end(), ' '),
                                 m_scratch.end());
-            upperCaseCp1252(m_scratch);
-            if (words.matches(m_scratch)) ++hits;
+                if (words.matches(m_scratch)) ++hits;
+            } else if (words.matches(field(t.field))) {
+                ++hits;
+            }
         }
         for (const NumberTie& t : kNumberTies) {
             if (!numberTyped(t)) continue;
@@ -164,7 +166,7 @@ int requiredFormHits(const FormCriteria& criteria, bool orCombination) {
 }
 
 int formHits(const FormCriteria& criteria, std::string record) {
-    RecordDecoder decoder(std::string_view(), false); // a plain record: nothing to unscramble
+    RecordDecoder decoder(std::string_view(), true); // a plain record: nothing to unscramble
     decoder.decode(record);
     return FormMatcher(criteria).hits(decoder);
 }
@@ -178,7 +180,12 @@ Result<SearchPass> runFormSearchPass(const DataSet& data, const FormCriteria& cr
     pass.matchFlags.assign(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 2,
                            false);
     FormMatcher matcher(criteria);
-    RecordDecoder record(data.recordKey, false);
+    // Records are upper-cased as they are unscrambled when a text criterion is typed (upper case
+    // changes no number); a search for numbers alone leaves them as they are.
+    bool anyText = false;
+    for (const TextTie& t : kTextTies)
+        anyText = anyText || !criteria.words[static_cast<std::size_t>(t.tf)].empty();
+    RecordDecoder record(data.recordKey, anyText);
     // The cards in scope, visited in the order their records lie in the file: the same entries
     // as card by card, each read once, front to back.
     std::vector<int> cardOfEntry(pass.matchFlags.size(), 0);
