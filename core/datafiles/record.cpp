@@ -140,8 +140,12 @@ Result<RecordFile> RecordFile::open(const std::filesystem::path& path) {
     Result<std::FILE*> opened = openForReading(path);
     if (!opened) return opened.error();
     std::FILE* f = opened.value();
+    // A directory opens for reading too, but the end it seeks to is no size: every position
+    // is checked against the size, so only a regular file has one.
+    std::error_code ec;
     std::int64_t size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    if (std::filesystem::is_regular_file(path, ec) && std::fseek(f, 0, SEEK_END) == 0)
+        size = std::ftell(f);
     if (size < 0) {
         std::fclose(f);
         return makeError(ErrorCode::Unreadable, "cannot read " + path.string());
