@@ -114,6 +114,12 @@ Result<std::FILE*> openForReading(const std::filesystem::path& path) {
                      (exists ? "cannot read " : "file not found: ") + path.string());
 }
 
+Error tooLarge(const std::filesystem::path& path) {
+    return makeError(ErrorCode::Damaged, path.string() + " is longer than the " +
+                                             std::to_string(kMaxFileSize) +
+                                             " bytes a data file may have");
+}
+
 } // namespace
 
 Result<std::string> readWholeFile(const std::filesystem::path& path) {
@@ -123,12 +129,21 @@ Result<std::string> readWholeFile(const std::filesystem::path& path) {
     std::string bytes;
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > static_cast<std::uintmax_t>(kMaxFileSize)) {
+        std::fclose(f);
+        return tooLarge(path);
+    }
     if (!ec) bytes.reserve(static_cast<std::size_t>(size));
     char buffer[1 << 16];
     for (;;) {
         const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
         bytes.append(buffer, n);
         if (n < sizeof buffer) break;
+        // A file whose size could not be told, or that grew while it was read.
+        if (bytes.size() > static_cast<std::size_t>(kMaxFileSize)) {
+            std::fclose(f);
+            return tooLarge(path);
+        }
     }
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
@@ -149,6 +164,10 @@ Result<RecordFile> RecordFile::open(const std::filesystem::path& path) {
     if (size < 0) {
         std::fclose(f);
         return makeError(ErrorCode::Unreadable, "cannot read " + path.string());
+    }
+    if (size > kMaxFileSize) {
+        std::fclose(f);
+        return tooLarge(path);
     }
     return RecordFile(f, size);
 }
