@@ -69,12 +69,22 @@ std::string signWord(const std::string& text) {
 
 class OpticsMatcher {
   public:
-    explicit OpticsMatcher(const OpticsCriteria& criteria) : m_c(criteria) {}
+    explicit OpticsMatcher(const OpticsCriteria& criteria) : m_c(criteria) {
+        // Only the fields a typed criterion is tied to can hit.
+        for (std::size_t k = 0; k < kTies.size(); ++k) {
+            const Tie& tie = kTies[k];
+            if (tie.kind == Kind::None) continue;
+            const auto of = static_cast<std::size_t>(tie.of);
+            const bool typed =
+                tie.kind == Kind::Text ? !m_c.words[of].empty() : m_c.values[of] > 0.0f;
+            if (typed) m_fields.push_back(k);
+        }
+    }
 
     int hits(RecordDecoder& record) {
         int hits = 0;
-        for (std::size_t k = 0; k < record.fieldCount() && k < kTies.size(); ++k) {
-            const std::string_view f = record.field(k);
+        for (const std::size_t k : m_fields) {
+            const std::string_view f = record.field(k); // empty beyond the record's last field
             const Tie& tie = kTies[k];
             // A field that is "0" or "0.0" holds no value.
             if (f.empty() || f == "0" || f == "0.0" || tie.kind == Kind::None) continue;
@@ -109,6 +119,7 @@ class OpticsMatcher {
 
   private:
     const OpticsCriteria& m_c;
+    std::vector<std::size_t> m_fields;
     std::string m_copy;
 };
 

@@ -4,6 +4,7 @@
 
 #include "datafiles/record.h"
 #include "search/criteria.h"
+#include "search/optics_search.h"
 #include "search/search_run.h"
 #include "source/records.h"
 #include "source/synth.h"
@@ -357,6 +358,45 @@ TEST(FormSearchPass, MatchesWhatAFullCountOfEveryRecordGives) {
             EXPECT_EQ(pass.value().matchCount, expectedCount);
             if (orCombination) {
                 EXPECT_GT(expectedCount, 0) << typed[0].second;
+            }
+        }
+    }
+}
+
+// The optics pass reads only the fields a typed criterion is tied to; which entries match must
+// be what a full count of each optical record gives.
+TEST(OpticsSearchPass, MatchesWhatAFullCountOfEveryRecordGives) {
+    TempDir dir;
+    const SourceSet set = synthesize(400, 13);
+    Session session;
+    session.data = packInto(set, dir.path());
+    ASSERT_TRUE(startUp(session).ok());
+    ASSERT_FALSE(set.optics.empty());
+    const std::vector<std::vector<std::pair<int, std::string>>> criteria = {
+        {{6, "biaxial"}, {47, "1.55 1.65"}, {8, "+"}},
+        {{6, "uni"}, {0, "1.6"}},
+        {{1, "1.5 1.7"}, {2, "1.6"}, {8, "-"}, {12, "a"}},
+    };
+    const std::vector<bool> scope(static_cast<std::size_t>(session.maxCardNumber) + 1, true);
+    for (const auto& typed : criteria) {
+        OpticsCriterionTexts texts;
+        for (const auto& [i, text] : typed)
+            texts[static_cast<std::size_t>(i)] = text;
+        const OpticsCriteria parsed = parseOpticsCriteria(texts);
+        for (const bool orCombination : {false, true}) {
+            const int required = requiredOpticsHits(parsed, orCombination);
+            const Result<SearchPass> pass = runOpticsSearchPass(session.data, parsed, required,
+                                                                scope, session.maxCardNumber, {});
+            ASSERT_TRUE(pass.ok());
+            std::vector<bool> expected(pass.value().matchFlags.size(), false);
+            for (const SourceOptics& o : set.optics) {
+                const int entry = session.data.tables.entryOf(o.card);
+                if (entry > 0 && opticsHits(parsed, opticsRecordText(o)) >= required)
+                    expected[static_cast<std::size_t>(entry)] = true;
+            }
+            EXPECT_EQ(pass.value().matchFlags, expected) << typed[0].second << " " << orCombination;
+            if (orCombination) {
+                EXPECT_GT(std::count(expected.begin(), expected.end(), true), 0);
             }
         }
     }
