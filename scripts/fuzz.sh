@@ -2,6 +2,7 @@
 # The fuzz campaign: builds the libFuzzer targets of fuzz/ with clang in build-fuzz and runs each
 # for the given time, two at a time, each on its own copy of its seed corpus.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]   (default 600 seconds, every target)
+# LITHORA_FUZZ_FLAGS adds libFuzzer options to every run (e.g. -use_value_profile=1).
 # Working corpora: build-fuzz/work/<target>; crash, timeout and out-of-memory inputs:
 # build-fuzz/findings/<target>/; logs: build-fuzz/logs/<target>.log. Prints a table at the end
 # (also written to build-fuzz/summary.txt) and exits with 1 when any target found something.
@@ -17,9 +18,13 @@ all_targets=(fuzz_records fuzz_tables fuzz_datadir fuzz_card fuzz_search_form fu
              fuzz_search_elements fuzz_search_text fuzz_source)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 
+# clang with libFuzzer, and what configuring the project needs (as scripts/setup.sh installs it).
+packages=(clang-14 libclang-rt-14-dev build-essential cmake ninja-build pkg-config python3
+          libgtest-dev libcli11-dev nlohmann-json3-dev qt6-base-dev help2man)
+
 install_missing() {
     local missing=()
-    for p in clang-14 libclang-rt-14-dev cmake ninja-build; do
+    for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -60,7 +65,7 @@ run_target() {
     local rc=0
     LITHORA_FUZZ_SCRATCH=$scratch "$build/fuzz/$target" \
         -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
-        -dict="$root/fuzz/lithora.dict" -artifact_prefix="$findings/" "$work" \
+        -dict="$root/fuzz/lithora.dict" -artifact_prefix="$findings/" ${LITHORA_FUZZ_FLAGS:-} "$work" \
         >"$build/logs/$target.log" 2>&1 || rc=$?
     echo "$((SECONDS - start)) $rc" >"$build/logs/$target.time"
     rm -rf "$scratch"
@@ -74,10 +79,11 @@ done
 wait
 
 stat() { # stat NAME LOG: a final statistic of libFuzzer
-    grep -m1 "^stat::$1:" "$2" | awk '{print $2}'
+    { grep -m1 "^stat::$1:" "$2" || true; } | awk '{print $2}'
 }
 
 found_any=0
+# A brace group with a redirection runs in this shell, so found_any keeps its value.
 {
     printf '%-22s %8s %12s %8s %8s %8s %8s %9s %8s\n' target seconds executions "exec/s" cov ft \
         corpus "corpus_kb" findings
@@ -86,7 +92,7 @@ found_any=0
         read -r elapsed _ <"$build/logs/$target.time"
         executions=$(stat number_of_executed_units "$log")
         rate=$(stat average_exec_per_sec "$log")
-        last=$(grep -E "cov: [0-9]+ ft: [0-9]+" "$log" | tail -1)
+        last=$({ grep -E "cov: [0-9]+ ft: [0-9]+" "$log" || true; } | tail -1)
         cov=$(sed -nE 's/.*cov: ([0-9]+).*/\1/p' <<<"$last")
         ft=$(sed -nE 's/.*ft: ([0-9]+).*/\1/p' <<<"$last")
         corpus=$(find "$build/work/$target" -type f | wc -l)
@@ -97,7 +103,8 @@ found_any=0
         printf '%-22s %8s %12s %8s %8s %8s %8s %9s %8s\n' "$target" "$elapsed" "${executions:-?}" \
             "${rate:-?}" "${cov:-?}" "${ft:-?}" "$corpus" "$corpus_kb" "$findings"
     done
-} | tee "$build/summary.txt"
+} >"$build/summary.txt"
+cat "$build/summary.txt"
 
 if [ "$found_any" -ne 0 ]; then
     echo "Findings are in $build/findings/ (the logs in $build/logs/ show each report)."
