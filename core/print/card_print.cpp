@@ -118,14 +118,44 @@ std::string printedSynonym(std::string_view synonym) {
     return s;
 }
 
+namespace {
+
+// Every "<...>" taken out in one pass from left to right.
+std::string withoutTagsInOnePass(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t open = text.find('<', pos);
+        const std::size_t close = open == std::string_view::npos ? open : text.find('>', open);
+        if (close == std::string_view::npos) break;
+        out.append(text.substr(pos, open - pos));
+        pos = close + 1;
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
+// Taking out tags one distinct tag at a time costs a pass over the text per tag; beyond this
+// many characters passed over, the rest is done in one pass.
+constexpr std::size_t kMarkupWork = 1u << 24;
+
+} // namespace
+
 std::string withoutMarkup(std::string text) {
     for (std::string_view tag : {"<i>", "</i>", "</A>"})
         text = replaceAll(text, tag, "");
+    // The first tag left is taken out wherever it stands, then the next, until none is left
+    // (taking one out may join the text around it into another). Only a damaged file holds so
+    // many distinct tags that this would take long: then the rest go in one pass.
+    std::size_t work = 0;
     for (;;) {
         const std::size_t open = text.find('<');
         if (open == std::string::npos) break;
         const std::size_t close = text.find('>', open);
         if (close == std::string::npos) break;
+        work += text.size();
+        if (work > kMarkupWork) return withoutTagsInOnePass(text);
         text = replaceAll(text, text.substr(open, close - open + 1), "");
     }
     return text;

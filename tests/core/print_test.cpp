@@ -58,6 +58,20 @@ TEST(PrintTexts, AxialRatioSynonymReferencesMarkup) {
     EXPECT_EQ(withoutMarkup("x<y>z<y>w<q"), "xzw<q");       // every copy of a tag goes at once
 }
 
+// A damaged reference may hold a great many distinct tags; taking them out one tag at a time
+// would pass over the text once per tag (minutes for a few megabytes). The markup still goes,
+// and a few tags still go one at a time, from the first "<" to the next ">".
+TEST(PrintTexts, ManyDistinctTagsAreTakenOutWithoutAPassPerTag) {
+    std::string text;
+    std::string plain;
+    for (int i = 0; i < 200000; ++i) {
+        text += "w" + std::to_string(i) + "<t" + std::to_string(i) + ">";
+        plain += "w" + std::to_string(i);
+    }
+    EXPECT_EQ(withoutMarkup(text), plain);
+    EXPECT_EQ(withoutMarkup("a<<b>c>d<b>e"), "ac>de"); // "<<b>" goes, then "<b>"
+}
+
 TEST(CardPage, HeaderPropertiesAndRules) {
     CardState s;
     s.currentName = "Quartz";
