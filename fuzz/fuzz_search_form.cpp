@@ -18,15 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         splitParts(std::string_view(reinterpret_cast<const char*>(data), size));
     const std::vector<Setting> settings = settingsOf(parts[0]);
 
-    FormCriterionTexts typed;
-    for (const Setting& s : settings) {
-        const std::optional<int> field =
-            criterionField(s.key, "tf", formCriterionNames(), kFormCriterionCount);
-        if (field) typed[static_cast<std::size_t>(*field)] = std::string(s.value);
-    }
-    SearchOptions options;
-    options.orCombination = hasSetting(settings, "or");
-    options.fullScope = hasSetting(settings, "full");
+    const FormCriterionTexts typed =
+        typedCriteria<kFormCriterionCount>(settings, "tf", formCriterionNames());
+    const SearchOptions options = searchOptionsOf(settings);
     const bool widen = hasSetting(settings, "widen");
 
     // The criteria alone, and on a plain record built from them.

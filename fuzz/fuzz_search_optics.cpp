@@ -17,15 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         splitParts(std::string_view(reinterpret_cast<const char*>(data), size));
     const std::vector<Setting> settings = settingsOf(parts[0]);
 
-    OpticsCriterionTexts typed;
-    for (const Setting& s : settings) {
-        const std::optional<int> field =
-            criterionField(s.key, "of", opticsCriterionNames(), kOpticsCriterionCount);
-        if (field) typed[static_cast<std::size_t>(*field)] = std::string(s.value);
-    }
-    SearchOptions options;
-    options.orCombination = hasSetting(settings, "or");
-    options.fullScope = hasSetting(settings, "full");
+    const OpticsCriterionTexts typed =
+        typedCriteria<kOpticsCriterionCount>(settings, "of", opticsCriterionNames());
+    const SearchOptions options = searchOptionsOf(settings);
     const bool widen = hasSetting(settings, "widen");
 
     const OpticsCriteria criteria = parseOpticsCriteria(typed);
