@@ -20,7 +20,43 @@ constexpr double kPowersOfTen[kExactDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1
 
 namespace {
 
-// The general reading: the digits and point gathered, blanks left out, and converted in full.
+struct NumberWalk {
+    bool negative = false;
+    bool seenDigit = false;
+    bool stopped = false; // digit() asked to stop
+};
+
+// Walks the number at the start of a text: blanks (space, tab, line feed) are skipped anywhere,
+// one sign may come before the digits and the point, the digits may hold one point, and any
+// other character ends the number. digit(c) is called for each digit and may answer false to
+// stop the walk; point() for the point.
+template <typename Digit, typename Point>
+NumberWalk walkNumber(std::string_view text, Digit digit, Point point) {
+    NumberWalk walk;
+    bool seenSign = false;
+    bool seenPoint = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n') continue;
+        if ((c == '+' || c == '-') && !seenSign && !walk.seenDigit && !seenPoint) {
+            seenSign = true;
+            walk.negative = c == '-';
+        } else if (c >= '0' && c <= '9') {
+            walk.seenDigit = true;
+            if (!digit(c)) {
+                walk.stopped = true;
+                break;
+            }
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+            point();
+        } else {
+            break;
+        }
+    }
+    return walk;
+}
+
+// The general reading: the digits and point gathered, and converted in full.
 float convertedValue(std::string_view text) {
     // The digits gather on the stack unless a number is longer than any real one.
     char small[64];
@@ -35,26 +71,14 @@ float convertedValue(std::string_view text) {
         }
         ++count;
     };
-    bool negative = false;
-    bool seenSign = false;
-    bool seenDigit = false;
-    bool seenPoint = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n') continue;
-        if ((c == '+' || c == '-') && !seenSign && !seenDigit && !seenPoint) {
-            seenSign = true;
-            negative = c == '-';
-        } else if (c >= '0' && c <= '9') {
-            seenDigit = true;
+    const NumberWalk walk = walkNumber(
+        text,
+        [&](char c) {
             push(c);
-        } else if (c == '.' && !seenPoint) {
-            seenPoint = true;
-            push(c);
-        } else {
-            break;
-        }
-    }
-    if (!seenDigit) return 0.0f;
+            return true;
+        },
+        [&] { push('.'); });
+    if (!walk.seenDigit) return 0.0f;
     const char* first = count <= sizeof small ? small : large.data();
     double value = 0.0;
     const auto [ptr, ec] = std::from_chars(first, first + count, value);
@@ -64,42 +88,33 @@ float convertedValue(std::string_view text) {
         return 0.0f;
     }
     const auto single = static_cast<float>(value);
-    return negative ? -single : single;
+    return walk.negative ? -single : single;
 }
 
 } // namespace
 
 float numericValue(std::string_view text) {
-    // The searches read this for thousands of fields. The same walk as the general reading,
-    // keeping the digits as an integer while they are few.
-    bool negative = false;
-    bool seenSign = false;
-    bool seenDigit = false;
-    bool seenPoint = false;
+    // The searches read this for thousands of fields: the digits are kept as an integer while
+    // they are few, and only a longer number takes the general reading.
     std::uint64_t mantissa = 0;
     int digits = 0;
     int decimals = 0;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n') continue;
-        if ((c == '+' || c == '-') && !seenSign && !seenDigit && !seenPoint) {
-            seenSign = true;
-            negative = c == '-';
-        } else if (c >= '0' && c <= '9') {
-            seenDigit = true;
-            if (++digits > kExactDigits) return convertedValue(text);
+    bool afterPoint = false;
+    const NumberWalk walk = walkNumber(
+        text,
+        [&](char c) {
+            if (++digits > kExactDigits) return false;
             mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-            if (seenPoint) ++decimals;
-        } else if (c == '.' && !seenPoint) {
-            seenPoint = true;
-        } else {
-            break;
-        }
-    }
-    if (!seenDigit) return 0.0f;
+            if (afterPoint) ++decimals;
+            return true;
+        },
+        [&] { afterPoint = true; });
+    if (walk.stopped) return convertedValue(text);
+    if (!walk.seenDigit) return 0.0f;
     // Both the integer and the power of ten are exact doubles, so their quotient is the
     // correctly rounded value, as the general reading gives it.
     const auto single = static_cast<float>(static_cast<double>(mantissa) / kPowersOfTen[decimals]);
-    return negative ? -single : single;
+    return walk.negative ? -single : single;
 }
 
 namespace {
