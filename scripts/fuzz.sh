@@ -22,25 +22,15 @@ if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 packages=(clang-14 libclang-rt-14-dev build-essential cmake ninja-build pkg-config python3
           libgtest-dev libcli11-dev nlohmann-json3-dev qt6-base-dev help2man)
 
-install_missing() {
-    local missing=()
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=install_packages.sh
+source "$root/scripts/install_packages.sh"
 
 compiler() {
     # clang-14 is what Debian 12 installs; a plain clang will do as well.
     if command -v "$1-14" >/dev/null; then echo "$1-14"; else echo "$1"; fi
 }
 
-install_missing
+install_packages "${packages[@]}"
 CC=$(compiler clang) CXX=$(compiler clang++) \
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLITHORA_BUILD_FUZZERS=ON \
     -DLITHORA_WERROR=ON >/dev/null

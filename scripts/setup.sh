@@ -14,18 +14,8 @@ packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev fonts-liberation2 python3 poppler-utils
           help2man dpkg-dev file desktop-file-utils libsqlite3-dev)
 
-install_missing() {
-    local missing=()
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=install_packages.sh
+source "$root/scripts/install_packages.sh"
 
 build() {
     local dir=$1
@@ -34,7 +24,7 @@ build() {
     cmake --build "$dir" --parallel "$(nproc)"
 }
 
-install_missing
+install_packages "${packages[@]}"
 case "$mode" in
 run)
     build build
