@@ -1,0 +1,321 @@
+#include "identify/profile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <numeric>
+
+#include "datafiles/record.h"
+
+namespace lithora {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+Error lineError(std::size_t line, const std::string& what) {
+    return makeError(ErrorCode::Damaged, "Line " + std::to_string(line) + ": " + what);
+}
+
+// Looks like text: no NUL, and few control characters among the first 4 KB.
+bool looksLikeText(std::string_view text) {
+    const std::string_view head = text.substr(0, 4096);
+    std::size_t control = 0;
+    for (char c : head) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u == 0) return false;
+        if (u < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f' && c != '\v') ++control;
+    }
+    return control * 20 <= head.size();
+}
+
+// The words of a data line. With semicolons or tabs between the columns a comma is the decimal
+// point ("12,5;340"); otherwise it separates columns too.
+std::vector<std::string> columnsOf(std::string_view line) {
+    const bool commaDecimal = line.find_first_of(";\t") != std::string_view::npos;
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : line) {
+        const bool separator = isBlank(c) || c == ';' || (c == ',' && !commaDecimal);
+        if (separator) {
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+        } else {
+            word.push_back(c == ',' ? '.' : c);
+        }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+std::vector<double> movingAverage(const std::vector<double>& y, int half) {
+    const std::size_t n = y.size();
+    std::vector<double> out(n);
+    if (n == 0) return out;
+    std::vector<double> prefix(n + 1, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        prefix[i + 1] = prefix[i] + y[i];
+    const auto h = static_cast<std::size_t>(std::max(half, 0));
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t lo = i >= h ? i - h : 0;
+        const std::size_t hi = std::min(n - 1, i + h);
+        out[i] = (prefix[hi + 1] - prefix[lo]) / static_cast<double>(hi - lo + 1);
+    }
+    return out;
+}
+
+// The running minimum (or maximum) over i - half .. i + half, in one pass with a deque of the
+// indexes that can still be the extreme.
+template <typename Better>
+std::vector<double> runningExtreme(const std::vector<double>& y, int half, Better better) {
+    const std::size_t n = y.size();
+    std::vector<double> out(n);
+    std::deque<std::size_t> window;
+    const auto h = static_cast<std::size_t>(std::max(half, 0));
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t hi = std::min(n - 1, i + h);
+        for (; next <= hi; ++next) {
+            while (!window.empty() && !better(y[window.back()], y[next]))
+                window.pop_back();
+            window.push_back(next);
+        }
+        while (window.front() + h < i)
+            window.pop_front();
+        out[i] = y[window.front()];
+    }
+    return out;
+}
+
+double medianStep(const Profile& p) {
+    std::vector<double> steps;
+    steps.reserve(p.twoTheta.size());
+    for (std::size_t i = 1; i < p.twoTheta.size(); ++i)
+        steps.push_back(p.twoTheta[i] - p.twoTheta[i - 1]);
+    if (steps.empty()) return 0.02;
+    auto mid = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
+    std::nth_element(steps.begin(), mid, steps.end());
+    return *mid > 1e-6 ? *mid : 0.02;
+}
+
+struct Widths {
+    int smoothing;
+    int background;
+};
+
+Widths widthsOf(const Profile& p, const PeakFinding& o) {
+    const double step = medianStep(p);
+    Widths w{};
+    // A lab peak is about 0.1° wide: smoothing over ±0.04° keeps its height and calms the noise.
+    w.smoothing = o.smoothingHalfWidth > 0
+                      ? std::min(o.smoothingHalfWidth, 50)
+                      : std::clamp(static_cast<int>(std::lround(0.04 / step)), 1, 10);
+    const double width = o.backgroundWidth > 0.0 ? o.backgroundWidth : 2.0;
+    w.background =
+        std::clamp(static_cast<int>(std::lround(width / 2.0 / step)), w.smoothing + 1, 5000);
+    return w;
+}
+
+// Smoothing twice with the same window is a triangular filter: it keeps a peak's centre.
+std::vector<double> smoothed(const Profile& p, const Widths& w) {
+    return movingAverage(movingAverage(p.counts, w.smoothing), w.smoothing);
+}
+
+// The background is the smoothed profile opened (a running minimum, then a running maximum,
+// each over the background width): whatever is narrower than that width, every peak, lies above
+// it. The opening is then averaged over the same width to round its corners.
+std::vector<double> backgroundOf(const std::vector<double>& y, const Widths& w) {
+    const auto lower = runningExtreme(y, w.background, [](double a, double b) { return a < b; });
+    const auto opened =
+        runningExtreme(lower, w.background, [](double a, double b) { return a > b; });
+    return movingAverage(opened, w.background);
+}
+
+} // namespace
+
+Result<Profile> parseProfile(std::string_view text) {
+    if (!looksLikeText(text)) {
+        return makeError(ErrorCode::Damaged,
+                         "This is not a pattern file: it holds binary data. A pattern file is "
+                         "text with two columns, 2θ and counts");
+    }
+    struct Point {
+        double x, y;
+    };
+    std::vector<Point> points;
+    bool dataBegan = false;
+    std::size_t lineNumber = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(pos, end - pos);
+        ++lineNumber;
+        pos = end + 1;
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+        std::size_t first = 0;
+        while (first < line.size() && isBlank(line[first]))
+            ++first;
+        if (first == line.size()) continue;
+        const char lead = line[first];
+        if (lead == '#' || lead == '!' || lead == ';') continue;
+        const std::vector<std::string> words = columnsOf(line);
+        std::optional<double> x, y;
+        if (words.size() >= 2) {
+            x = parseDecimal(words[0]);
+            y = parseDecimal(words[1]);
+        }
+        if (!x || !y) {
+            if (!dataBegan) continue; // a header line
+            if (words.size() < 2) {
+                return lineError(lineNumber, "one column where a pattern file has two, 2θ and "
+                                             "counts");
+            }
+            return lineError(lineNumber,
+                             "\"" + (x ? words[1] : words[0]).substr(0, 40) + "\" is not a number");
+        }
+        dataBegan = true;
+        if (!(*x > 0.0 && *x < 180.0)) {
+            return lineError(lineNumber, "2θ = " + words[0] +
+                                             "° cannot be a diffraction angle: 2θ lies between "
+                                             "0 and 180°");
+        }
+        if (points.size() >= kMaxProfilePoints) {
+            return lineError(lineNumber, "more than " + std::to_string(kMaxProfilePoints) +
+                                             " points; a measured pattern has far fewer");
+        }
+        points.push_back(Point{*x, *y});
+    }
+    if (points.size() < 10) {
+        return makeError(ErrorCode::Damaged,
+                         points.empty()
+                             ? "This is not a pattern file: no line holds two numbers, 2θ and "
+                               "counts"
+                             : "Too few points: " + std::to_string(points.size()) +
+                                   " lines of 2θ and counts, a pattern has at least 10");
+    }
+    std::stable_sort(points.begin(), points.end(),
+                     [](const Point& a, const Point& b) { return a.x < b.x; });
+    Profile profile;
+    profile.twoTheta.reserve(points.size());
+    profile.counts.reserve(points.size());
+    for (const Point& p : points) {
+        if (!profile.twoTheta.empty() && p.x <= profile.twoTheta.back()) continue;
+        profile.twoTheta.push_back(p.x);
+        profile.counts.push_back(p.y);
+    }
+    return profile;
+}
+
+Result<Profile> readProfileFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > static_cast<std::uintmax_t>(kMaxProfileFileSize)) {
+        return makeError(ErrorCode::Damaged,
+                         path.filename().string() + " is larger than 32 MB: no pattern file is");
+    }
+    if (std::filesystem::is_directory(path, ec)) {
+        return makeError(ErrorCode::Unreadable, path.string() + " is a folder, not a file");
+    }
+    Result<std::string> bytes = readWholeFile(path);
+    if (!bytes) return bytes.error();
+    Result<Profile> profile = parseProfile(bytes.value());
+    if (!profile) {
+        return makeError(profile.error().code,
+                         path.filename().string() + ": " + profile.error().message);
+    }
+    return profile;
+}
+
+std::vector<double> profileBackground(const Profile& profile, const PeakFinding& options) {
+    if (profile.counts.empty()) return {};
+    const Widths w = widthsOf(profile, options);
+    return backgroundOf(smoothed(profile, w), w);
+}
+
+// The peak finder:
+//  1. smooth the counts with a triangular filter of ±h points (h from the step width, about
+//     ±0.04° 2θ, or as the user sets it);
+//  2. take off the background, the smoothed profile opened over the background width;
+//  3. estimate the noise as 1.4826 × the median absolute difference between the counts and the
+//     smoothed counts;
+//  4. every local maximum of what is left is a peak when it stands at least the threshold (a
+//     share of the highest one) and three times the noise above the background;
+//  5. two neighbouring maxima whose valley stays above three quarters of the lower one are one
+//     peak (the higher one);
+//  6. a peak's position is the vertex of the parabola through its point and its neighbours.
+std::vector<FoundPeak> findPeaks(const Profile& profile, const PeakFinding& options) {
+    const std::size_t n = std::min(profile.twoTheta.size(), profile.counts.size());
+    if (n < 3) return {};
+    const Widths w = widthsOf(profile, options);
+    const std::vector<double> smooth = smoothed(profile, w);
+    const std::vector<double> background = backgroundOf(smooth, w);
+    std::vector<double> net(n);
+    for (std::size_t i = 0; i < n; ++i)
+        net[i] = std::max(0.0, smooth[i] - background[i]);
+
+    std::vector<double> deviation(n);
+    for (std::size_t i = 0; i < n; ++i)
+        deviation[i] = std::fabs(profile.counts[i] - smooth[i]);
+    auto mid = deviation.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(deviation.begin(), mid, deviation.end());
+    // The smoothed curve averages 2h+1 points: its noise is smaller by about their square root.
+    const double noise = 1.4826 * *mid / std::sqrt(2.0 * w.smoothing + 1.0);
+
+    const double highest = *std::max_element(net.begin(), net.end());
+    const double threshold = std::clamp(options.thresholdPercent, 0.0, 100.0) / 100.0;
+    const double floor = std::max({threshold * highest, 3.0 * noise, 1e-12});
+
+    std::vector<std::size_t> maxima;
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        if (net[i] > net[i - 1] && net[i] >= net[i + 1] && net[i] >= floor) maxima.push_back(i);
+    }
+    std::vector<std::size_t> kept;
+    for (std::size_t i : maxima) {
+        if (!kept.empty()) {
+            const std::size_t last = kept.back();
+            const double valley = *std::min_element(net.begin() + static_cast<std::ptrdiff_t>(last),
+                                                    net.begin() + static_cast<std::ptrdiff_t>(i));
+            if (valley > 0.75 * std::min(net[last], net[i])) {
+                if (net[i] > net[last]) kept.back() = i;
+                continue;
+            }
+        }
+        kept.push_back(i);
+    }
+
+    std::vector<FoundPeak> peaks;
+    peaks.reserve(kept.size());
+    for (std::size_t i : kept) {
+        const double y0 = smooth[i - 1], y1 = smooth[i], y2 = smooth[i + 1];
+        const double curvature = y0 - 2.0 * y1 + y2;
+        double offset = curvature < 0.0 ? 0.5 * (y0 - y2) / curvature : 0.0;
+        offset = std::clamp(offset, -0.5, 0.5);
+        const double step = offset < 0.0 ? profile.twoTheta[i] - profile.twoTheta[i - 1]
+                                         : profile.twoTheta[i + 1] - profile.twoTheta[i];
+        peaks.push_back(FoundPeak{profile.twoTheta[i] + offset * step, net[i]});
+    }
+    if (peaks.size() > kMaxPeaks) {
+        std::nth_element(
+            peaks.begin(), peaks.begin() + kMaxPeaks, peaks.end(),
+            [](const FoundPeak& a, const FoundPeak& b) { return a.height > b.height; });
+        peaks.resize(kMaxPeaks);
+        std::sort(peaks.begin(), peaks.end(),
+                  [](const FoundPeak& a, const FoundPeak& b) { return a.twoTheta < b.twoTheta; });
+    }
+    return peaks;
+}
+
+MeasuredPattern patternOfPeaks(const std::vector<FoundPeak>& peaks, double wavelength) {
+    MeasuredPattern pattern;
+    for (const FoundPeak& p : peaks) {
+        const double d = dFromTwoTheta(p.twoTheta, wavelength);
+        if (d > 0.0 && d <= kMaxD) pattern.peaks.push_back(Peak{d, p.height});
+    }
+    normalisePattern(pattern);
+    return pattern;
+}
+
+} // namespace lithora
