@@ -53,4 +53,22 @@ Result<std::vector<ListRow>> readMatchList(const DataSet& data, const std::vecto
     return rows;
 }
 
+Result<std::vector<ListRow>> readOrderedList(const DataSet& data, const std::vector<int>& entries,
+                                             int& maxCardNumber, char decimalSeparator) {
+    Result<RecordFile> file = RecordFile::open(data.file(DataFiles::kEntries));
+    if (!file) return file.error();
+    std::vector<bool> listed(static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 1,
+                             false);
+    std::vector<ListRow> rows;
+    for (int i : entries) {
+        if (i < 1 || i > data.tables.entryCount || listed[static_cast<std::size_t>(i)]) continue;
+        listed[static_cast<std::size_t>(i)] = true;
+        const std::string record =
+            file.value().readRecordAt(data.tables.positionOfEntry(i), data.recordKey);
+        rows.push_back(buildListRow(listRowFields(record), static_cast<int>(rows.size()) + 1,
+                                    maxCardNumber, decimalSeparator));
+    }
+    return rows;
+}
+
 } // namespace lithora

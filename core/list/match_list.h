@@ -19,4 +19,9 @@ int getNextMatch(const std::vector<bool>& matchFlags, int after);
 Result<std::vector<ListRow>> readMatchList(const DataSet& data, const std::vector<bool>& matchFlags,
                                            int& maxCardNumber, char decimalSeparator);
 
+// The rows of the given entries in the given order (a ranking), numbered 1, 2, 3, ...; an
+// index outside 1..entryCount or one already listed is passed over.
+Result<std::vector<ListRow>> readOrderedList(const DataSet& data, const std::vector<int>& entries,
+                                             int& maxCardNumber, char decimalSeparator);
+
 } // namespace lithora

@@ -79,6 +79,19 @@ Status getMatchList(Session& session) {
     return Ok{};
 }
 
+Status getOrderedList(Session& session, const std::vector<int>& entries, const std::string& kind,
+                      const std::string& noun) {
+    Result<std::vector<ListRow>> rows =
+        readOrderedList(session.data, entries, session.maxCardNumber, session.decimalSeparator);
+    if (!rows) return rows.error();
+    session.rows = std::move(rows.value());
+    session.selectedRow = session.rows.empty() ? 0 : 1;
+    loadSelectedCard(session);
+    session.status[0] = kind;
+    session.status[1] = std::to_string(session.rows.size()) + " " + noun;
+    return Ok{};
+}
+
 Status loadGroup(Session& session, const std::string& groupName) {
     if (Status s = getFullList(session, upperCase(groupName)); !s) return s;
     if (!session.rows.empty()) {

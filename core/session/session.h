@@ -50,6 +50,12 @@ bool loadSelectedCard(Session& session);
 // first current. Status panels 1 and 2 stay as the search left them.
 Status getMatchList(Session& session);
 
+// Replaces the list by the given entries in the given order (the candidates of an
+// identification, best first) and makes the first current. Status panel 1 shows what the list
+// holds ("Identification"), panel 2 how many ("12 candidates").
+Status getOrderedList(Session& session, const std::vector<int>& entries, const std::string& kind,
+                      const std::string& noun);
+
 // Narrows the list to a group as the group menu does: reload with the upper-cased name, make
 // row 1 current when there is one, and show " Group: NAME " in status panel 2.
 Status loadGroup(Session& session, const std::string& groupName);
