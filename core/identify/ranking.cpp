@@ -209,6 +209,21 @@ CardLines cardLinesOf(std::string_view dField, std::string_view intensityField) 
     return out;
 }
 
+void setElementFilter(IdentifyOptions& options, const std::vector<int>& required,
+                      const std::vector<int>& excluded, int maxElements) {
+    options.filterElements = !required.empty() || !excluded.empty() || maxElements > 0;
+    options.maxElements = std::max(maxElements, 0);
+    options.elements = ElementSelection{};
+    options.elements.applyPreset(3); // every element possible
+    for (int z : excluded) {
+        if (z >= 1 && z <= kElementCount)
+            options.elements.possible[static_cast<std::size_t>(z)] = false;
+    }
+    for (int z : required) {
+        if (z >= 1 && z <= kElementCount) options.elements.require(z);
+    }
+}
+
 Score scoreCard(const MeasuredPattern& pattern, const CardLines& card, double tolerancePercent) {
     return score(prepare(pattern), card, tolerancePercent);
 }

@@ -17,6 +17,14 @@ namespace lithora {
 inline constexpr double kDefaultTolerancePercent = 0.6; // Δd/d of a lab powder diffractometer
 inline constexpr int kMaxCardLines = 8;
 
+struct IdentifyOptions;
+
+// Narrows the candidates as the element search does: every element may occur but the excluded
+// ones, the required ones must, and at most maxElements (0 for no limit). Nothing narrows when
+// no element is named and there is no limit.
+void setElementFilter(IdentifyOptions& options, const std::vector<int>& required,
+                      const std::vector<int>& excluded, int maxElements);
+
 struct IdentifyOptions {
     double tolerancePercent = kDefaultTolerancePercent;
     // The element search's filter: used when `filterElements` is set.

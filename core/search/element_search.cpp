@@ -151,6 +151,24 @@ int elementLimit(std::string_view typed) {
     return static_cast<int>(std::nearbyint(value));
 }
 
+Result<std::vector<int>> parseElementSymbols(std::string_view list) {
+    std::vector<int> numbers;
+    std::size_t pos = 0;
+    while (pos < list.size()) {
+        const std::size_t end = std::min(list.find_first_of(", \t;", pos), list.size());
+        const std::string_view word = list.substr(pos, end - pos);
+        pos = end + 1;
+        if (word.empty()) continue;
+        const int z = atomicNumber(word);
+        if (z == 0) {
+            return makeError(ErrorCode::Damaged, "\"" + std::string(word.substr(0, 20)) +
+                                                     "\" is no element symbol from H to Lr");
+        }
+        numbers.push_back(z);
+    }
+    return numbers;
+}
+
 Result<SearchPass> runElementSearchPass(const DataSet& data, ElementSelection& selection,
                                         int maxElements) {
     for (int z = 1; z <= kElementCount; ++z) {

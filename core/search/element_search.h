@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "search/search_run.h"
 
@@ -38,6 +39,10 @@ struct ElementSelection {
     void toggleActinides();
     void clear();
 };
+
+// The atomic numbers of comma- or blank-separated element symbols ("Ca, O", "Si O"); the error
+// names a word that is no symbol from H to Lr.
+Result<std::vector<int>> parseElementSymbols(std::string_view list);
 
 // The required elements as the window's field shows them: " Ca,  O, " for Ca and O.
 std::string requiredElementsText(const ElementSelection& selection);
