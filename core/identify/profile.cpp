@@ -118,9 +118,30 @@ Widths widthsOf(const Profile& p, const PeakFinding& o) {
     return w;
 }
 
-// Smoothing twice with the same window is a triangular filter: it keeps a peak's centre.
+// Savitzky-Golay smoothing, a quadratic fitted over ±h points: it calms the noise and keeps a
+// peak's height and centre, where a plain running mean would flatten it.
+double savitzkyGolayWeight(int h, int i) {
+    const double hh = static_cast<double>(h);
+    return (3.0 * (3.0 * hh * hh + 3.0 * hh - 1.0) - 15.0 * static_cast<double>(i * i)) /
+           ((2.0 * hh + 1.0) * (4.0 * hh * hh + 4.0 * hh - 3.0));
+}
+
 std::vector<double> smoothed(const Profile& p, const Widths& w) {
-    return movingAverage(movingAverage(p.counts, w.smoothing), w.smoothing);
+    const std::size_t n = p.counts.size();
+    const int h = w.smoothing;
+    std::vector<double> weights;
+    for (int i = -h; i <= h; ++i)
+        weights.push_back(savitzkyGolayWeight(h, i));
+    std::vector<double> out(p.counts);
+    if (n < static_cast<std::size_t>(2 * h + 1)) return out;
+    for (std::size_t i = static_cast<std::size_t>(h); i + static_cast<std::size_t>(h) < n; ++i) {
+        double sum = 0.0;
+        for (int k = -h; k <= h; ++k)
+            sum += weights[static_cast<std::size_t>(k + h)] *
+                   p.counts[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + k)];
+        out[i] = sum;
+    }
+    return out;
 }
 
 // The background is the smoothed profile opened (a running minimum, then a running maximum,
@@ -229,44 +250,67 @@ Result<Profile> readProfileFile(const std::filesystem::path& path) {
     return profile;
 }
 
-std::vector<double> profileBackground(const Profile& profile, const PeakFinding& options) {
-    if (profile.counts.empty()) return {};
+namespace {
+
+struct Analysis {
+    std::vector<double> smooth;
+    std::vector<double> background;
+    double noise = 0.0; // of the smoothed counts
+};
+
+Analysis analyse(const Profile& profile, const PeakFinding& options) {
+    Analysis a;
+    const std::size_t n = profile.counts.size();
     const Widths w = widthsOf(profile, options);
-    return backgroundOf(smoothed(profile, w), w);
+    a.smooth = smoothed(profile, w);
+    std::vector<double> deviation(n);
+    for (std::size_t i = 0; i < n; ++i)
+        deviation[i] = std::fabs(profile.counts[i] - a.smooth[i]);
+    auto mid = deviation.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(deviation.begin(), mid, deviation.end());
+    // The counts differ from the smoothed counts by their noise times √(1 − c0), c0 the centre
+    // weight; the smoothed counts keep √c0 of it (c0 is the sum of the squared weights).
+    const double c0 = savitzkyGolayWeight(w.smoothing, 0);
+    a.noise = 1.4826 * *mid * std::sqrt(c0 / std::max(1.0 - c0, 0.05));
+    // The opening follows the troughs of the noise; raised by twice the noise it runs through
+    // the middle of it.
+    a.background = backgroundOf(a.smooth, w);
+    for (double& b : a.background)
+        b += 2.0 * a.noise;
+    return a;
+}
+
+} // namespace
+
+std::vector<double> profileBackground(const Profile& profile, const PeakFinding& options) {
+    if (profile.counts.size() < 3) return std::vector<double>(profile.counts.size(), 0.0);
+    return analyse(profile, options).background;
 }
 
 // The peak finder:
-//  1. smooth the counts with a triangular filter of ±h points (h from the step width, about
-//     ±0.04° 2θ, or as the user sets it);
-//  2. take off the background, the smoothed profile opened over the background width;
-//  3. estimate the noise as 1.4826 × the median absolute difference between the counts and the
-//     smoothed counts;
+//  1. smooth the counts with a Savitzky-Golay filter (a quadratic over ±h points; h from the
+//     step width, about ±0.04° 2θ, or as the user sets it);
+//  2. estimate the noise as 1.4826 × the median absolute difference between the counts and the
+//     smoothed counts (scaled to what the smoothing leaves of it);
+//  3. take off the background: the smoothed profile opened over the background width (a running
+//     minimum, then a running maximum), averaged, and raised by twice the noise;
 //  4. every local maximum of what is left is a peak when it stands at least the threshold (a
-//     share of the highest one) and three times the noise above the background;
+//     share of the highest one) and four times the noise above the background;
 //  5. two neighbouring maxima whose valley stays above three quarters of the lower one are one
 //     peak (the higher one);
 //  6. a peak's position is the vertex of the parabola through its point and its neighbours.
 std::vector<FoundPeak> findPeaks(const Profile& profile, const PeakFinding& options) {
     const std::size_t n = std::min(profile.twoTheta.size(), profile.counts.size());
     if (n < 3) return {};
-    const Widths w = widthsOf(profile, options);
-    const std::vector<double> smooth = smoothed(profile, w);
-    const std::vector<double> background = backgroundOf(smooth, w);
+    const Analysis analysis = analyse(profile, options);
+    const std::vector<double>& smooth = analysis.smooth;
     std::vector<double> net(n);
     for (std::size_t i = 0; i < n; ++i)
-        net[i] = std::max(0.0, smooth[i] - background[i]);
-
-    std::vector<double> deviation(n);
-    for (std::size_t i = 0; i < n; ++i)
-        deviation[i] = std::fabs(profile.counts[i] - smooth[i]);
-    auto mid = deviation.begin() + static_cast<std::ptrdiff_t>(n / 2);
-    std::nth_element(deviation.begin(), mid, deviation.end());
-    // The smoothed curve averages 2h+1 points: its noise is smaller by about their square root.
-    const double noise = 1.4826 * *mid / std::sqrt(2.0 * w.smoothing + 1.0);
+        net[i] = std::max(0.0, smooth[i] - analysis.background[i]);
 
     const double highest = *std::max_element(net.begin(), net.end());
     const double threshold = std::clamp(options.thresholdPercent, 0.0, 100.0) / 100.0;
-    const double floor = std::max({threshold * highest, 3.0 * noise, 1e-12});
+    const double floor = std::max({threshold * highest, 4.0 * analysis.noise, 1e-12});
 
     std::vector<std::size_t> maxima;
     for (std::size_t i = 1; i + 1 < n; ++i) {

@@ -161,8 +161,12 @@ int fieldNumbers(std::string_view field, std::array<double, kMaxCardLines>& out)
             ++pos;
         std::size_t end = field.find(' ', pos);
         if (end == std::string_view::npos) end = field.size();
-        if (end > pos)
-            out[static_cast<std::size_t>(count++)] = numericValue(field.substr(pos, end - pos));
+        if (end > pos) {
+            // A word that is no plain number is read as every other reader reads numbers.
+            const std::string_view word = field.substr(pos, end - pos);
+            const std::optional<double> value = parseDecimal(word);
+            out[static_cast<std::size_t>(count++)] = value ? *value : numericValue(word);
+        }
         pos = end;
     }
     return count;
