@@ -2,11 +2,15 @@
 // growth of each cost shows. Run: build/bench/lithora_core_bench
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <filesystem>
 #include <map>
 
 #include "datafiles/element_index.h"
 #include "datafiles/record.h"
+#include "identify/peak_list.h"
+#include "identify/profile.h"
+#include "identify/ranking.h"
 #include "list/match_list.h"
 #include "print/card_print.h"
 #include "search/criteria.h"
@@ -240,6 +244,54 @@ void BM_MatchList1000(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(session.rows.size());
 }
 
+// Identification of a 30-peak pattern (two phases' lines and some strays between 1 and 8 Å)
+// against every entry of the set.
+void BM_IdentifyPattern(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    MeasuredPattern pattern;
+    for (int i = 0; i < 30; ++i) {
+        const double d = 1.0 + 7.0 * std::pow(static_cast<double>((i * 7919) % 30) / 30.0, 2.0);
+        pattern.peaks.push_back(Peak{d, 5.0 + static_cast<double>((i * 37) % 96)});
+    }
+    normalisePattern(pattern);
+    IdentifyOptions options;
+    int scored = 0;
+    for (auto _ : state) {
+        Result<Identification> result = identifyPattern(session.data, pattern, options);
+        if (!result) std::abort();
+        scored = result.value().entriesScored;
+        benchmark::DoNotOptimize(result.value().candidates.data());
+    }
+    state.counters["scored"] = scored;
+}
+
+// Peak finding in a profile of N points from 5° to 90° 2θ: forty peaks on a falling
+// background with counting noise.
+void BM_FindPeaks(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    Profile profile;
+    std::uint32_t random = 1;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = 5.0 + 85.0 * static_cast<double>(i) / static_cast<double>(n);
+        double y = 200.0 + 800.0 * std::exp(-x / 15.0);
+        for (int k = 0; k < 40; ++k) {
+            const double centre = 8.0 + 2.0 * k;
+            const double t = (x - centre) / 0.05;
+            y += 3000.0 / (1 + k % 7) * std::exp(-0.693 * t * t);
+        }
+        random = random * 1664525u + 1013904223u;
+        y += std::sqrt(y) * (static_cast<double>(random >> 8) / 16777216.0 - 0.5) * 3.4;
+        profile.twoTheta.push_back(x);
+        profile.counts.push_back(y);
+    }
+    std::size_t found = 0;
+    for (auto _ : state) {
+        found = findPeaks(profile).size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["peaks"] = static_cast<double>(found);
+}
+
 // The print layout of one card, measured with a fixed-width font.
 class FixedWidth : public TextMeasurer {
   public:
@@ -314,6 +366,8 @@ BENCHMARK_CAPTURE(BM_TextPass, unitcell, CategoryUnitCell, "5 5 5 0 0 0 +-0.5")
     ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdentifyPattern)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindPeaks)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAndUnscrambleEntries)
     ->Arg(1000)
     ->Arg(5000)

@@ -59,6 +59,10 @@ ROWS = [
      SCAN, scan_ok),
     ("Match list of 1,000 matches", "BM_MatchList1000", None, None, False, "< 5 ms",
      lambda ms, f, p, w: ms < 5),
+    ("Identification: every entry ranked for 30 peaks", "BM_IdentifyPattern", None, None, True,
+     "< 5 ms, ≤ 3× floor", lambda ms, f, p, w: ms < 5 and ms <= 3 * f),
+    ("Peak finding (columns: 1,000 / 5,000 / 10,000 points)", "BM_FindPeaks", None, None, False,
+     "< 5 ms", lambda ms, f, p, w: ms < 5),
 ]
 
 

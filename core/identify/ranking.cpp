@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "datafiles/record.h"
 #include "search/criteria.h"
@@ -25,6 +26,24 @@ struct Prepared {
     double total = 0.0;
     double weakest = 0.0; // the detection floor: no weaker line could have been seen
     bool intensities = true;
+    // firstFrom[k]: the first peak whose d is at least k / kBinsPerAngstrom, for d below
+    // kTableEnd; the scan over thousands of cards finds its first candidate peak here rather
+    // than by a binary search.
+    std::vector<std::int16_t> firstFrom;
+
+    std::size_t firstAtLeast(double value) const {
+        if (value >= 0.0 && value < kTableEnd) {
+            std::size_t i = static_cast<std::size_t>(
+                firstFrom[static_cast<std::size_t>(value * kBinsPerAngstrom)]);
+            while (i < d.size() && d[i] < value)
+                ++i;
+            return i;
+        }
+        return static_cast<std::size_t>(std::lower_bound(d.begin(), d.end(), value) - d.begin());
+    }
+
+    static constexpr double kBinsPerAngstrom = 1000.0;
+    static constexpr double kTableEnd = 30.0;
 };
 
 Prepared prepare(const MeasuredPattern& pattern) {
@@ -47,6 +66,15 @@ Prepared prepare(const MeasuredPattern& pattern) {
         p.total += weight;
         if (pattern.intensitiesGiven) p.weakest = std::min(p.weakest, weight);
     }
+    const auto bins = static_cast<std::size_t>(Prepared::kTableEnd * Prepared::kBinsPerAngstrom);
+    p.firstFrom.resize(bins + 1);
+    std::size_t next = 0;
+    for (std::size_t k = 0; k <= bins; ++k) {
+        const double start = static_cast<double>(k) / Prepared::kBinsPerAngstrom;
+        while (next < p.d.size() && p.d[next] < start)
+            ++next;
+        p.firstFrom[k] = static_cast<std::int16_t>(next);
+    }
     return p;
 }
 
@@ -68,8 +96,13 @@ Prepared prepare(const MeasuredPattern& pattern) {
 //  A  agreement of intensities: 1 − ½ Σ |m/Σm − I/ΣI| over the matched pairs (m measured),
 //     1 when fewer than two lines matched or the pattern has no intensities.
 // Without measured intensities every peak weighs the same and no line is below detection.
-Score score(const Prepared& p, const CardLines& card, double tolerancePercent) {
-    Score s;
+//
+// Writes into a score the caller keeps, so that a scan of thousands of cards builds none.
+void score(const Prepared& p, const CardLines& card, double tolerancePercent, Score& s) {
+    s.figureOfMerit = s.explained = s.shift = 0.0;
+    s.unexplained = 1.0;
+    s.agreement = 1.0;
+    s.linesMatched = s.linesCounted = 0;
     s.lineCount = card.count;
     const double tau = std::max(tolerancePercent, 0.01) / 100.0;
     const std::size_t n = p.d.size();
@@ -87,12 +120,12 @@ Score score(const Prepared& p, const CardLines& card, double tolerancePercent) {
         const double D = card.d[static_cast<std::size_t>(j)];
         taken[static_cast<std::size_t>(j)] = -1;
         const double lo = D * (1.0 - tau);
-        auto it = std::lower_bound(p.d.begin(), p.d.end(), lo);
         int best = -1;
         double bestDistance = tau;
-        for (; it != p.d.end() && *it <= D * (1.0 + tau); ++it) {
-            const int i = static_cast<int>(it - p.d.begin());
-            const double r = std::fabs(*it / D - 1.0);
+        const double hi = D * (1.0 + tau);
+        for (std::size_t k = p.firstAtLeast(lo); k < n && p.d[k] <= hi; ++k) {
+            const int i = static_cast<int>(k);
+            const double r = std::fabs(p.d[k] / D - 1.0);
             if (r <= bestDistance && !isUsed(i)) {
                 best = i;
                 bestDistance = r;
@@ -110,6 +143,7 @@ Score score(const Prepared& p, const CardLines& card, double tolerancePercent) {
         const auto uj = static_cast<std::size_t>(j);
         const double I = card.intensity[uj];
         LineMatch& line = s.lines[uj];
+        line = LineMatch{};
         line.cardD = card.d[uj];
         line.cardIntensity = I;
         line.peak = taken[uj] >= 0 ? p.index[static_cast<std::size_t>(taken[uj])] : -1;
@@ -127,7 +161,7 @@ Score score(const Prepared& p, const CardLines& card, double tolerancePercent) {
             ++s.linesCounted;
         }
     }
-    if (s.linesMatched == 0 || n == 0) return s;
+    if (s.linesMatched == 0 || n == 0) return;
     s.shift = weightedShift / (matchedIntensity + 100.0);
     double close = 0.0, difference = 0.0;
     for (int j = 0; j < card.count; ++j) {
@@ -149,25 +183,49 @@ Score score(const Prepared& p, const CardLines& card, double tolerancePercent) {
     const double shiftCost = std::max(0.0, 1.0 - 0.5 * std::fabs(s.shift) / tau);
     s.figureOfMerit =
         100.0 * s.explained * (1.0 - s.unexplained) * (0.5 + 0.5 * s.agreement) * shiftCost;
-    return s;
 }
 
-// Blank-separated numbers of a field, at most kMaxCardLines.
+// A word that is no plain number ("3,5", "1e-2", "abc") is read as the general reader reads it,
+// and failing that as every other reader of the records reads numbers.
+double generalNumber(std::string_view word) {
+    const std::optional<double> value = parseDecimal(word);
+    return value ? *value : numericValue(word);
+}
+
+// Blank-separated numbers of a field, at most kMaxCardLines. The common word, digits with at
+// most one point ("3.343", "100"), is read in the same pass that finds the blanks: its digits
+// as an integer times a negative power of ten, within an ulp or two of the exact value, far
+// below any tolerance.
 int fieldNumbers(std::string_view field, std::array<double, kMaxCardLines>& out) {
+    static constexpr double kPowers[] = {1e0,  1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                         1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
     int count = 0;
-    std::size_t pos = 0;
-    while (pos < field.size() && count < kMaxCardLines) {
-        while (pos < field.size() && field[pos] == ' ')
-            ++pos;
-        std::size_t end = field.find(' ', pos);
-        if (end == std::string_view::npos) end = field.size();
-        if (end > pos) {
-            // A word that is no plain number is read as every other reader reads numbers.
-            const std::string_view word = field.substr(pos, end - pos);
-            const std::optional<double> value = parseDecimal(word);
-            out[static_cast<std::size_t>(count++)] = value ? *value : numericValue(word);
+    std::size_t i = 0;
+    const std::size_t n = field.size();
+    while (i < n && count < kMaxCardLines) {
+        while (i < n && field[i] == ' ')
+            ++i;
+        if (i == n) break;
+        const std::size_t start = i;
+        std::uint64_t digits = 0;
+        int decimals = -1;
+        bool plain = true;
+        for (; i < n && field[i] != ' '; ++i) {
+            const auto digit = static_cast<unsigned>(static_cast<unsigned char>(field[i]) - '0');
+            if (digit <= 9) {
+                digits = digits * 10 + digit;
+                if (decimals >= 0) ++decimals;
+            } else if (field[i] == '.' && decimals < 0) {
+                decimals = 0;
+            } else {
+                plain = false;
+            }
         }
-        pos = end;
+        const std::size_t length = i - start;
+        plain = plain && length <= 15 && !(length == 1 && decimals == 0);
+        out[static_cast<std::size_t>(count++)] =
+            plain ? static_cast<double>(digits) * kPowers[decimals < 0 ? 0 : decimals]
+                  : generalNumber(field.substr(start, length));
     }
     return count;
 }
@@ -200,8 +258,14 @@ CardLines cardLinesOf(std::string_view dField, std::string_view intensityField) 
         const double I = j < iCount && intensity[uj] > 0.0 ? intensity[uj] : 50.0;
         lines[static_cast<std::size_t>(count++)] = Line{d[uj], I};
     }
-    std::stable_sort(lines.begin(), lines.begin() + count,
-                     [](const Line& a, const Line& b) { return a.intensity > b.intensity; });
+    // At most eight lines, nearly always in order already: an insertion sort, stable.
+    for (int j = 1; j < count; ++j) {
+        const Line line = lines[static_cast<std::size_t>(j)];
+        int k = j;
+        for (; k > 0 && lines[static_cast<std::size_t>(k - 1)].intensity < line.intensity; --k)
+            lines[static_cast<std::size_t>(k)] = lines[static_cast<std::size_t>(k - 1)];
+        lines[static_cast<std::size_t>(k)] = line;
+    }
     CardLines out;
     out.count = count;
     const double strongest = count > 0 ? lines[0].intensity : 1.0;
@@ -229,7 +293,9 @@ void setElementFilter(IdentifyOptions& options, const std::vector<int>& required
 }
 
 Score scoreCard(const MeasuredPattern& pattern, const CardLines& card, double tolerancePercent) {
-    return score(prepare(pattern), card, tolerancePercent);
+    Score s;
+    score(prepare(pattern), card, tolerancePercent, s);
+    return s;
 }
 
 Result<Identification> identifyPattern(const DataSet& data, const MeasuredPattern& pattern,
@@ -248,6 +314,7 @@ Result<Identification> identifyPattern(const DataSet& data, const MeasuredPatter
     Identification result;
     std::vector<Candidate> best; // sorted, best first, at most `top`
     RecordDecoder record(data.recordKey, false);
+    Score s;
     for (int entry = 1; entry <= data.tables.entryCount; ++entry) {
         const auto ue = static_cast<std::size_t>(entry);
         if (options.filterElements && (ue >= elementFlags.size() || !elementFlags[ue])) continue;
@@ -256,7 +323,11 @@ Result<Identification> identifyPattern(const DataSet& data, const MeasuredPatter
         record.decode(body);
         const std::string_view dField = record.field(kDField);
         if (dField.find_first_not_of(' ') == std::string_view::npos) continue;
-        const int card = static_cast<int>(numericValue(record.field(0)));
+        const std::string_view cardField = record.field(0);
+        std::array<double, kMaxCardLines> cardValue{};
+        const int card = fieldNumbers(cardField, cardValue) == 1
+                             ? static_cast<int>(cardValue[0])
+                             : static_cast<int>(numericValue(cardField));
         if (!options.cardScope.empty() &&
             (card < 0 || static_cast<std::size_t>(card) >= options.cardScope.size() ||
              !options.cardScope[static_cast<std::size_t>(card)])) {
@@ -269,7 +340,7 @@ Result<Identification> identifyPattern(const DataSet& data, const MeasuredPatter
         const CardLines lines = cardLinesOf(dField, record.field(kIntensityField));
         if (lines.count == 0) continue;
         ++result.entriesScored;
-        const Score s = score(prepared, lines, options.tolerancePercent);
+        score(prepared, lines, options.tolerancePercent, s);
         if (!(s.figureOfMerit > 0.0)) continue;
         if (static_cast<int>(best.size()) == top &&
             !better(s.figureOfMerit, card, best.back().score.figureOfMerit, best.back().card)) {
