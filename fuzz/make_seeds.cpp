@@ -301,6 +301,77 @@ void textSeeds(const Packed& p, const std::string& tag, bool everyCategory) {
     }
 }
 
+// A pattern from an entry's own lines: "d I" pairs, comma-separated.
+std::string peaksOf(const SourceEntry& e) {
+    const std::vector<std::string> d = splitWords(e.cells[FieldDSpacings]);
+    const std::vector<std::string> intensity = splitWords(e.cells[FieldDSpacings + 1]);
+    std::string list;
+    for (std::size_t i = 0; i < d.size(); ++i)
+        list += (i ? ", " : "") + d[i] + (i < intensity.size() ? " " + intensity[i] : "");
+    return list;
+}
+
+void identifySeeds(const Packed& p, const std::string& tag) {
+    std::vector<std::string> patterns;
+    for (const SourceEntry& e : p.source.entries) {
+        if (patterns.size() >= 2) break;
+        if (splitWords(e.cells[FieldDSpacings]).size() >= 3) patterns.push_back(peaksOf(e));
+    }
+    if (patterns.empty()) return;
+    const std::vector<std::string> controls = {
+        "peaks=" + patterns[0],
+        "peaks=" + patterns.back() + "\ntolerance=150\ntop=3\nrequired=O",
+        "peaks=" + patterns[0] + ", 2.0 30\nexcluded=Fe,S\nmax=3\nwithin\nima",
+    };
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        seed("fuzz_search_identify", tag + "-" + std::to_string(i), container(controls[i], p));
+}
+
+// Typed peak lists and profile files as users and instruments write them.
+void patternSeeds(const std::filesystem::path& repo, const std::vector<Packed>& sets) {
+    const std::string quartzD = "3.343 100\n4.255 20\n1.818 13\n1.374 11\n1.542 9\n";
+    const std::string quartzLines = "3.343 4.255 1.818 1.374 1.542 2.281 2.457 1.382";
+    const std::string quartzI = "100 20 13 11 9 7 7 6";
+    seed("fuzz_peak_list", "d-lines", joinParts({"", quartzD, quartzLines, quartzI}));
+    seed("fuzz_peak_list", "angles-cobalt",
+         joinParts({"angles\nwavelength=Co Ka\ntolerance=30",
+                    "# 2theta I\n31.03 100\n24.16 "
+                    "(20)\n59.0(13); 81.5 9\n",
+                    quartzLines, quartzI}));
+    seed(
+        "fuzz_peak_list", "positions",
+        joinParts({"wavelength=1.5418", "3.343 4.255 1.818\n2.457, 2.281;1.382", quartzLines, ""}));
+    seed("fuzz_peak_list", "bad", joinParts({"angles", "190 100\n-3 x\n", "0 abc", "1e9"}));
+    for (const Packed& p : sets) {
+        if (p.name != "mini-renumbered" && p.name != "bundled-first") continue;
+        int n = 0;
+        for (const SourceEntry& e : p.source.entries) {
+            if (n >= 3 || splitWords(e.cells[FieldDSpacings]).empty()) continue;
+            seed("fuzz_peak_list", p.name + "-" + std::to_string(n++),
+                 joinParts({"tolerance=60", peaksOf(e), e.cells[FieldDSpacings],
+                            e.cells[FieldDSpacings + 1]}));
+        }
+    }
+
+    const std::string sample = readFile(repo / "help/samples/quartz-calcite.xy");
+    seed("fuzz_profile", "quartz-calcite", joinParts({"", sample}));
+    seed("fuzz_profile", "quartz-calcite-strict",
+         joinParts({"threshold=20\nsmoothing=4\n"
+                    "background=40\nwavelength=Co",
+                    sample.substr(0, 20000)}));
+    std::string csv = "angle;counts\n";
+    for (int i = 0; i < 400; ++i) {
+        const double x = 20.0 + 0.05 * i;
+        const double peak = 1000.0 / (1.0 + (x - 26.6) * (x - 26.6) / 0.004);
+        csv += std::to_string(x) + ";" + std::to_string(static_cast<int>(50 + peak)) + "\n";
+    }
+    for (char& c : csv) {
+        if (c == '.') c = ',';
+    }
+    seed("fuzz_profile", "semicolon-decimal-comma", joinParts({"", csv}));
+    seed("fuzz_profile", "bad", joinParts({"threshold=-5", "! header\n10 1\n11 x\n"}));
+}
+
 void searchSeeds(const std::vector<Packed>& sets) {
     for (const Packed& p : sets) {
         const bool main = p.name == "mini-renumbered" || p.name == "bundled-first";
@@ -308,6 +379,7 @@ void searchSeeds(const std::vector<Packed>& sets) {
         if (p.name == "mini-renumbered" || p.name == "bundled-optics") opticsSeeds(p, p.name);
         if (main || p.name == "synth") elementSeeds(p, p.name);
         if (main || p.name == "bundled-groups") textSeeds(p, p.name, p.name == "bundled-first");
+        if (main || p.name == "synth") identifySeeds(p, p.name);
     }
 }
 
@@ -350,6 +422,7 @@ int main(int argc, char** argv) {
     dataDirectorySeeds(sets);
     searchSeeds(sets);
     sourceSeeds(repo, sets);
+    patternSeeds(repo, sets);
     std::printf("wrote %d seeds into %s\n", g_written, g_out.c_str());
     return 0;
 }

@@ -15,7 +15,8 @@ build=$root/build-fuzz
 cd "$root"
 
 all_targets=(fuzz_records fuzz_tables fuzz_datadir fuzz_card fuzz_search_form fuzz_search_optics
-             fuzz_search_elements fuzz_search_text fuzz_source)
+             fuzz_search_elements fuzz_search_text fuzz_source fuzz_peak_list fuzz_profile
+             fuzz_search_identify)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 
 # clang with libFuzzer, and what configuring the project needs (as scripts/setup.sh installs it).

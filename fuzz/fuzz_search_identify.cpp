@@ -1,0 +1,80 @@
+// The identification over a fuzzed data set: a pattern of typed peaks ranked with the element
+// filter, a card list and the residual after the first candidate.
+//
+// Input: the control part, then the eight files of a data directory (see fuzz_support.h).
+// Control lines: "peaks=LIST" (d and intensity pairs, separated by commas), "tolerance=N"
+// (hundredths of a percent), "required=Ca,O", "excluded=Fe", "max=N", "top=N", "within" (the
+// cards of the current list), "ima", "listgroup=NAME".
+#include <algorithm>
+
+#include "fuzz_support.h"
+#include "identify/peak_list.h"
+#include "identify/ranking.h"
+#include "search_support.h"
+
+using namespace lithora;
+using namespace lithora::fuzz;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::vector<std::string_view> parts =
+        splitParts(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::vector<Setting> settings = settingsOf(parts[0]);
+    std::string peaks = "3.34 100, 4.26 20, 1.82 14";
+    IdentifyOptions options;
+    std::vector<int> required, excluded;
+    int maxElements = 0;
+    for (const Setting& s : settings) {
+        if (s.key == "peaks") peaks = std::string(s.value);
+        if (s.key == "tolerance")
+            options.tolerancePercent = settingNumber(s.value, 1, 1000, 60) / 100.0;
+        if (s.key == "top") options.top = settingNumber(s.value, -5, 20000, 20);
+        if (s.key == "max") maxElements = settingNumber(s.value, -5, 200, 0);
+        if (s.key == "required" || s.key == "excluded") {
+            const Result<std::vector<int>> symbols = parseElementSymbols(s.value);
+            if (symbols) {
+                for (int z : symbols.value())
+                    FUZZ_CHECK(z >= 1 && z <= kElementCount);
+                (s.key == "required" ? required : excluded) = symbols.value();
+            }
+        }
+    }
+    const Result<MeasuredPattern> pattern = parsePeakList(peaks, PeakPosition::D);
+    if (!pattern) return 0;
+    setElementFilter(options, required, excluded, maxElements);
+
+    Session session;
+    if (!startSearchSession(session, parts, settings, "search_identify")) return 0;
+    if (hasSetting(settings, "within")) {
+        options.cardScope.assign(kMaxCardNumber + 1, false);
+        getCurrentCardNumbers(session, options.cardScope);
+    }
+    const Result<Identification> result = identifyPattern(session.data, pattern.value(), options);
+    if (!result) return 0;
+    const auto& candidates = result.value().candidates;
+    FUZZ_CHECK(static_cast<int>(candidates.size()) <= std::max(1, options.top));
+    FUZZ_CHECK(static_cast<int>(candidates.size()) <= result.value().entriesScored);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const Candidate& c = candidates[i];
+        FUZZ_CHECK(c.rank == static_cast<int>(i) + 1);
+        FUZZ_CHECK(c.score.figureOfMerit > 0.0 && c.score.figureOfMerit <= 100.0 + 1e-9);
+        if (i > 0) FUZZ_CHECK(candidates[i - 1].score.figureOfMerit >= c.score.figureOfMerit);
+        if (!options.cardScope.empty() && c.card >= 0 && c.card <= kMaxCardNumber)
+            FUZZ_CHECK(options.cardScope[static_cast<std::size_t>(c.card)]);
+    }
+    if (candidates.empty()) return 0;
+    // The first candidate scored alone scores the same, and its residual leaves it out.
+    const Result<Candidate> alone =
+        scoreOneCard(session.data, pattern.value(), candidates[0].card, options.tolerancePercent);
+    if (alone && session.data.tables.entryOf(candidates[0].card) == candidates[0].entry)
+        FUZZ_CHECK(alone.value().score.figureOfMerit == candidates[0].score.figureOfMerit);
+    IdentifyOptions again = options;
+    again.excludedCards.push_back(candidates[0].card);
+    const MeasuredPattern rest = residualPattern(pattern.value(), candidates[0].score);
+    if (rest.peaks.empty()) return 0;
+    const Result<Identification> second = identifyPattern(session.data, rest, again);
+    if (second) {
+        for (const Candidate& c : second.value().candidates)
+            FUZZ_CHECK(c.card != candidates[0].card);
+    }
+    return 0;
+}
