@@ -232,13 +232,22 @@ Result<Profile> parseProfile(std::string_view text) {
 
 Result<Profile> readProfileFile(const std::filesystem::path& path) {
     std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) {
+        return makeError(ErrorCode::NotFound, path.string() + ": no such file");
+    }
+    if (std::filesystem::is_directory(status)) {
+        return makeError(ErrorCode::Unreadable, path.string() + " is a folder, not a file");
+    }
+    // A pipe or a device would be read without end, or wait for a writer that never comes.
+    if (!std::filesystem::is_regular_file(status)) {
+        return makeError(ErrorCode::Unreadable,
+                         path.string() + " is not an ordinary file; open a saved pattern file");
+    }
     const auto size = std::filesystem::file_size(path, ec);
     if (!ec && size > static_cast<std::uintmax_t>(kMaxProfileFileSize)) {
         return makeError(ErrorCode::Damaged,
                          path.filename().string() + " is larger than 32 MB: no pattern file is");
-    }
-    if (std::filesystem::is_directory(path, ec)) {
-        return makeError(ErrorCode::Unreadable, path.string() + " is a folder, not a file");
     }
     Result<std::string> bytes = readWholeFile(path);
     if (!bytes) return bytes.error();

@@ -155,14 +155,19 @@ Result<std::vector<int>> parseElementSymbols(std::string_view list) {
     std::vector<int> numbers;
     std::size_t pos = 0;
     while (pos < list.size()) {
-        const std::size_t end = std::min(list.find_first_of(", \t;", pos), list.size());
+        const std::size_t end = std::min(list.find_first_of(", \t\r\n\v\f;", pos), list.size());
         const std::string_view word = list.substr(pos, end - pos);
         pos = end + 1;
         if (word.empty()) continue;
         const int z = atomicNumber(word);
         if (z == 0) {
-            return makeError(ErrorCode::Damaged, "\"" + std::string(word.substr(0, 20)) +
-                                                     "\" is no element symbol from H to Lr");
+            std::string shown(word.substr(0, 20));
+            for (char& c : shown) {
+                const auto u = static_cast<unsigned char>(c);
+                if (u < 0x20 || u == 0x7F) c = '?';
+            }
+            return makeError(ErrorCode::Damaged,
+                             "\"" + shown + "\" is no element symbol from H to Lr");
         }
         numbers.push_back(z);
     }
