@@ -1,0 +1,163 @@
+// What the identification window writes of a ranking: the table's cells, the line-by-line
+// comparison of a candidate, the peak list written for a pattern file, the residual caption.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "identify/identify_texts.h"
+
+using namespace lithora;
+
+namespace {
+
+MeasuredPattern pattern(std::initializer_list<Peak> peaks) {
+    MeasuredPattern p;
+    p.peaks = peaks;
+    normalisePattern(p);
+    return p;
+}
+
+CardLines card(std::initializer_list<std::pair<double, double>> lines) {
+    CardLines c;
+    for (const auto& [d, intensity] : lines) {
+        c.d[static_cast<std::size_t>(c.count)] = d;
+        c.intensity[static_cast<std::size_t>(c.count)] = intensity;
+        ++c.count;
+    }
+    return c;
+}
+
+} // namespace
+
+TEST(IdentifyTexts, NumbersAreRoundedAndSigned) {
+    const struct {
+        std::string got, expected;
+    } cases[] = {
+        {figureOfMeritText(87.34), "87.3"},
+        {figureOfMeritText(99.96), "100.0"},
+        {figureOfMeritText(0.0), "0.0"},
+        // The shift is a share of d; the table shows it in percent.
+        {shiftText(0.0005), "+0.05 %"},
+        {shiftText(-0.0012), "\u22120.12 %"},
+        // Rounding to zero leaves no sign, whichever side it came from.
+        {shiftText(-0.00001), "0.00 %"},
+        {dText(3.343), "3.343"},
+        {dText(1.81786), "1.8179"},
+        {dText(10.1), "10.100"},
+        {deltaDText(0.0025), "+0.0025"},
+        {deltaDText(-0.00312), "\u22120.0031"},
+        {deltaDText(-0.00004), "0.0000"},
+        {intensityText(100.0), "100"},
+        {intensityText(7.46), "7.5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.got, c.expected);
+}
+
+TEST(IdentifyTexts, LinesAndExplanationOfAScore) {
+    Score s;
+    s.linesMatched = 5;
+    s.linesCounted = 6;
+    s.explained = 0.924;
+    s.unexplained = 0.03;
+    s.agreement = 0.951;
+    s.shift = -0.0004;
+    EXPECT_EQ(linesText(s), "5 / 6");
+    EXPECT_EQ(scoreExplanation(s),
+              "5 of 6 lines found, explaining 92 % of the card's line intensity; 3 % of the "
+              "measured intensity unexplained; intensities agree 95 %; common shift \u22120.04 %");
+}
+
+TEST(IdentifyTexts, EachCardLineAndEachUnexplainedPeakIsARow) {
+    // Measured 4.250 (20), 3.345 (100), 2.000 (10): the weakest is 10. The card's 3.343 and
+    // 4.255 lie within 0.6 % of a peak (0.06 % and 0.12 %); 1.818 (13) has none and is no
+    // weaker than the weakest peak, so it is missed; 1.541 (5) is weaker: below detection.
+    // 2.000 is 10 % from 1.818, so no line explains it.
+    const MeasuredPattern measured = pattern({{3.345, 100}, {4.250, 20}, {2.000, 10}});
+    const Score s =
+        scoreCard(measured, card({{3.343, 100}, {4.255, 20}, {1.818, 13}, {1.541, 5}}), 0.6);
+    const std::vector<LineMatchRow> rows = lineMatchRows(measured, s);
+    ASSERT_EQ(rows.size(), 5u);
+    const struct {
+        LineKind kind;
+        const char *cardD, *intensity, *measuredD, *deltaD;
+    } expected[] = {
+        {LineKind::Matched, "3.343", "100", "3.345", "+0.0020"},
+        {LineKind::Matched, "4.255", "20", "4.250", "\u22120.0050"},
+        {LineKind::Missed, "1.818", "13", "", "missed"},
+        {LineKind::BelowDetection, "1.541", "5", "", "below detection"},
+        {LineKind::Unexplained, "", "10", "2.000", "unexplained"},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].kind, expected[i].kind);
+        EXPECT_EQ(rows[i].cardD, expected[i].cardD);
+        EXPECT_EQ(rows[i].intensity, expected[i].intensity);
+        EXPECT_EQ(rows[i].measuredD, expected[i].measuredD);
+        EXPECT_EQ(rows[i].deltaD, expected[i].deltaD);
+    }
+    // The rows point back at the pattern's peaks (sorted by d falling: 4.250, 3.345, 2.000).
+    EXPECT_EQ(rows[0].peak, 1);
+    EXPECT_EQ(rows[1].peak, 0);
+    EXPECT_EQ(rows[4].peak, 2);
+    EXPECT_EQ(unexplainedPeaks(measured, s), std::vector<int>{2});
+}
+
+TEST(IdentifyTexts, UnexplainedPeaksFollowFallingD) {
+    // A card that explains nothing leaves every peak, largest d first.
+    const MeasuredPattern measured = pattern({{1.5, 30}, {4.0, 100}, {2.5, 60}});
+    const Score s = scoreCard(measured, card({{7.0, 100}}), 0.6);
+    const std::vector<LineMatchRow> rows = lineMatchRows(measured, s);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].deltaD, "missed");
+    EXPECT_EQ(rows[1].measuredD, "4.000");
+    EXPECT_EQ(rows[2].measuredD, "2.500");
+    EXPECT_EQ(rows[3].measuredD, "1.500");
+}
+
+TEST(IdentifyTexts, AScoreOfAnotherPatternCannotReachPastThePeaks) {
+    // The window keeps a candidate while the pattern may change: a peak index beyond the
+    // pattern must read as missed, not index outside it.
+    const MeasuredPattern measured = pattern({{3.0, 100}});
+    Score s;
+    s.lineCount = 1;
+    s.lines[0].cardD = 3.0;
+    s.lines[0].cardIntensity = 100;
+    s.lines[0].peak = 7;
+    const std::vector<LineMatchRow> rows = lineMatchRows(measured, s);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].kind, LineKind::Missed);
+    EXPECT_EQ(rows[1].kind, LineKind::Unexplained);
+}
+
+TEST(IdentifyTexts, FoundPeaksAreWrittenAsAListThatReadsBack) {
+    // 0.5° 2θ with Cu Kα is d = 176 Å, beyond what a peak list takes: it is left out, and the
+    // highest of the others (500 counts) is 100.
+    const std::vector<FoundPeak> found = {{0.5, 900}, {20.86, 100}, {26.64, 500}};
+    const std::string angles =
+        foundPeaksText(found, PeakPosition::TwoTheta, kDefaultWavelength, "q.xy", 3.0);
+    EXPECT_EQ(angles, "# 2 peaks found in q.xy above 3 %: 2θ (°) for Cu Kα, intensity\n"
+                      "20.860  20\n26.640  100\n");
+    for (PeakPosition position : {PeakPosition::TwoTheta, PeakPosition::D}) {
+        const std::string text = foundPeaksText(found, position, 1.78897, "q.xy", 3.0);
+        const Result<MeasuredPattern> read = parsePeakList(text, position, 1.78897);
+        ASSERT_TRUE(read.ok()) << text;
+        ASSERT_EQ(read.value().peaks.size(), 2u);
+        // d falling: 20.86° first. 2θ is written to 0.001°, d to 0.0001 Å.
+        EXPECT_NEAR(read.value().peaks[0].d, dFromTwoTheta(20.86, 1.78897), 1e-4);
+        EXPECT_NEAR(read.value().peaks[1].d, dFromTwoTheta(26.64, 1.78897), 1e-4);
+        EXPECT_DOUBLE_EQ(read.value().peaks[0].intensity, 20.0);
+        EXPECT_DOUBLE_EQ(read.value().peaks[1].intensity, 100.0);
+    }
+    EXPECT_EQ(foundPeaksText({}, PeakPosition::D, kDefaultWavelength, "flat.xy", 5.0),
+              "# 0 peaks found in flat.xy above 5 %: d (Å) for Cu Kα, intensity\n");
+}
+
+TEST(IdentifyTexts, ResidualCaptionNamesTheCardsTakenAway) {
+    EXPECT_EQ(residualCaption({{"Quartz", 4550}}), "Residual after Quartz (4550)");
+    EXPECT_EQ(residualCaption({{"Quartz", 4550}, {"Calcite", 814}}),
+              "Residual after Quartz (4550) and Calcite (814)");
+    EXPECT_EQ(residualCaption({{"A", 1}, {"B", 2}, {"C", 3}}),
+              "Residual after A (1), B (2) and C (3)");
+}
