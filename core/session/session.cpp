@@ -19,6 +19,24 @@ int cardNumberOf(const std::string& cell) {
     return static_cast<int>(std::nearbyint(v));
 }
 
+bool loadRowCard(Session& session, const ListRow& row) {
+    CardState& card = session.card;
+    card.lastSelection = upperCase(trimBlanks(card.currentName));
+    card.currentName = row[ColName];
+    card.currentFormula = row[ColFormula];
+    card.currentCardNumber = cardNumberOf(row[ColCard]);
+    if (card.currentCardNumber < 0 || card.currentCardNumber > kMaxCardNumber) return false;
+    // Element 0 of the card table holds the entry count, not an entry: card 0 has no entry.
+    card.currentEntryIndex =
+        card.currentCardNumber == 0 ? 0 : session.data.tables.entryOf(card.currentCardNumber);
+    session.status[3] = "Card " + std::to_string(card.currentCardNumber);
+    loadCurrentReferences(session.data, card);
+    if (!loadCurrentCard(session.data, card, session.decimalSeparator)) return false;
+    toPlainLetters(card.currentName);
+    loadCurrentOpticalRecord(session.data, card);
+    return true;
+}
+
 } // namespace
 
 Status startUp(Session& session) {
@@ -51,22 +69,18 @@ bool loadSelectedCard(Session& session) {
         static_cast<std::size_t>(session.selectedRow) > session.rows.size()) {
         return false;
     }
-    const ListRow& row = session.rows[static_cast<std::size_t>(session.selectedRow - 1)];
-    CardState& card = session.card;
-    card.lastSelection = upperCase(trimBlanks(card.currentName));
-    card.currentName = row[ColName];
-    card.currentFormula = row[ColFormula];
-    card.currentCardNumber = cardNumberOf(row[ColCard]);
-    if (card.currentCardNumber < 0 || card.currentCardNumber > kMaxCardNumber) return false;
-    // Element 0 of the card table holds the entry count, not an entry: card 0 has no entry.
-    card.currentEntryIndex =
-        card.currentCardNumber == 0 ? 0 : session.data.tables.entryOf(card.currentCardNumber);
-    session.status[3] = "Card " + std::to_string(card.currentCardNumber);
-    loadCurrentReferences(session.data, card);
-    if (!loadCurrentCard(session.data, card, session.decimalSeparator)) return false;
-    toPlainLetters(card.currentName);
-    loadCurrentOpticalRecord(session.data, card);
-    return true;
+    return loadRowCard(session, session.rows[static_cast<std::size_t>(session.selectedRow - 1)]);
+}
+
+bool loadCard(Session& session, int card) {
+    const int entry = card > 0 ? session.data.tables.entryOf(card) : 0;
+    if (entry <= 0) return false;
+    int maxCardNumber = session.maxCardNumber; // the list's own maximum stays the list's
+    Result<std::vector<ListRow>> rows =
+        readOrderedList(session.data, {entry}, maxCardNumber, session.decimalSeparator);
+    if (!rows || rows.value().empty()) return false;
+    session.selectedRow = 0;
+    return loadRowCard(session, rows.value().front());
 }
 
 Status getMatchList(Session& session) {

@@ -46,6 +46,11 @@ Status getFullList(Session& session, const std::string& groupFilter);
 // number outside 0..10000, or lithora.a unreadable); the state then keeps what was reached.
 bool loadSelectedCard(Session& session);
 
+// Makes a card current that need not be in the list (a candidate of an identification): the
+// list stays as it is and no row is selected. False when the card is not in the database or
+// cannot be read; the state then keeps what was reached.
+bool loadCard(Session& session, int card);
+
 // Replaces the list by the entries flagged in matchFlags, in entry-index order, and makes the
 // first current. Status panels 1 and 2 stay as the search left them.
 Status getMatchList(Session& session);
