@@ -129,11 +129,11 @@ std::string foundPeaksText(const std::vector<FoundPeak>& peaks, PeakPosition pos
         body += "  " + intensityText(relative) + "\n";
         ++count;
     }
-    std::string text =
-        "# " + std::to_string(count) + (count == 1 ? " peak" : " peaks") + " found in " + fileName +
-        " above " + intensityText(thresholdPercent) +
-        " %: " + (position == PeakPosition::TwoTheta ? "2θ (°) for " : "d (Å) for ") +
-        wavelengthLabel(wavelength) + ", intensity\n";
+    // Two short comment lines, so that the list stays narrow enough to read in its box.
+    std::string text = "# " + fileName + ": " + std::to_string(count) +
+                       (count == 1 ? " peak" : " peaks") + " ≥ " + intensityText(thresholdPercent) +
+                       " %\n# " + (position == PeakPosition::TwoTheta ? "2θ (°)" : "d (Å)") + ", " +
+                       wavelengthLabel(wavelength) + "; intensity\n";
     return text + body;
 }
 

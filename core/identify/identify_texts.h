@@ -53,9 +53,9 @@ std::vector<LineMatchRow> lineMatchRows(const MeasuredPattern& pattern, const Sc
 std::vector<int> unexplainedPeaks(const MeasuredPattern& pattern, const Score& score);
 
 // The peaks found in a pattern file as a peak list the user can read, edit and identify again:
-// a comment line naming the file and the threshold, then one peak a line, 2θ (three decimals)
-// or d for the wavelength (four decimals), and the height relative to the highest peak (100).
-// Peaks whose d would lie beyond the longest d a peak list takes are left out, as the
+// comment lines naming the file, the threshold and the unit, then one peak a line, 2θ (three
+// decimals) or d for the wavelength (four decimals), and the height relative to the highest peak
+// (100). Peaks whose d would lie beyond the longest d a peak list takes are left out, as the
 // identification leaves them out.
 std::string foundPeaksText(const std::vector<FoundPeak>& peaks, PeakPosition position,
                            double wavelength, const std::string& fileName, double thresholdPercent);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -96,10 +97,19 @@ void Form1::buildToolbar() {
         {"Chemistry / Text Search", QStyle::SP_FileDialogContentsView},
         {"Help", QStyle::SP_DialogHelpButton},
     };
-    for (std::size_t i = 0; i < m_toolbarActions.size(); ++i) {
-        // The buttons' windows (group menu, printing, search window, help) are wired as they come.
+    for (std::size_t i = 0; i < std::size(buttons); ++i) {
         m_toolbarActions[i] = m_toolbar->addAction(style()->standardIcon(buttons[i].icon),
                                                    QString::fromLatin1(buttons[i].caption));
+    }
+    QAction* identify =
+        m_toolbar->addAction(frmIDENTIFY::toolbarIcon(), QStringLiteral("Identify"));
+    identify->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    identify->setToolTip(QStringLiteral("Identify Pattern (Ctrl+I)"));
+    m_toolbarActions[4] = identify;
+    // The buttons are numbered from 1, as tb_ButtonClick takes them.
+    for (std::size_t i = 0; i < m_toolbarActions.size(); ++i) {
+        connect(m_toolbarActions[i], &QAction::triggered, this,
+                [this, i] { tb_ButtonClick(static_cast<int>(i) + 1); });
     }
     auto* spacer = new QWidget(m_toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "card/frm_card.h"
+#include "identify/frm_identify.h"
 #include "search/frm_element_search.h"
 #include "session/session.h"
 
@@ -26,7 +27,10 @@ class EntryListView;
 
 // The main window: the toolbar, the list with the name field, the status bar, and the card
 // window inside it to the right of the list.
-class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
+class Form1 : public QWidget,
+              public CardWindowHost,
+              public SearchWindowHost,
+              public IdentifyWindowHost {
     Q_OBJECT
   public:
     // dataDir is the INDEX directory beside the program; programPath the program itself.
@@ -85,11 +89,17 @@ class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
     void showSearchCount() override;
     void showSearchPanels() override;
     void showMatchList() override;
+    void showCard(int card) override;
 
     // Controls and state by the names the window gives them, for the tests.
     frmCARD* cardWindow();
     // The search window, opened from the toolbar; null until then and after it was closed.
     frmELEMENTSEARCH* searchWindow() const { return m_searchWindow; }
+    // The identification window, opened from the toolbar; null until then.
+    frmIDENTIFY* identifyWindow() const { return m_identifyWindow; }
+    // The toolbar's buttons from the left: Show All Entries, Print Card, Chemistry / Text
+    // Search, Help, Identify.
+    QAction* toolbarAction(int i) const { return m_toolbarActions[static_cast<std::size_t>(i)]; }
     EntryListView* List1() const { return m_list; }
     QLineEdit* tfNAME() const { return m_name; }
     QToolButton* tb2b(int i) const { return m_tb2b[static_cast<std::size_t>(i)]; }
@@ -146,7 +156,7 @@ class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
     Session m_session;
     std::unique_ptr<EntryListModel> m_model;
     QToolBar* m_toolbar = nullptr;
-    std::array<QAction*, 4> m_toolbarActions{};
+    std::array<QAction*, 5> m_toolbarActions{};
     QLabel* m_logo = nullptr;
     QGroupBox* m_frame = nullptr;
     EntryListView* m_list = nullptr;
@@ -156,6 +166,7 @@ class Form1 : public QWidget, public CardWindowHost, public SearchWindowHost {
     std::array<QLabel*, 4> m_panels{};
     frmCARD* m_card = nullptr;
     QPointer<frmELEMENTSEARCH> m_searchWindow;
+    QPointer<frmIDENTIFY> m_identifyWindow;
     QLabel* m_viewLabel = nullptr;
     QMenu* m_pop1 = nullptr;
     std::array<QAction*, 7> m_itmLST{};

@@ -122,6 +122,11 @@ void Form1::tb_ButtonClick(int index) {
         m_searchWindow->show();
         m_searchWindow->raise();
         m_searchWindow->activateWindow();
+    } else if (index == 5) {
+        if (!m_identifyWindow) m_identifyWindow = new frmIDENTIFY(*this, this);
+        m_identifyWindow->show();
+        m_identifyWindow->raise();
+        m_identifyWindow->activateWindow();
     }
 }
 
@@ -200,6 +205,25 @@ void Form1::showMatchList() {
         selectRow(m_session.selectedRow);
         m_list->scrollTo(m_list->currentIndex());
         showCurrentCard();
+    }
+}
+
+void Form1::showCard(int card) {
+    const int row = rowOfCard(m_session, card);
+    if (row > 0) {
+        selectRow(row);
+        showSelection();
+        return;
+    }
+    // A candidate the list does not hold is shown all the same; no row stands for it.
+    if (lithora::loadCard(m_session, card)) {
+        m_list->selectionModel()->clear();
+        showCurrentCard();
+        Msg(QStringLiteral("Card %1 is not in the list; Show as List in the Identify Pattern "
+                           "window lists the candidates")
+                .arg(card));
+    } else {
+        SBT(qs(m_session.status[3]), 4);
     }
 }
 

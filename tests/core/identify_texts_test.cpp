@@ -137,7 +137,7 @@ TEST(IdentifyTexts, FoundPeaksAreWrittenAsAListThatReadsBack) {
     const std::vector<FoundPeak> found = {{0.5, 900}, {20.86, 100}, {26.64, 500}};
     const std::string angles =
         foundPeaksText(found, PeakPosition::TwoTheta, kDefaultWavelength, "q.xy", 3.0);
-    EXPECT_EQ(angles, "# 2 peaks found in q.xy above 3 %: 2θ (°) for Cu Kα, intensity\n"
+    EXPECT_EQ(angles, "# q.xy: 2 peaks ≥ 3 %\n# 2θ (°), Cu Kα; intensity\n"
                       "20.860  20\n26.640  100\n");
     for (PeakPosition position : {PeakPosition::TwoTheta, PeakPosition::D}) {
         const std::string text = foundPeaksText(found, position, 1.78897, "q.xy", 3.0);
@@ -151,7 +151,7 @@ TEST(IdentifyTexts, FoundPeaksAreWrittenAsAListThatReadsBack) {
         EXPECT_DOUBLE_EQ(read.value().peaks[1].intensity, 100.0);
     }
     EXPECT_EQ(foundPeaksText({}, PeakPosition::D, kDefaultWavelength, "flat.xy", 5.0),
-              "# 0 peaks found in flat.xy above 5 %: d (Å) for Cu Kα, intensity\n");
+              "# flat.xy: 0 peaks ≥ 5 %\n# d (Å), Cu Kα; intensity\n");
 }
 
 TEST(IdentifyTexts, ResidualCaptionNamesTheCardsTakenAway) {

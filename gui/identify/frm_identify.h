@@ -1,0 +1,162 @@
+#pragma once
+
+#include <QIcon>
+#include <QWidget>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "identify/profile.h"
+#include "identify/ranking.h"
+#include "session/session.h"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QSplitter;
+class QTableView;
+
+namespace lithora::gui {
+
+class CandidateModel;
+class LineMatchModel;
+class PatternPlot;
+
+// What the identification window needs from the window that owns it.
+class IdentifyWindowHost {
+  public:
+    virtual ~IdentifyWindowHost() = default;
+    virtual Session& searchSession() = 0;
+    // Writes the session's status[0] and status[1] into status panels 1 and 2.
+    virtual void showSearchPanels() = 0;
+    // Shows session.rows after the list was replaced, the selected row current.
+    virtual void showMatchList() = 0;
+    // Makes a card current and shows it, selecting its row when the list holds it.
+    virtual void showCard(int card) = 0;
+};
+
+// The window "Identify Pattern": a measured pattern (typed peaks or a pattern file) is ranked
+// against every card's diffraction lines; the selected candidate is compared line by line in a
+// plot and a list, and becomes the current card. Closing it (Esc, Close, the title bar) hides it
+// and keeps what it shows.
+class frmIDENTIFY : public QWidget {
+    Q_OBJECT
+  public:
+    frmIDENTIFY(IdentifyWindowHost& host, QWidget* parent);
+    ~frmIDENTIFY() override;
+
+    // The toolbar's picture of the window: three sticks of a pattern.
+    static QIcon toolbarIcon();
+
+    // Ranks the typed peaks afresh (the full pattern, not a residual).
+    void identify();
+    // Ranks what is left once the selected candidate's peaks are taken away.
+    void residual();
+    // Back from a residual search to the ranking of the full pattern.
+    void showFullPattern();
+    // Replaces the main list by the candidates in rank order.
+    void showAsList();
+    // Reads a pattern file, finds its peaks into the peak list and ranks them. False, after
+    // telling the user, when the file cannot be read or holds no peak.
+    bool openPatternFile(const QString& path);
+
+    const std::vector<Candidate>& candidates() const;
+    const Candidate* selectedCandidate() const;
+    bool residualShown() const { return !m_removed.empty(); }
+
+    // Controls, for the tests.
+    QPlainTextEdit* peaksEdit() const { return m_peaks; }
+    QComboBox* positionBox() const { return m_position; }
+    QComboBox* wavelengthBox() const { return m_wavelength; }
+    QDoubleSpinBox* toleranceBox() const { return m_tolerance; }
+    QDoubleSpinBox* thresholdBox() const { return m_threshold; }
+    QLineEdit* requiredEdit() const { return m_required; }
+    QLineEdit* excludedEdit() const { return m_excluded; }
+    QSpinBox* maxElementsBox() const { return m_maxElements; }
+    QCheckBox* currentListBox() const { return m_currentList; }
+    QPushButton* identifyButton() const { return m_identify; }
+    QPushButton* residualButton() const { return m_residual; }
+    QPushButton* fullPatternButton() const { return m_fullPattern; }
+    QPushButton* showListButton() const { return m_showList; }
+    QPushButton* openFileButton() const { return m_openFile; }
+    QTableView* candidateTable() const { return m_table; }
+    QTableView* detailsTable() const { return m_details; }
+    QLabel* summaryLabel() const { return m_summary; }
+    QLabel* fileLabel() const { return m_fileLabel; }
+    QRadioButton* twoThetaAxisButton() const { return m_axisTwoTheta; }
+    QRadioButton* dAxisButton() const { return m_axisD; }
+    PatternPlot* plot() const { return m_plot; }
+    const LineMatchModel& lineModel() const { return *m_lineModel; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QWidget* buildInput();
+    QWidget* buildResults();
+    QWidget* buildComparison();
+    void setTabOrder();
+    void chooseFile();
+    bool findProfilePeaks();
+    void positionChanged();
+    void clearInput();
+    void candidateSelected();
+    void updateButtons();
+    void showRanking(const Identification& ranking, const MeasuredPattern& pattern);
+    std::optional<double> typedWavelength();
+    std::optional<IdentifyOptions> typedOptions();
+
+    IdentifyWindowHost& m_host;
+
+    // The pattern of the last identification, its ranking, and the cards taken away since.
+    MeasuredPattern m_wholePattern;
+    Identification m_wholeRanking;
+    MeasuredPattern m_rankedPattern; // the full pattern, or what a residual search left
+    IdentifyOptions m_options;
+    std::vector<std::pair<std::string, int>> m_removed;
+    double m_rankedWavelength = kDefaultWavelength;
+    bool m_rankedAngles = false;
+
+    std::optional<Profile> m_profile;
+    std::vector<double> m_background; // what the peak finder took off, for the plot
+    QString m_profileName;
+    QString m_writtenText; // what the peak finder last wrote into the peak list
+
+    CandidateModel* m_model = nullptr;
+    LineMatchModel* m_lineModel = nullptr;
+    QPlainTextEdit* m_peaks = nullptr;
+    QComboBox* m_position = nullptr;
+    QComboBox* m_wavelength = nullptr;
+    QDoubleSpinBox* m_tolerance = nullptr;
+    QDoubleSpinBox* m_threshold = nullptr;
+    QLineEdit* m_required = nullptr;
+    QLineEdit* m_excluded = nullptr;
+    QSpinBox* m_maxElements = nullptr;
+    QCheckBox* m_currentList = nullptr;
+    QPushButton* m_openFile = nullptr;
+    QPushButton* m_clear = nullptr;
+    QPushButton* m_identify = nullptr;
+    QPushButton* m_residual = nullptr;
+    QPushButton* m_fullPattern = nullptr;
+    QPushButton* m_showList = nullptr;
+    QPushButton* m_close = nullptr;
+    QLabel* m_fileLabel = nullptr;
+    QLabel* m_summary = nullptr;
+    QLabel* m_linesCaption = nullptr;
+    QTableView* m_table = nullptr;
+    QTableView* m_details = nullptr;
+    QRadioButton* m_axisTwoTheta = nullptr;
+    QRadioButton* m_axisD = nullptr;
+    PatternPlot* m_plot = nullptr;
+    QSplitter* m_outer = nullptr;
+};
+
+} // namespace lithora::gui

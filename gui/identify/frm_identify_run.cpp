@@ -1,0 +1,317 @@
+// What the identification window does: reading the peaks and the pattern file, ranking, the
+// residual search, the comparison of the selected candidate and the list for the main window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableView>
+
+#include "common/busy_cursor.h"
+#include "common/message_box.h"
+#include "common/qt_support.h"
+#include "datafiles/datadir.h"
+#include "identify/candidate_model.h"
+#include "identify/frm_identify.h"
+#include "identify/identify_texts.h"
+#include "identify/line_match_model.h"
+#include "identify/pattern_plot.h"
+
+namespace lithora::gui {
+
+namespace {
+
+const QString kPatternFilter = QStringLiteral("Patterns (*.xy *.csv *.txt *.dat);;All files (*)");
+
+QString escapedMnemonic(QString text) {
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+QString countText(std::size_t count, const char* noun) {
+    return QString::number(count) + QLatin1Char(' ') + QString::fromLatin1(noun) +
+           (count == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString candidateLabel(const std::string& name, int card) {
+    return qs(name) + QStringLiteral(" (") + QString::number(card) + QLatin1Char(')');
+}
+
+} // namespace
+
+const std::vector<Candidate>& frmIDENTIFY::candidates() const {
+    return m_model->candidates();
+}
+
+const Candidate* frmIDENTIFY::selectedCandidate() const {
+    const QModelIndex current = m_table->currentIndex();
+    return current.isValid() ? m_model->candidate(current.row()) : nullptr;
+}
+
+std::optional<double> frmIDENTIFY::typedWavelength() {
+    const Result<double> wavelength = parseWavelength(utf8(m_wavelength->currentText().trimmed()));
+    if (!wavelength) {
+        showMessage(this, MessageIcon::Exclamation, QStringLiteral("Wavelength"),
+                    qs(wavelength.error().message));
+        setFocusSafe(m_wavelength);
+        return std::nullopt;
+    }
+    return wavelength.value();
+}
+
+std::optional<IdentifyOptions> frmIDENTIFY::typedOptions() {
+    IdentifyOptions options;
+    options.tolerancePercent = m_tolerance->value();
+    const Result<std::vector<int>> required = parseElementSymbols(utf8(m_required->text()));
+    const Result<std::vector<int>> excluded = parseElementSymbols(utf8(m_excluded->text()));
+    if (!required || !excluded) {
+        showMessage(this, MessageIcon::Exclamation, QStringLiteral("Element Filter"),
+                    (required ? QStringLiteral("Excluded elements: ")
+                              : QStringLiteral("Required elements: ")) +
+                        qs(required ? excluded.error().message : required.error().message));
+        setFocusSafe(required ? m_excluded : m_required);
+        return std::nullopt;
+    }
+    setElementFilter(options, required.value(), excluded.value(), m_maxElements->value());
+    if (m_currentList->isChecked()) {
+        options.cardScope.assign(static_cast<std::size_t>(kCardTableSize), false);
+        getCurrentCardNumbers(m_host.searchSession(), options.cardScope);
+    }
+    return options;
+}
+
+void frmIDENTIFY::identify() {
+    const std::optional<double> wavelength = typedWavelength();
+    if (!wavelength) return;
+    const bool angles = m_position->currentIndex() == 1;
+    Result<MeasuredPattern> pattern =
+        parsePeakList(utf8(m_peaks->toPlainText()),
+                      angles ? PeakPosition::TwoTheta : PeakPosition::D, *wavelength);
+    if (!pattern) {
+        showMessage(this, MessageIcon::Exclamation, QStringLiteral("Peak List"),
+                    qs(pattern.error().message));
+        setFocusSafe(m_peaks);
+        return;
+    }
+    const std::optional<IdentifyOptions> options = typedOptions();
+    if (!options) return;
+    Result<Identification> ranking = [&] {
+        BusyCursor busy;
+        return identifyPattern(m_host.searchSession().data, pattern.value(), *options);
+    }();
+    if (!ranking) {
+        showMessage(this, MessageIcon::Critical, QStringLiteral("Identify Pattern"),
+                    qs(ranking.error().message));
+        return;
+    }
+    m_wholePattern = std::move(pattern).value();
+    m_wholeRanking = std::move(ranking).value();
+    m_rankedPattern = m_wholePattern;
+    m_options = *options;
+    m_removed.clear();
+    m_rankedWavelength = *wavelength;
+    // The plot follows the input: angles for 2θ and pattern files, d for d.
+    m_rankedAngles = angles || m_profile.has_value();
+    (m_rankedAngles ? m_axisTwoTheta : m_axisD)->setChecked(true);
+    showRanking(m_wholeRanking, m_wholePattern);
+}
+
+void frmIDENTIFY::residual() {
+    const Candidate* selected = selectedCandidate();
+    if (!selected) return;
+    const int card = selected->card;
+    const std::string name = selected->name;
+    Session& session = m_host.searchSession();
+    const Result<Candidate> chosen =
+        scoreOneCard(session.data, m_rankedPattern, card, m_options.tolerancePercent);
+    if (!chosen) {
+        showMessage(this, MessageIcon::Critical, QStringLiteral("Residual"),
+                    qs(chosen.error().message));
+        return;
+    }
+    MeasuredPattern rest = residualPattern(m_rankedPattern, chosen.value().score);
+    if (rest.peaks.empty()) {
+        showMessage(this, MessageIcon::Information, QStringLiteral("Residual"),
+                    QStringLiteral("Every peak is explained by %1: nothing is left to identify.")
+                        .arg(candidateLabel(name, card)));
+        return;
+    }
+    IdentifyOptions options = m_options;
+    options.excludedCards.push_back(card);
+    Result<Identification> ranking = [&] {
+        BusyCursor busy;
+        return identifyPattern(session.data, rest, options);
+    }();
+    if (!ranking) {
+        showMessage(this, MessageIcon::Critical, QStringLiteral("Residual"),
+                    qs(ranking.error().message));
+        return;
+    }
+    m_options = std::move(options);
+    m_removed.emplace_back(name, card);
+    m_rankedPattern = std::move(rest);
+    showRanking(ranking.value(), m_rankedPattern);
+}
+
+void frmIDENTIFY::showFullPattern() {
+    if (m_removed.empty()) return;
+    m_removed.clear();
+    m_options.excludedCards.clear();
+    m_rankedPattern = m_wholePattern;
+    showRanking(m_wholeRanking, m_wholePattern);
+}
+
+void frmIDENTIFY::showRanking(const Identification& ranking, const MeasuredPattern& pattern) {
+    m_plot->setMeasured(pattern, m_rankedWavelength, m_profile ? &*m_profile : nullptr,
+                        m_background);
+    m_model->setCandidates(ranking.candidates);
+    const QString peaks = countText(pattern.peaks.size(), "peak");
+    QString summary;
+    if (!m_removed.empty()) {
+        summary =
+            qs(residualCaption(m_removed)) + QStringLiteral(": ") + peaks + QStringLiteral(" left");
+    } else {
+        summary = peaks;
+    }
+    summary += ranking.candidates.empty()
+                   ? QStringLiteral(" · no entry has a line near these peaks")
+                   : QStringLiteral(" · best %1 of %2 entries")
+                         .arg(ranking.candidates.size())
+                         .arg(ranking.entriesScored);
+    m_summary->setText(summary);
+    m_summary->setToolTip(summary);
+    m_fullPattern->setVisible(!m_removed.empty());
+    if (!ranking.candidates.empty()) {
+        m_table->setCurrentIndex(m_model->index(0, CandidateModel::Name));
+        m_table->scrollToTop();
+    } else {
+        candidateSelected();
+    }
+    updateButtons();
+}
+
+void frmIDENTIFY::candidateSelected() {
+    const Candidate* c = selectedCandidate();
+    m_plot->setCandidate(c);
+    m_lineModel->setRows(c ? lineMatchRows(m_rankedPattern, c->score)
+                           : std::vector<LineMatchRow>{});
+    m_linesCaption->setText(c ? QStringLiteral("Line&s of ") +
+                                    escapedMnemonic(candidateLabel(c->name, c->card))
+                              : QStringLiteral("Line&s"));
+    updateButtons();
+    if (c) m_host.showCard(c->card);
+}
+
+void frmIDENTIFY::updateButtons() {
+    m_residual->setEnabled(selectedCandidate() != nullptr);
+    m_showList->setEnabled(!m_model->candidates().empty());
+}
+
+void frmIDENTIFY::showAsList() {
+    if (m_model->candidates().empty()) return;
+    std::vector<int> entries;
+    for (const Candidate& c : m_model->candidates())
+        entries.push_back(c.entry);
+    Session& session = m_host.searchSession();
+    if (const Status s = getOrderedList(session, entries, "Identification", "candidates"); !s) {
+        showMessage(this, MessageIcon::Critical, QStringLiteral("Show as List"),
+                    qs(s.error().message));
+        return;
+    }
+    // The list keeps the candidate the user is looking at.
+    const QModelIndex current = m_table->currentIndex();
+    if (current.isValid() && current.row() + 1 <= static_cast<int>(session.rows.size())) {
+        session.selectedRow = current.row() + 1;
+        loadSelectedCard(session);
+    }
+    m_host.showSearchPanels();
+    m_host.showMatchList();
+}
+
+void frmIDENTIFY::chooseFile() {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Pattern File"),
+                                                      QString(), kPatternFilter);
+    if (!path.isEmpty()) openPatternFile(path);
+}
+
+bool frmIDENTIFY::openPatternFile(const QString& path) {
+    Result<Profile> profile = [&] {
+        BusyCursor busy;
+        return readProfileFile(std::filesystem::path(path.toStdU16String()));
+    }();
+    if (!profile) {
+        showMessage(this, MessageIcon::Exclamation, QStringLiteral("Open Pattern File"),
+                    qs(profile.error().message));
+        return false;
+    }
+    m_profile = std::move(profile).value();
+    m_profileName = QFileInfo(path).fileName();
+    m_threshold->setEnabled(true);
+    {
+        // The peak finder writes the list in 2θ; the change of unit must not rewrite it first.
+        const QSignalBlocker quiet(m_position);
+        m_position->setCurrentIndex(1);
+    }
+    if (!findProfilePeaks()) return false;
+    identify();
+    return true;
+}
+
+bool frmIDENTIFY::findProfilePeaks() {
+    if (!m_profile) return false;
+    const std::optional<double> wavelength = typedWavelength();
+    if (!wavelength) return false;
+    PeakFinding finding;
+    finding.thresholdPercent = m_threshold->value();
+    std::vector<FoundPeak> peaks;
+    {
+        BusyCursor busy;
+        peaks = findPeaks(*m_profile, finding);
+        m_background = profileBackground(*m_profile, finding);
+    }
+    const PeakPosition position =
+        m_position->currentIndex() == 1 ? PeakPosition::TwoTheta : PeakPosition::D;
+    m_peaks->setPlainText(qs(foundPeaksText(peaks, position, *wavelength, utf8(m_profileName),
+                                            finding.thresholdPercent)));
+    m_writtenText = m_peaks->toPlainText();
+    const std::size_t usable = patternOfPeaks(peaks, *wavelength).peaks.size();
+    const QString about = QStringLiteral("%1 · %2 points · %3")
+                              .arg(m_profileName)
+                              .arg(m_profile->twoTheta.size())
+                              .arg(countText(usable, "peak"));
+    m_fileLabel->setText(about);
+    m_fileLabel->setToolTip(about);
+    if (usable == 0) {
+        showMessage(this, MessageIcon::Exclamation, QStringLiteral("Open Pattern File"),
+                    QStringLiteral("No peak of %1 stands above the background and the threshold "
+                                   "of %2 %. Try a lower peak threshold.")
+                        .arg(m_profileName)
+                        .arg(finding.thresholdPercent));
+        return false;
+    }
+    return true;
+}
+
+void frmIDENTIFY::positionChanged() {
+    // Peaks the finder wrote, untouched since, are written again in the unit now chosen.
+    if (m_profile && m_peaks->toPlainText() == m_writtenText) findProfilePeaks();
+}
+
+void frmIDENTIFY::clearInput() {
+    m_peaks->clear();
+    m_profile.reset();
+    m_background.clear();
+    m_profileName.clear();
+    m_writtenText.clear();
+    m_threshold->setEnabled(false);
+    m_fileLabel->setText(QStringLiteral("No pattern file"));
+    m_fileLabel->setToolTip(QString());
+    setFocusSafe(m_peaks);
+}
+
+} // namespace lithora::gui

@@ -1,0 +1,382 @@
+#include "identify/pattern_plot.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "common/qt_support.h"
+#include "identify/identify_texts.h"
+#include "identify/plot_colours.h"
+
+namespace lithora::gui {
+
+namespace {
+
+using namespace plot_colours;
+
+// A tick step of 1, 2 or 5 times a power of ten giving about `count` ticks over the span.
+double niceStep(double span, int count) {
+    const double raw = span / std::max(count, 1);
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0}) {
+        if (raw <= m * power) return m * power;
+    }
+    return 10.0 * power;
+}
+
+int decimalsOf(double step) {
+    return step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
+}
+
+struct LegendItem {
+    QString text;
+    QColor colour;
+    enum Kind { Stick, DashedStick, Band, Line } kind;
+};
+
+void drawLegendSymbol(QPainter& p, const QRect& box, const LegendItem& item) {
+    const int x = box.center().x();
+    switch (item.kind) {
+    case LegendItem::Stick:
+        p.setPen(QPen(item.colour, 2));
+        p.drawLine(x, box.top() + 1, x, box.bottom() - 1);
+        break;
+    case LegendItem::DashedStick:
+        p.setPen(QPen(item.colour, 1.5, Qt::DashLine));
+        p.drawLine(x, box.top() + 5, x, box.bottom() - 1);
+        p.setPen(QPen(item.colour, 1.5));
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(x, box.top() + 3), 2.5, 2.5);
+        break;
+    case LegendItem::Band:
+        p.fillRect(box.adjusted(1, 0, -1, 0), item.colour);
+        break;
+    case LegendItem::Line: {
+        QPainterPath path;
+        path.moveTo(box.left(), box.bottom() - 2);
+        path.lineTo(box.center().x() - 2, box.bottom() - 3);
+        path.lineTo(box.center().x(), box.top() + 1);
+        path.lineTo(box.center().x() + 2, box.bottom() - 3);
+        path.lineTo(box.right(), box.bottom() - 2);
+        p.setPen(QPen(item.colour, 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(path);
+        break;
+    }
+    }
+}
+
+} // namespace
+
+PatternPlot::PatternPlot(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("patternPlot"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PatternPlot::setMeasured(const MeasuredPattern& pattern, double wavelength,
+                              const Profile* profile, const std::vector<double>& background) {
+    m_pattern = pattern;
+    m_wavelength = wavelength > 0.0 ? wavelength : kDefaultWavelength;
+    m_profileX.clear();
+    m_profileY.clear();
+    m_candidate.reset();
+    if (profile && profile->counts.size() == profile->twoTheta.size() &&
+        background.size() == profile->counts.size()) {
+        double highest = 0.0;
+        for (std::size_t i = 0; i < profile->counts.size(); ++i)
+            highest = std::max(highest, profile->counts[i] - background[i]);
+        if (highest > 0.0) {
+            m_profileX = profile->twoTheta;
+            m_profileY.reserve(m_profileX.size());
+            for (std::size_t i = 0; i < profile->counts.size(); ++i)
+                m_profileY.push_back(
+                    std::max(0.0, 100.0 * (profile->counts[i] - background[i]) / highest));
+        }
+    }
+    update();
+}
+
+void PatternPlot::setCandidate(const Candidate* candidate) {
+    if (candidate) {
+        m_candidate = *candidate;
+    } else {
+        m_candidate.reset();
+    }
+    update();
+}
+
+void PatternPlot::clear() {
+    m_pattern = {};
+    m_profileX.clear();
+    m_profileY.clear();
+    m_candidate.reset();
+    update();
+}
+
+void PatternPlot::setAxis(Axis axis) {
+    m_axis = axis;
+    update();
+}
+
+std::optional<double> PatternPlot::position(double d) const {
+    if (m_axis == Axis::D) return d;
+    const double angle = twoThetaFromD(d, m_wavelength);
+    if (!(angle > 0.0)) return std::nullopt;
+    return angle;
+}
+
+PatternPlot::Range PatternPlot::range() const {
+    double lo = 1e300, hi = -1e300;
+    auto take = [&](double v) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    };
+    for (const Peak& peak : m_pattern.peaks) {
+        if (const auto x = position(peak.d)) take(*x);
+    }
+    if (m_candidate) {
+        for (int j = 0; j < m_candidate->score.lineCount; ++j) {
+            if (const auto x =
+                    position(m_candidate->score.lines[static_cast<std::size_t>(j)].cardD))
+                take(*x);
+        }
+    }
+    if (!m_profileX.empty()) {
+        // The measured range is the plot's; a line beyond it widens it.
+        for (double angle : {m_profileX.front(), m_profileX.back()})
+            take(m_axis == Axis::TwoTheta ? angle : dFromTwoTheta(angle, m_wavelength));
+        return {lo, hi};
+    }
+    if (lo > hi) return {};
+    const double pad = std::max(0.05 * (hi - lo), m_axis == Axis::TwoTheta ? 1.0 : 0.05);
+    lo -= pad;
+    hi += pad;
+    if (m_axis == Axis::TwoTheta) {
+        lo = std::max(lo, 0.0);
+        hi = std::min(hi, 180.0);
+    } else {
+        lo = std::max(lo, 0.0);
+    }
+    return {lo, hi};
+}
+
+void PatternPlot::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    const QFontMetrics fm(font());
+    const int lineHeight = fm.height();
+
+    // The legend flows over as many rows above the frame as the width asks for.
+    std::vector<LegendItem> legend;
+    if (hasProfile()) legend.push_back({QStringLiteral("Profile"), kProfile, LegendItem::Line});
+    legend.push_back({QStringLiteral("Explained"), kMeasured, LegendItem::Stick});
+    legend.push_back({QStringLiteral("Unexplained"), kUnexplained, LegendItem::Stick});
+    legend.push_back({QStringLiteral("Card line"), kCardLine, LegendItem::Stick});
+    legend.push_back({QStringLiteral("Missed"), kMissed, LegendItem::DashedStick});
+    legend.push_back({QStringLiteral("Matched pair"), kMatchBand, LegendItem::Band});
+    const int left = fm.horizontalAdvance(QStringLiteral("100")) + 14;
+    const int right = 12;
+    const int symbol = 12, gap = 5, spacing = 16;
+    std::vector<QRect> legendBoxes;
+    int lx = left, ly = 6;
+    for (const LegendItem& item : legend) {
+        const int w = symbol + gap + fm.horizontalAdvance(item.text);
+        if (lx > left && lx + w > width() - right) {
+            lx = left;
+            ly += lineHeight + 2;
+        }
+        legendBoxes.emplace_back(lx, ly, w, lineHeight);
+        lx += w + spacing;
+    }
+    const int top = ly + lineHeight + 8;
+    const int bottom = 2 * lineHeight + 12;
+    const QRect frame(left, top, std::max(width() - left - right, 10),
+                      std::max(height() - top - bottom, 20));
+
+    p.fillRect(frame, Qt::white);
+    const int mid = frame.top() + frame.height() / 2;
+    // Room above 100 for a peak's marker, and as much below for symmetry.
+    const double half = frame.height() / 2.0 - 16.0;
+    auto yUp = [&](double intensity) {
+        return mid - std::clamp(intensity, 0.0, 104.0) / 100.0 * half;
+    };
+    auto yDown = [&](double intensity) {
+        return mid + std::clamp(intensity, 0.0, 104.0) / 100.0 * half;
+    };
+
+    const Range r = range();
+    const bool reversed = m_axis == Axis::D; // d falls to the right, as the angle rises
+    const double span = std::max(r.hi - r.lo, 1e-9);
+    auto xOf = [&](double v) {
+        const double t = reversed ? (r.hi - v) / span : (v - r.lo) / span;
+        return frame.left() + t * frame.width();
+    };
+
+    // Grid and ticks.
+    const double step = niceStep(span, std::max(frame.width() / 45, 2));
+    const int decimals = decimalsOf(step);
+    p.setFont(font());
+    for (double v = std::ceil(r.lo / step) * step; v <= r.hi + 1e-9; v += step) {
+        const double x = xOf(v);
+        p.setPen(QPen(kGrid, 1));
+        p.drawLine(QPointF(x, frame.top() + 1), QPointF(x, frame.bottom()));
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1));
+        p.drawLine(QPointF(x, frame.bottom()), QPointF(x, frame.bottom() + 4));
+        const QString label = QString::number(v, 'f', decimals);
+        const int w = fm.horizontalAdvance(label);
+        p.drawText(QRectF(x - w / 2.0 - 2, frame.bottom() + 5, w + 4, lineHeight), Qt::AlignCenter,
+                   label);
+    }
+    const QString axisTitle = m_axis == Axis::D
+                                  ? QStringLiteral("d (Å)")
+                                  : QStringLiteral("2θ (°), ") + qs(wavelengthLabel(m_wavelength));
+    p.drawText(QRect(frame.left(), frame.bottom() + 5 + lineHeight, frame.width(), lineHeight + 2),
+               Qt::AlignHCenter | Qt::AlignVCenter, axisTitle);
+    for (const auto& [y, text] :
+         {std::pair{yUp(100), QStringLiteral("100")}, std::pair{yUp(50), QStringLiteral("50")},
+          std::pair{double(mid), QStringLiteral("0")}, std::pair{yDown(50), QStringLiteral("50")},
+          std::pair{yDown(100), QStringLiteral("100")}}) {
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1));
+        p.drawLine(QPointF(frame.left() - 4, y), QPointF(frame.left(), y));
+        p.drawText(QRectF(0, y - lineHeight / 2.0, frame.left() - 6, lineHeight),
+                   Qt::AlignRight | Qt::AlignVCenter, text);
+    }
+
+    p.save();
+    p.setClipRect(frame.adjusted(1, 1, -1, -1));
+    std::vector<bool> explained(m_pattern.peaks.size(), false);
+    const Score* score = m_candidate ? &m_candidate->score : nullptr;
+    if (score) {
+        for (int j = 0; j < score->lineCount; ++j) {
+            const LineMatch& line = score->lines[static_cast<std::size_t>(j)];
+            if (line.peak >= 0 && static_cast<std::size_t>(line.peak) < explained.size())
+                explained[static_cast<std::size_t>(line.peak)] = true;
+        }
+        // A pale band behind each matched pair, from the measured peak's top to the line's end.
+        for (int j = 0; j < score->lineCount; ++j) {
+            const LineMatch& line = score->lines[static_cast<std::size_t>(j)];
+            if (line.peak >= 0 && static_cast<std::size_t>(line.peak) < m_pattern.peaks.size()) {
+                const auto xc = position(line.cardD);
+                const auto xm = position(m_pattern.peaks[static_cast<std::size_t>(line.peak)].d);
+                if (!xc || !xm) continue;
+                const double a = std::min(xOf(*xc), xOf(*xm)) - 4.0;
+                const double b = std::max(xOf(*xc), xOf(*xm)) + 4.0;
+                const double measured =
+                    m_pattern.intensitiesGiven
+                        ? m_pattern.peaks[static_cast<std::size_t>(line.peak)].intensity
+                        : 100.0;
+                const double upper = yUp(measured) - (hasProfile() ? 13.0 : 4.0);
+                const double lower = yDown(line.cardIntensity) + 4.0;
+                p.fillRect(QRectF(a, upper, b - a, lower - upper), kMatchBand);
+            }
+        }
+    }
+
+    if (hasProfile()) {
+        QPainterPath path;
+        bool started = false;
+        for (std::size_t i = 0; i < m_profileX.size(); ++i) {
+            const double v = m_axis == Axis::TwoTheta ? m_profileX[i]
+                                                      : dFromTwoTheta(m_profileX[i], m_wavelength);
+            if (!(v > 0.0)) continue;
+            const QPointF point(xOf(v), yUp(m_profileY[i]));
+            if (!started) {
+                path.moveTo(point);
+                started = true;
+            } else {
+                path.lineTo(point);
+            }
+        }
+        p.setPen(QPen(kProfile, 1.0));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(path);
+    }
+
+    // Measured peaks: sticks, or with a profile a marker above the profile's top at the peak.
+    for (std::size_t i = 0; i < m_pattern.peaks.size(); ++i) {
+        const auto x = position(m_pattern.peaks[i].d);
+        if (!x) continue;
+        const QColor colour = !score || explained[i] ? kMeasured : kUnexplained;
+        const double px = xOf(*x);
+        const double intensity = m_pattern.intensitiesGiven ? m_pattern.peaks[i].intensity : 100.0;
+        if (hasProfile()) {
+            const double tip = yUp(intensity) - 5.0;
+            QPainterPath marker;
+            marker.moveTo(px, tip + 1);
+            marker.lineTo(px - 4, tip - 6);
+            marker.lineTo(px + 4, tip - 6);
+            marker.closeSubpath();
+            p.setPen(QPen(colour, 1.2));
+            p.setBrush(!score || explained[i] ? QBrush(colour) : QBrush(Qt::white));
+            p.drawPath(marker);
+        } else {
+            p.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::FlatCap));
+            p.drawLine(QPointF(px, mid), QPointF(px, yUp(intensity)));
+        }
+    }
+
+    // The card's lines downward.
+    if (score) {
+        for (int j = 0; j < score->lineCount; ++j) {
+            const LineMatch& line = score->lines[static_cast<std::size_t>(j)];
+            const auto x = position(line.cardD);
+            if (!x) continue;
+            const double px = xOf(*x);
+            const double end = yDown(line.cardIntensity);
+            if (line.peak >= 0) {
+                p.setPen(QPen(kCardLine, 2.0, Qt::SolidLine, Qt::FlatCap));
+                p.drawLine(QPointF(px, mid), QPointF(px, end));
+            } else {
+                const QColor colour = line.belowDetection ? kBelowDetection : kMissed;
+                p.setPen(QPen(colour, 1.5, Qt::DashLine, Qt::FlatCap));
+                p.drawLine(QPointF(px, mid), QPointF(px, end - 3.5));
+                p.setPen(QPen(colour, 1.5));
+                p.setBrush(Qt::white);
+                p.drawEllipse(QPointF(px, end), 3.0, 3.0);
+            }
+        }
+    }
+    p.restore();
+
+    p.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    p.drawLine(QPointF(frame.left(), mid), QPointF(frame.right(), mid));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(palette().color(QPalette::Mid), 1));
+    p.drawRect(QRectF(frame).adjusted(0.5, 0.5, -0.5, -0.5));
+
+    // What each half shows, in its top or bottom left corner.
+    // On a veil of white, so that a stick passing under a caption leaves it readable.
+    const QRect corner = frame.adjusted(8, 4, -8, -4);
+    auto caption = [&](Qt::Alignment alignment, const QString& text) {
+        const QRect box = p.boundingRect(corner, alignment, text).adjusted(-3, 0, 3, 0);
+        p.fillRect(box, QColor(255, 255, 255, 215));
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(corner, alignment, text);
+    };
+    if (hasMeasured()) {
+        caption(Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Measured"));
+        caption(Qt::AlignLeft | Qt::AlignBottom,
+                m_candidate ? qs(m_candidate->name) + QStringLiteral(" (") +
+                                  QString::number(m_candidate->card) + QStringLiteral(")")
+                            : QStringLiteral("Select a candidate to compare its lines"));
+    } else {
+        p.setPen(palette().color(QPalette::PlaceholderText));
+        p.drawText(frame, Qt::AlignCenter,
+                   QStringLiteral("Type peaks or open a pattern file, then Identify"));
+    }
+
+    p.setPen(palette().color(QPalette::WindowText));
+    for (std::size_t k = 0; k < legend.size(); ++k) {
+        const QRect box = legendBoxes[k];
+        drawLegendSymbol(p, QRect(box.left(), box.top() + 1, symbol, box.height() - 2), legend[k]);
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(
+            QRect(box.left() + symbol + gap, box.top(), box.width() - symbol - gap, box.height()),
+            Qt::AlignLeft | Qt::AlignVCenter, legend[k].text);
+    }
+}
+
+} // namespace lithora::gui

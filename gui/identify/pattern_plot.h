@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+#include "identify/profile.h"
+#include "identify/ranking.h"
+
+namespace lithora::gui {
+
+// The measured pattern against one candidate's card, on one axis: the measured peaks as sticks
+// upward (or the measured profile with its peaks marked), the card's lines as sticks downward,
+// each matched pair on a band of its own, missed lines dashed and hollow, unexplained peaks grey.
+class PatternPlot : public QWidget {
+    Q_OBJECT
+  public:
+    enum class Axis { TwoTheta, D };
+
+    explicit PatternPlot(QWidget* parent = nullptr);
+
+    // The peaks the candidates were ranked against; the wavelength (Å) places them in 2θ. A
+    // profile, when the peaks were found in one, is drawn with its background taken off.
+    void setMeasured(const MeasuredPattern& pattern, double wavelength,
+                     const Profile* profile = nullptr, const std::vector<double>& background = {});
+    void setCandidate(const Candidate* candidate); // null: the measured pattern alone
+    void clear();
+
+    void setAxis(Axis axis);
+    Axis axis() const { return m_axis; }
+    bool hasMeasured() const { return !m_pattern.peaks.empty(); }
+    bool hasProfile() const { return !m_profileX.empty(); }
+    const std::optional<Candidate>& candidate() const { return m_candidate; }
+
+    QSize sizeHint() const override { return {520, 300}; }
+    QSize minimumSizeHint() const override { return {280, 180}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    struct Range {
+        double lo = 0.0, hi = 1.0;
+    };
+    // The axis value of a d-spacing: 2θ for the wavelength, or d itself; nullopt when the line
+    // cannot diffract at that wavelength.
+    std::optional<double> position(double d) const;
+    Range range() const;
+
+    MeasuredPattern m_pattern;
+    double m_wavelength = kDefaultWavelength;
+    std::vector<double> m_profileX; // 2θ
+    std::vector<double> m_profileY; // relative: the highest point above the background is 100
+    std::optional<Candidate> m_candidate;
+    Axis m_axis = Axis::D;
+};
+
+} // namespace lithora::gui

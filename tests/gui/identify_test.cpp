@@ -1,0 +1,376 @@
+// The window "Identify Pattern" on the offscreen platform, driven through the main window on
+// the bundled database: typed peaks, a pattern file and its residual, the element filter and
+// the list scope, errors through the message seam, the main list and the keys.
+//
+// Quartz is card 4550 in the bundled database; its card lists d 3.343 4.255 1.818 1.374 1.542
+// 2.281 2.457 1.382 with I 100 20 13 11 9 7 7 6. Calcite is card 814. help/samples/
+// quartz-calcite.xy is a synthetic Cu Kα profile of 70 % quartz and 30 % calcite.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QtTest>
+#include <memory>
+
+#include "common/qt_support.h"
+#include "gui_test_support.h"
+#include "identify/candidate_model.h"
+#include "identify/frm_identify.h"
+#include "identify/line_match_model.h"
+#include "identify/pattern_plot.h"
+#include "identify/plot_colours.h"
+#include "list/entry_list.h"
+#include "main/entry_list_view.h"
+#include "main/form1.h"
+
+using namespace lithora;
+using namespace lithora::gui;
+using namespace lithora::gui::test;
+
+namespace {
+
+constexpr int kQuartz = 4550;
+constexpr int kCalcite = 814;
+const QString kQuartzLines =
+    QStringLiteral("3.343 100\n4.255 20\n1.818 13\n1.374 11\n1.542 9\n2.281 7\n2.457 7\n1.382 6\n");
+
+std::filesystem::path bundledData() {
+    return std::filesystem::path(LITHORA_PROGRAM).parent_path() / "INDEX";
+}
+
+QString sampleProfile() {
+    return QStringLiteral(LITHORA_SAMPLES_DIR "/quartz-calcite.xy");
+}
+
+std::vector<int> cardsOf(const std::vector<Candidate>& candidates) {
+    std::vector<int> cards;
+    for (const Candidate& c : candidates)
+        cards.push_back(c.card);
+    return cards;
+}
+
+bool holds(const std::vector<int>& cards, int card) {
+    return std::find(cards.begin(), cards.end(), card) != cards.end();
+}
+
+QString cell(const QAbstractItemModel* model, int row, int column) {
+    return model->data(model->index(row, column), Qt::DisplayRole).toString();
+}
+
+// Pixels near a colour in the upper or lower half of a picture.
+int pixelsNear(const QImage& image, const QColor& colour, bool upper) {
+    int count = 0;
+    const int from = upper ? 0 : image.height() / 2 + 2;
+    const int to = upper ? image.height() / 2 - 2 : image.height();
+    for (int y = from; y < to; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) <
+                30)
+                ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+class IdentifyTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        QVERIFY2(std::filesystem::exists(bundledData() / "lithora.a"),
+                 "the bundled database was not built");
+        QVERIFY2(QFile::exists(sampleProfile()), "help/samples/quartz-calcite.xy is missing");
+        m_boxes = std::make_unique<RecordingBoxes>();
+        setMessageBoxes(m_boxes.get());
+        m_form = std::make_unique<Form1>(bundledData());
+        QVERIFY(m_form->Form_Load(QString(), kTallScreen));
+    }
+    void cleanup() {
+        m_form.reset();
+        setMessageBoxes(nullptr);
+    }
+
+    void theToolbarActionOpensOneWindow() {
+        QAction* action = m_form->toolbarAction(4);
+        QCOMPARE(action->text(), QStringLiteral("Identify"));
+        QVERIFY(action->toolTip().startsWith(QStringLiteral("Identify Pattern")));
+        QCOMPARE(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+        QVERIFY(!m_form->identifyWindow());
+        action->trigger();
+        frmIDENTIFY* window = m_form->identifyWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Identify Pattern"));
+        // Esc from a field closes it; it comes back as it was.
+        window->peaksEdit()->setPlainText(QStringLiteral("3.343 100"));
+        QTest::keyClick(window->requiredEdit(), Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        action->trigger();
+        QCOMPARE(m_form->identifyWindow(), window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->peaksEdit()->toPlainText(), QStringLiteral("3.343 100"));
+    }
+
+    // The other buttons were never connected to their windows: a click on the search button
+    // must open the search window.
+    void theOldToolbarButtonsAreConnectedToo() {
+        QVERIFY(!m_form->searchWindow());
+        m_form->toolbarAction(2)->trigger();
+        QVERIFY(m_form->searchWindow() && m_form->searchWindow()->isVisible());
+    }
+
+    void typedQuartzLinesRankQuartzFirstAndMakeItCurrent() {
+        frmIDENTIFY& w = openWindow();
+        w.peaksEdit()->setPlainText(kQuartzLines);
+        QTest::mouseClick(w.identifyButton(), Qt::LeftButton);
+        QVERIFY(m_boxes->shown.empty());
+        QVERIFY(!w.candidates().empty());
+        QCOMPARE(w.candidates().front().card, kQuartz);
+        const QAbstractItemModel* table = w.candidateTable()->model();
+        QCOMPARE(cell(table, 0, CandidateModel::Name), QStringLiteral("Quartz"));
+        QCOMPARE(cell(table, 0, CandidateModel::Card), QStringLiteral("4550"));
+        QCOMPARE(cell(table, 0, CandidateModel::Lines), QStringLiteral("8 / 8"));
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d$"))
+                    .match(cell(table, 0, CandidateModel::FigureOfMerit))
+                    .hasMatch());
+        // Ranked by figure of merit.
+        for (std::size_t i = 1; i < w.candidates().size(); ++i) {
+            QVERIFY(w.candidates()[i - 1].score.figureOfMerit >=
+                    w.candidates()[i].score.figureOfMerit);
+        }
+        // The best is the current card of the main window.
+        QCOMPARE(m_form->session().card.currentCardNumber, kQuartz);
+        QCOMPARE(m_form->panelText(4), QStringLiteral("Card 4550"));
+        QCOMPARE(m_form->selectedRow(), rowOfCard(m_form->session(), kQuartz));
+
+        // The card's own lines typed: every line matched exactly, nothing unexplained.
+        const std::vector<LineMatchRow>& rows = w.lineModel().rows();
+        QCOMPARE(rows.size(), std::size_t{8});
+        for (const LineMatchRow& row : rows) {
+            QCOMPARE(row.kind, LineKind::Matched);
+            QCOMPARE(row.deltaD, std::string("0.0000"));
+        }
+        QCOMPARE(w.plot()->candidate()->card, kQuartz);
+        QCOMPARE(w.plot()->axis(), PatternPlot::Axis::D);
+
+        // Down moves to the second candidate: plot, lines and current card follow.
+        QTest::keyClick(w.candidateTable(), Qt::Key_Down);
+        const int second = w.candidates()[1].card;
+        QCOMPARE(w.selectedCandidate()->card, second);
+        QCOMPARE(w.plot()->candidate()->card, second);
+        QCOMPARE(m_form->session().card.currentCardNumber, second);
+        QVERIFY(w.residualButton()->isEnabled());
+    }
+
+    void thePlotMirrorsMeasuredPeaksAndCardLines() {
+        frmIDENTIFY& w = openWindow();
+        w.peaksEdit()->setPlainText(kQuartzLines);
+        w.identify();
+        w.plot()->resize(600, 320);
+        const QImage picture = w.plot()->grab().toImage();
+        // Measured sticks upward, the card's lines downward; each in its own colour.
+        QVERIFY(pixelsNear(picture, plot_colours::kMeasured, true) > 100);
+        QCOMPARE(pixelsNear(picture, plot_colours::kMeasured, false), 0);
+        QVERIFY(pixelsNear(picture, plot_colours::kCardLine, false) > 100);
+        QVERIFY(!w.plot()->hasProfile());
+        QTest::mouseClick(w.twoThetaAxisButton(), Qt::LeftButton);
+        QCOMPARE(w.plot()->axis(), PatternPlot::Axis::TwoTheta);
+        QVERIFY(w.plot()->grab().toImage() != picture);
+    }
+
+    void badInputIsReportedAndLeavesTheTable() {
+        frmIDENTIFY& w = openWindow();
+        w.peaksEdit()->setPlainText(kQuartzLines);
+        w.identify();
+        const std::vector<int> before = cardsOf(w.candidates());
+        QVERIFY(!before.empty());
+
+        const struct {
+            QString peaks, wavelength, required;
+            int position;
+            QString title, mentions;
+        } cases[] = {
+            {QStringLiteral("3.343 100\nabc 20"),
+             QStringLiteral("Cu Kα"),
+             {},
+             0,
+             QStringLiteral("Peak List"),
+             QStringLiteral("abc")},
+            {QStringLiteral("26.6 100"),
+             QStringLiteral("Xx"),
+             {},
+             1,
+             QStringLiteral("Wavelength"),
+             QStringLiteral("Xx")},
+            {QStringLiteral("3.343 100"), QStringLiteral("Cu Kα"), QStringLiteral("Ca, Qq"), 0,
+             QStringLiteral("Element Filter"), QStringLiteral("Qq")},
+            {QString(), QStringLiteral("Cu Kα"), {}, 0, QStringLiteral("Peak List"), {}},
+        };
+        for (const auto& c : cases) {
+            m_boxes->shown.clear();
+            w.peaksEdit()->setPlainText(c.peaks);
+            w.wavelengthBox()->setEditText(c.wavelength);
+            w.requiredEdit()->setText(c.required);
+            w.positionBox()->setCurrentIndex(c.position);
+            QTest::mouseClick(w.identifyButton(), Qt::LeftButton);
+            QCOMPARE(m_boxes->shown.size(), std::size_t{1});
+            QCOMPARE(m_boxes->shown[0].title, c.title);
+            QVERIFY2(m_boxes->shown[0].text.contains(c.mentions),
+                     qPrintable(m_boxes->shown[0].text));
+            QCOMPARE(cardsOf(w.candidates()), before);
+        }
+
+        // Files that are no pattern: missing, and text without two columns of numbers.
+        QTemporaryDir dir;
+        const QString words = dir.filePath(QStringLiteral("notes.txt"));
+        QFile file(words);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("a pattern was measured\nbut not written here\n");
+        file.close();
+        for (const QString& path : {dir.filePath(QStringLiteral("missing.xy")), words}) {
+            m_boxes->shown.clear();
+            QVERIFY(!w.openPatternFile(path));
+            QCOMPARE(m_boxes->shown.size(), std::size_t{1});
+            QCOMPARE(m_boxes->shown[0].title, QStringLiteral("Open Pattern File"));
+            QCOMPARE(cardsOf(w.candidates()), before);
+        }
+        QCOMPARE(w.fileLabel()->text(), QStringLiteral("No pattern file"));
+    }
+
+    void aPatternFileRanksQuartzAndItsResidualCalcite() {
+        frmIDENTIFY& w = openWindow();
+        QVERIFY(w.openPatternFile(sampleProfile()));
+        QVERIFY(m_boxes->shown.empty());
+        // The found peaks are in the list as 2θ and intensity, for the user to see and edit.
+        QCOMPARE(w.positionBox()->currentIndex(), 1);
+        const QStringList lines =
+            w.peaksEdit()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(lines.size() > 8);
+        QVERIFY(lines[0].startsWith(QStringLiteral("# ")));
+        QVERIFY(lines[0].contains(QStringLiteral("quartz-calcite.xy")));
+        QVERIFY(w.fileLabel()->text().startsWith(QStringLiteral("quartz-calcite.xy")));
+        QVERIFY(w.thresholdBox()->isEnabled());
+        QCOMPARE(w.candidates().front().card, kQuartz);
+        QVERIFY(w.plot()->hasProfile());
+        QCOMPARE(w.plot()->axis(), PatternPlot::Axis::TwoTheta);
+
+        // A higher threshold finds fewer peaks, and ranks them at once.
+        w.thresholdBox()->setValue(30.0);
+        const int fewer = static_cast<int>(
+            w.peaksEdit()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+        QVERIFY(fewer < lines.size());
+        QCOMPARE(w.candidates().front().card, kQuartz);
+        w.thresholdBox()->setValue(3.0);
+        QCOMPARE(w.peaksEdit()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts), lines);
+
+        // Quartz's peaks taken away, what is left is calcite's.
+        QCOMPARE(w.selectedCandidate()->card, kQuartz);
+        QTest::mouseClick(w.residualButton(), Qt::LeftButton);
+        QVERIFY(m_boxes->shown.empty());
+        QVERIFY(w.residualShown());
+        QVERIFY(
+            w.summaryLabel()->text().startsWith(QStringLiteral("Residual after Quartz (4550)")));
+        std::vector<int> rest = cardsOf(w.candidates());
+        QVERIFY(!holds(rest, kQuartz));
+        rest.resize(std::min<std::size_t>(rest.size(), 3));
+        QVERIFY2(holds(rest, kCalcite), "calcite is not among the first three of the residual");
+        QVERIFY(w.fullPatternButton()->isVisibleTo(&w));
+
+        // And back to the whole pattern.
+        QTest::mouseClick(w.fullPatternButton(), Qt::LeftButton);
+        QVERIFY(!w.residualShown());
+        QVERIFY(!w.fullPatternButton()->isVisibleTo(&w));
+        QCOMPARE(w.candidates().front().card, kQuartz);
+    }
+
+    void showAsListFillsTheMainListInRankOrder() {
+        frmIDENTIFY& w = openWindow();
+        w.peaksEdit()->setPlainText(kQuartzLines);
+        w.identify();
+        QTest::keyClick(w.candidateTable(), Qt::Key_Down); // the second stays current
+        const int second = w.selectedCandidate()->card;
+        QTest::mouseClick(w.showListButton(), Qt::LeftButton);
+        const std::vector<ListRow>& rows = m_form->session().rows;
+        QCOMPARE(rows.size(), w.candidates().size());
+        QCOMPARE(m_form->List1()->model()->rowCount(), static_cast<int>(rows.size()));
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            QCOMPARE(rowOfCard(m_form->session(), w.candidates()[i].card), static_cast<int>(i) + 1);
+        QCOMPARE(m_form->panelText(1), QStringLiteral("Identification"));
+        QCOMPARE(m_form->panelText(2), QStringLiteral("%1 candidates").arg(rows.size()));
+        QCOMPARE(m_form->session().card.currentCardNumber, second);
+        QCOMPARE(m_form->selectedRow(), 2);
+    }
+
+    void theElementFilterAndTheListNarrowTheCandidates() {
+        frmIDENTIFY& w = openWindow();
+        w.peaksEdit()->setPlainText(kQuartzLines);
+        // Enter in a field identifies.
+        w.requiredEdit()->setText(QStringLiteral("Ca"));
+        QTest::keyClick(w.requiredEdit(), Qt::Key_Return);
+        QVERIFY(!w.candidates().empty());
+        QVERIFY(!holds(cardsOf(w.candidates()), kQuartz));
+        for (const Candidate& c : w.candidates())
+            QVERIFY2(qs(c.formula).contains(QStringLiteral("Ca")), c.formula.c_str());
+        w.requiredEdit()->clear();
+        w.excludedEdit()->setText(QStringLiteral("Si"));
+        QTest::keyClick(w.toleranceBox(), Qt::Key_Enter);
+        QVERIFY(!holds(cardsOf(w.candidates()), kQuartz));
+
+        // The Ca candidates become the list; ranked within it, quartz cannot come back, yet a
+        // candidate outside the list still becomes the current card.
+        w.excludedEdit()->clear();
+        w.requiredEdit()->setText(QStringLiteral("Ca"));
+        w.identify();
+        w.showAsList();
+        const std::vector<int> listed = cardsOf(w.candidates());
+        w.requiredEdit()->clear();
+        w.currentListBox()->setChecked(true);
+        w.identify();
+        for (int card : cardsOf(w.candidates()))
+            QVERIFY(holds(listed, card));
+        w.currentListBox()->setChecked(false);
+        w.identify();
+        QCOMPARE(w.candidates().front().card, kQuartz);
+        QCOMPARE(m_form->session().card.currentCardNumber, kQuartz);
+        QCOMPARE(m_form->selectedRow(), 0);
+        QCOMPARE(m_form->List1()->model()->rowCount(), static_cast<int>(listed.size()));
+    }
+
+    void enterIsANewLineInThePeakListAndCtrlEnterIdentifies() {
+        frmIDENTIFY& w = openWindow();
+        w.peaksEdit()->setFocus();
+        QTest::keyClicks(w.peaksEdit(), QStringLiteral("3.343 100"));
+        QTest::keyClick(w.peaksEdit(), Qt::Key_Return);
+        QTest::keyClicks(w.peaksEdit(), QStringLiteral("4.255 20"));
+        QCOMPARE(w.peaksEdit()->toPlainText(), QStringLiteral("3.343 100\n4.255 20"));
+        QVERIFY(w.candidates().empty());
+        QTest::keyClick(w.peaksEdit(), Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(!w.candidates().empty());
+        QCOMPARE(w.peaksEdit()->toPlainText(), QStringLiteral("3.343 100\n4.255 20"));
+    }
+
+  private:
+    frmIDENTIFY& openWindow() {
+        m_form->toolbarAction(4)->trigger();
+        frmIDENTIFY* window = m_form->identifyWindow();
+        if (!window) qFatal("the toolbar did not open the window");
+        return *window;
+    }
+
+    std::unique_ptr<RecordingBoxes> m_boxes;
+    std::unique_ptr<Form1> m_form;
+};
+
+QTEST_MAIN(IdentifyTest)
+#include "identify_test.moc"
