@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Takes the documentation's screenshots of the program in a real window under Xvfb, on the
-# bundled database: docs/screenshot-{main,optics,group,all-columns}.png.
+# bundled database: docs/screenshot-{main,optics,group,all-columns}.png and the guide's
+# help/images/identify.png. Names given (main, optics, group, all-columns, identify) take only
+# those: scripts/screenshot.sh identify
 # Needs a build (scripts/setup.sh run or test) and xvfb (apt-get install xvfb).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    "$build/tests/lithora_doc_screenshots" "$build/bin/INDEX" "$root/docs"
-echo "wrote $root/docs/screenshot-*.png"
+    "$build/tests/lithora_doc_screenshots" "$build/bin/INDEX" "$root/docs" "$root/help" "$@"
+echo "wrote the screenshots into $root/docs and $root/help/images"

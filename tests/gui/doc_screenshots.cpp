@@ -1,6 +1,8 @@
 // Writes the documentation's screenshots: the program in a real window (run it under Xvfb),
 // brought into each state a user reaches through its menus, and grabbed from the screen.
-// Usage: lithora_doc_screenshots INDEX_DIR OUTPUT_DIR
+// Usage: lithora_doc_screenshots INDEX_DIR OUTPUT_DIR [HELP_DIR [NAME...]]
+// With HELP_DIR the guide's own pictures are taken as well (help/images/identify.png, from the
+// sample in help/samples); NAMEs (main, optics, group, all-columns, identify) take only those.
 #include <QAction>
 #include <QApplication>
 #include <QScreen>
@@ -8,17 +10,18 @@
 #include <QTimer>
 
 #include "card/frm_card.h"
+#include "identify/frm_identify.h"
 #include "main/form1.h"
 
 using namespace lithora::gui;
 
 namespace {
 
-void save(Form1& form, const QString& file) {
-    form.repaint();
+void save(QWidget& window, const QString& file) {
+    window.repaint();
     QApplication::processEvents();
     QTest::qWait(300);
-    form.screen()->grabWindow(form.winId()).save(file);
+    window.screen()->grabWindow(window.winId()).save(file);
 }
 
 QAction* groupItem(Form1& form, const QString& name) {
@@ -34,22 +37,46 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 3) return 2;
     const QString out = QString::fromLocal8Bit(argv[2]);
+    const QString help = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    QStringList only;
+    for (int i = 4; i < argc; ++i)
+        only << QString::fromLocal8Bit(argv[i]);
+    auto wanted = [&](const char* name) {
+        return only.isEmpty() || only.contains(QString::fromLatin1(name));
+    };
     Form1 form(argv[1]);
     if (!form.Form_Load(QStringLiteral("/i quartz"), 16000)) return 1;
     form.move(0, 0);
-    save(form, out + QStringLiteral("/screenshot-main.png"));
+    if (wanted("main")) save(form, out + QStringLiteral("/screenshot-main.png"));
 
-    form.cardWindow()->bt_Click(3);
-    save(form, out + QStringLiteral("/screenshot-optics.png"));
-    form.cardWindow()->bt_Click(2);
+    if (wanted("optics")) {
+        form.cardWindow()->bt_Click(3);
+        save(form, out + QStringLiteral("/screenshot-optics.png"));
+        form.cardWindow()->bt_Click(2);
+    }
 
-    if (QAction* garnet = groupItem(form, QStringLiteral("Garnet"))) garnet->trigger();
-    save(form, out + QStringLiteral("/screenshot-group.png"));
+    if (!help.isEmpty() && wanted("identify")) {
+        // The sample mixture opened, quartz ranked first and selected, the plot against 2θ.
+        form.toolbarAction(4)->trigger();
+        frmIDENTIFY* window = form.identifyWindow();
+        window->move(40, 40);
+        if (!QTest::qWaitForWindowExposed(window)) return 1;
+        if (!window->openPatternFile(help + QStringLiteral("/samples/quartz-calcite.xy"))) return 1;
+        save(*window, help + QStringLiteral("/images/identify.png"));
+        window->close();
+    }
 
-    form.itmPop1(0)->trigger();
-    form.itmLST(3)->trigger();
-    form.resize(1240, form.height());
-    form.itmLST(3)->trigger();
-    save(form, out + QStringLiteral("/screenshot-all-columns.png"));
+    if (wanted("group")) {
+        if (QAction* garnet = groupItem(form, QStringLiteral("Garnet"))) garnet->trigger();
+        save(form, out + QStringLiteral("/screenshot-group.png"));
+    }
+
+    if (wanted("all-columns")) {
+        form.itmPop1(0)->trigger();
+        form.itmLST(3)->trigger();
+        form.resize(1240, form.height());
+        form.itmLST(3)->trigger();
+        save(form, out + QStringLiteral("/screenshot-all-columns.png"));
+    }
     return 0;
 }
