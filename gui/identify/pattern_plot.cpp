@@ -143,10 +143,12 @@ PatternPlot::Range PatternPlot::range() const {
                 take(*x);
         }
     }
-    if (!m_profileX.empty()) {
-        // The measured range is the plot's; a line beyond it widens it.
-        for (double angle : {m_profileX.front(), m_profileX.back()})
-            take(m_axis == Axis::TwoTheta ? angle : dFromTwoTheta(angle, m_wavelength));
+    // On the angle axis the measured range is the plot's, and a line beyond it widens it. On the
+    // d axis the scan's low angles would stretch far into large d where no peak lies: there the
+    // peaks and lines set the range, and the profile is cut to it.
+    if (!m_profileX.empty() && m_axis == Axis::TwoTheta) {
+        take(m_profileX.front());
+        take(m_profileX.back());
         return {lo, hi};
     }
     if (lo > hi) return {};
@@ -160,6 +162,21 @@ PatternPlot::Range PatternPlot::range() const {
         lo = std::max(lo, 0.0);
     }
     return {lo, hi};
+}
+
+double PatternPlot::peakHeight(std::size_t peak) const {
+    const Peak& p = m_pattern.peaks[peak];
+    const double given = m_pattern.intensitiesGiven ? p.intensity : 100.0;
+    if (m_profileX.empty()) return given;
+    const double angle = twoThetaFromD(p.d, m_wavelength);
+    // A peak's top lies within a tenth of a degree of the position found for it.
+    const auto from = std::lower_bound(m_profileX.begin(), m_profileX.end(), angle - 0.1);
+    const auto to = std::upper_bound(m_profileX.begin(), m_profileX.end(), angle + 0.1);
+    if (from == to) return given;
+    const auto first = static_cast<std::size_t>(from - m_profileX.begin());
+    const auto last = static_cast<std::size_t>(to - m_profileX.begin());
+    return *std::max_element(m_profileY.begin() + static_cast<std::ptrdiff_t>(first),
+                             m_profileY.begin() + static_cast<std::ptrdiff_t>(last));
 }
 
 void PatternPlot::paintEvent(QPaintEvent*) {
@@ -264,10 +281,7 @@ void PatternPlot::paintEvent(QPaintEvent*) {
                 if (!xc || !xm) continue;
                 const double a = std::min(xOf(*xc), xOf(*xm)) - 4.0;
                 const double b = std::max(xOf(*xc), xOf(*xm)) + 4.0;
-                const double measured =
-                    m_pattern.intensitiesGiven
-                        ? m_pattern.peaks[static_cast<std::size_t>(line.peak)].intensity
-                        : 100.0;
+                const double measured = peakHeight(static_cast<std::size_t>(line.peak));
                 const double upper = yUp(measured) - (hasProfile() ? 13.0 : 4.0);
                 const double lower = yDown(line.cardIntensity) + 4.0;
                 p.fillRect(QRectF(a, upper, b - a, lower - upper), kMatchBand);
@@ -301,7 +315,7 @@ void PatternPlot::paintEvent(QPaintEvent*) {
         if (!x) continue;
         const QColor colour = !score || explained[i] ? kMeasured : kUnexplained;
         const double px = xOf(*x);
-        const double intensity = m_pattern.intensitiesGiven ? m_pattern.peaks[i].intensity : 100.0;
+        const double intensity = peakHeight(i);
         if (hasProfile()) {
             const double tip = yUp(intensity) - 5.0;
             QPainterPath marker;

@@ -46,6 +46,9 @@ class PatternPlot : public QWidget {
     // cannot diffract at that wavelength.
     std::optional<double> position(double d) const;
     Range range() const;
+    // How high a peak stands: its intensity, or with a profile the profile's top near it, since
+    // a residual's intensities are no longer the profile's.
+    double peakHeight(std::size_t peak) const;
 
     MeasuredPattern m_pattern;
     double m_wavelength = kDefaultWavelength;
