@@ -148,7 +148,7 @@ Result<MeasuredPattern> parsePeakList(std::string_view text, PeakPosition positi
     MeasuredPattern pattern;
     pattern.intensitiesGiven = false;
     std::vector<bool> hasIntensity;
-    const std::string_view label = wavelengthLabel(wavelength);
+    const std::string label = wavelengthLabel(wavelength);
 
     auto addPeak = [&](std::size_t line, std::string_view word, std::optional<double> intensity,
                        std::string_view intensityWord) -> Status {
