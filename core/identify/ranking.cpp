@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "datafiles/record.h"
+#include "list/entry_list.h"
 #include "search/criteria.h"
 #include "text/codepage.h"
 #include "text/numeric.h"
@@ -236,7 +237,7 @@ bool better(double fomA, int cardA, double fomB, int cardB) {
 }
 
 void fillNames(Candidate& c, RecordDecoder& record) {
-    c.name = cp1252ToUtf8(record.field(kNameField));
+    c.name = displayName(cp1252ToUtf8(record.field(kNameField)));
     c.formula = cp1252ToUtf8(record.field(kFormulaField));
 }
 

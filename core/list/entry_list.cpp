@@ -46,12 +46,12 @@ bool hasAny(std::string_view text, std::string_view letters) {
     return text.find_first_of(letters) != std::string_view::npos;
 }
 
+} // namespace
+
 std::string displayName(std::string name) {
     if (contains(name, "@") || contains(name, "!")) toPlainLetters(name);
     return replaceAll(name, "\xC3\x85", "A"); // Å
 }
-
-} // namespace
 
 std::vector<std::string> listRowFields(std::string_view record) {
     // Card, name, formula, space group, status, crystal system, group, Z and cell.

@@ -44,6 +44,9 @@ extern const std::array<ListColumnInfo, kListColumnCount> kListColumns;
 
 using ListRow = std::array<std::string, kListColumnCount>;
 
+// A stored name (UTF-8) as the list shows it: letter codes as plain letters, Å as A.
+std::string displayName(std::string name);
+
 // The fields of an unscrambled entry record (Windows-1252) that a list row is built from, in
 // UTF-8: the record's every field is counted, but only those the row shows are converted; the
 // others are left empty.

@@ -1,6 +1,7 @@
 #include "search/criterion_names.h"
 
 #include <charconv>
+#include <iterator>
 
 namespace lithora {
 
@@ -78,6 +79,50 @@ const std::vector<CriterionName>& opticsCriterionNames() {
         {"calc_optic_sign", 49},
     };
     return names;
+}
+
+std::string formCriterionLabel(int tf) {
+    // By tf index, as the card window's captions name the fields; "" where a field has none.
+    static constexpr std::string_view kLabels[] = {"Name",
+                                                   "Synonym",
+                                                   "Formula",
+                                                   "",
+                                                   "Crystal system",
+                                                   "Space group",
+                                                   "Crystal class",
+                                                   "a",
+                                                   "b",
+                                                   "c",
+                                                   "\u03B1",
+                                                   "\u03B2",
+                                                   "\u03B3",
+                                                   "Mohs",
+                                                   "Z",
+                                                   "SG meas.",
+                                                   "SG calc.",
+                                                   "Strunz class",
+                                                   "Group",
+                                                   "Name origin",
+                                                   "Compare with",
+                                                   "ICDD#",
+                                                   "Appearance",
+                                                   "Type locality",
+                                                   "Notes",
+                                                   "d1",
+                                                   "d2",
+                                                   "d3",
+                                                   "d4",
+                                                   "d5",
+                                                   "d6",
+                                                   "d7",
+                                                   "d8",
+                                                   "d tolerance"};
+    if (tf >= 0 && static_cast<std::size_t>(tf) < std::size(kLabels) &&
+        !kLabels[static_cast<std::size_t>(tf)].empty())
+        return std::string(kLabels[static_cast<std::size_t>(tf)]);
+    if (tf == 41) return "Status";
+    if (tf == 42) return "Last updated";
+    return "tf" + std::to_string(tf);
 }
 
 std::optional<int> criterionField(std::string_view name, std::string_view prefix,

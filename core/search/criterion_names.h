@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct CriterionName {
 
 const std::vector<CriterionName>& formCriterionNames();
 const std::vector<CriterionName>& opticsCriterionNames();
+
+// What a text for the user calls a form criterion: "Mohs", "d3", "Space group"; "tfN" for a field
+// the search compares with nothing.
+std::string formCriterionLabel(int tf);
 
 // The field a criterion names: "tf5" / "of47" (prefix given), or a readable name. Nothing for
 // an unknown name or an index outside 0..count-1.

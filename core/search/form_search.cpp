@@ -4,35 +4,13 @@
 #include <cmath>
 
 #include "datafiles/record.h"
+#include "search/form_ties.h"
 #include "text/numeric.h"
 #include "text/split.h"
 
 namespace lithora {
 
 namespace {
-
-// The fields of an entry record that a text criterion is tied to, with the tf field it reads.
-struct TextTie {
-    int field;
-    int tf;
-};
-constexpr TextTie kTextTies[] = {{1, 0},   {2, 2},   {4, 5},  {5, 6},   {8, 42},  {9, 41},
-                                 {10, 22}, {11, 20}, {12, 4}, {13, 18}, {14, 21}, {18, 19},
-                                 {19, 24}, {22, 17}, {23, 1}, {24, 23}};
-
-struct NumberTie {
-    int field;
-    int tf;
-    float tolerance;
-};
-constexpr NumberTie kNumberTies[] = {
-    {3, 5, 0.1f}, {16, 13, 0.1f}, {20, 16, 0.05f}, {21, 15, 0.05f}, {25, 14, 0.5f}};
-
-constexpr int kCellField = 26;
-constexpr int kFirstCellTf = 7;
-constexpr float kCellTolerance = 0.05f;
-constexpr int kDSpacingField = 6;
-constexpr int kFirstDTf = 25;
 
 // Values of the blank-separated words of a field, as many as wanted (missing ones are 0).
 template <std::size_t N>
@@ -108,7 +86,7 @@ class FormMatcher {
             }
         }
         if (!m_dTyped || hits + left < wanted) return hits;
-        std::array<float, 64> lines{};
+        std::array<float, kDLinesRead> lines{};
         wordValues(field(kDSpacingField), lines, count);
         for (std::size_t m = 0; m < 8; ++m) {
             const float c = m_c.values[kFirstDTf + m];
