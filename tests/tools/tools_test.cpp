@@ -265,6 +265,42 @@ TEST_F(Tools, SearchWithinCardsAsksBeforeTheWholeDatabase) {
     EXPECT_NE(missing.err.find("lithora.h"), std::string::npos) << missing.err;
 }
 
+TEST_F(Tools, SearchFormListsNearMissesWhenAsked) {
+    // Five names hold "ite" and Calcite alone has Mohs 3: the other four fail only the Mohs.
+    const Json j =
+        cli({"--data", index, "search", "form", "--near-misses", "name=ite", "mohs=3.05"}).json();
+    EXPECT_EQ(j["cards"], Json::array({1}));
+    const Json& misses = j["nearMisses"];
+    EXPECT_TRUE(misses["applies"].get<bool>());
+    EXPECT_EQ(misses["total"], 5);
+    ASSERT_EQ(misses["entries"].size(), 5u);
+    const Json& albite = misses["entries"][0];
+    EXPECT_EQ(albite["card"], 5);
+    EXPECT_EQ(albite["criterion"], "mohs");
+    EXPECT_EQ(albite["found"], "6-6.5");
+    EXPECT_EQ(albite["offBy"], 2.95);
+    EXPECT_EQ(albite["tolerance"], 0.1);
+    EXPECT_EQ(albite["text"], "Mohs 6-6.5 against 3.05 \u00B1 0.1, off by 2.95");
+    // Within cards, only theirs; a widened search has the whole database as its scope.
+    EXPECT_EQ(cli({"--data", index, "search", "form", "--near-misses", "--within", "5,17",
+                   "name=ite", "mohs=3.05"})
+                  .json()["nearMisses"]["total"],
+              2);
+    EXPECT_EQ(cli({"--data", index, "search", "form", "--near-misses", "--within", "5,17",
+                   "--widen", "name=ite", "mohs=3.05"})
+                  .json()["nearMisses"]["total"],
+              5);
+    // OR, or a single criterion, has none; without the flag there is no such key.
+    const Json orSearch =
+        cli({"--data", index, "search", "form", "--near-misses", "--or", "name=ite", "mohs=3"})
+            .json();
+    EXPECT_FALSE(orSearch["nearMisses"]["applies"].get<bool>());
+    EXPECT_EQ(orSearch["nearMisses"]["entries"].size(), 0u);
+    EXPECT_FALSE(cli({"--data", index, "search", "form", "name=ite", "mohs=3"})
+                     .json()
+                     .contains("nearMisses"));
+}
+
 TEST_F(Tools, SearchElementsAndText) {
     const Json calcium = cli({"--data", index, "search", "elements", "--preset", "all",
                               "--required", "Ca", "--max", "3"})

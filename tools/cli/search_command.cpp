@@ -1,3 +1,4 @@
+#include <cmath>
 #include <sstream>
 
 #include "cli_commands.h"
@@ -5,6 +6,7 @@
 #include "list/match_list.h"
 #include "search/criterion_names.h"
 #include "search/element_search.h"
+#include "search/near_miss.h"
 #include "search/search_run.h"
 #include "search/text_search.h"
 #include "text/numeric.h"
@@ -111,6 +113,40 @@ bool readSymbols(const std::string& list, std::vector<int>& atomicNumbers, std::
     return true;
 }
 
+// A measured amount as JSON: rounded to the 4 decimals the texts show.
+double rounded(float value) {
+    return std::round(static_cast<double>(value) * 1e4) / 1e4;
+}
+
+Json nearMissesJson(const FormCriterionTexts& typed, bool orCombination,
+                    const Result<NearMissList>& list) {
+    const bool applies = nearMissesApply(parseFormCriteria(typed), orCombination);
+    Json entries = Json::array();
+    for (const NearMiss& m : list.value().misses) {
+        Json entry{{"card", m.card},
+                   {"name", m.name},
+                   {"criterion", m.criterion},
+                   {"label", m.label},
+                   {"typed", m.typed},
+                   {"found", m.check.found},
+                   {"measured", m.check.measured},
+                   {"text", m.text}};
+        if (m.check.measured) {
+            entry["typedValue"] = rounded(m.check.typedValue);
+            entry["offBy"] = rounded(m.check.offBy);
+            entry["tolerance"] = rounded(m.check.tolerance);
+        }
+        entries.push_back(std::move(entry));
+    }
+    return Json{{"applies", applies},
+                {"total", list.value().total},
+                {"listed", list.value().misses.size()},
+                {"summary", applies ? nearMissSummary(list.value())
+                                    : std::string("Near misses need an AND search of two "
+                                                  "criteria or more")},
+                {"entries", std::move(entries)}};
+}
+
 struct ElementOptions {
     std::string required;
     std::string possible;
@@ -133,6 +169,10 @@ class SearchCommand : public Command {
         m_form =
             m_app->add_subcommand("form", "criteria typed into the card's main-data fields (tf)");
         addCardSearchOptions(m_form, m_formOptions, formCriterionNames(), "tf");
+        m_form->add_flag("--near-misses", m_nearMisses,
+                         "also list the entries that fail exactly one criterion of an AND search, "
+                         "which one and by how much: the closest " +
+                             std::to_string(kNearMissCap) + ", in \"nearMisses\"");
         m_optics =
             m_app->add_subcommand("optics", "criteria typed into the optics panel's fields (of)");
         addCardSearchOptions(m_optics, m_opticsOptions, opticsCriterionNames(), "of");
@@ -187,7 +227,10 @@ class SearchCommand : public Command {
         }
         const SearchOptions options{o.orCombination, o.within.empty()};
         const bool widen = o.widen;
-        const AskFn ask = [widen](std::string_view) { return widen; };
+        bool widened = false;
+        const AskFn ask = [widen, &widened](std::string_view) { return widened = widen; };
+        // The cards searched: the search replaces the list by its matches.
+        const std::vector<bool> scope = searchScope(session, options.fullScope);
         const SearchOutcome outcome = optics ? runOpticsSearch(session, opticsTexts, options, ask)
                                              : runCardFormSearch(session, formTexts, options, ask);
         if (outcome.end == SearchEnd::Failed) {
@@ -195,6 +238,16 @@ class SearchCommand : public Command {
             return tools::kExitDataFault;
         }
         out = outcomeJson(session, outcome);
+        if (!optics && m_nearMisses && outcome.end != SearchEnd::NoCriteria) {
+            const Result<NearMissList> misses =
+                findNearMisses(session.data, formTexts, o.orCombination,
+                               widened ? searchScope(session, true) : scope, session.maxCardNumber);
+            if (!misses) {
+                printError("The near misses cannot be found: " + misses.error().message);
+                return tools::kExitDataFault;
+            }
+            out["nearMisses"] = nearMissesJson(formTexts, o.orCombination, misses);
+        }
         return tools::kExitOk;
     }
 
@@ -257,6 +310,7 @@ class SearchCommand : public Command {
     TextOptions m_textOptions;
     CLI::App* m_app = nullptr;
     CLI::App* m_form = nullptr;
+    bool m_nearMisses = false;
     CLI::App* m_optics = nullptr;
     CardSearchOptions m_formOptions;
     CardSearchOptions m_opticsOptions;
