@@ -25,6 +25,11 @@ check_tree() { # PREFIX
              share/doc/lithora/LICENSE share/doc/lithora/LICENSE-DATA.md; do
         [ -s "$prefix/$f" ] || fail "$prefix/$f is missing"
     done
+    # The man page describes each command's options, not only the command names.
+    for option in --two-theta --residual-of --near-misses; do
+        grep -qF -- "$option" "$prefix/share/man/man1/lithora-cli.1" ||
+            fail "the man page of lithora-cli lacks $option"
+    done
     if command -v desktop-file-validate >/dev/null; then
         out=$(desktop-file-validate "$prefix/share/applications/lithora.desktop" || true)
         grep -q error <<<"$out" && fail "desktop entry: $out"
