@@ -136,7 +136,8 @@ void normalisePattern(MeasuredPattern& pattern) {
     for (const Peak& p : pattern.peaks)
         strongest = std::max(strongest, p.intensity);
     for (Peak& p : pattern.peaks)
-        p.intensity = strongest > 0.0 ? 100.0 * p.intensity / strongest : 100.0;
+        // 100·I/max can round to just above 100.
+        p.intensity = strongest > 0.0 ? std::min(100.0, 100.0 * p.intensity / strongest) : 100.0;
 }
 
 Result<MeasuredPattern> parsePeakList(std::string_view text, PeakPosition position,
