@@ -3,16 +3,11 @@
 // message on standard error; never a crash.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <nlohmann/json.hpp>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include "bad_texts.h"
 #include "support/test_support.h"
-
-extern char** environ;
+#include "support/tool_run.h"
 
 using namespace lithora::test;
 using namespace lithora::input_test;
@@ -20,46 +15,8 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    int signal = 0;
-    std::string out;
-    std::string err;
-};
-
-// Runs a program with the arguments exactly as given (no shell in between).
 ToolRun run(const std::string& program, const std::vector<std::string>& args) {
-    TempDir io;
-    const std::string outPath = (io.path() / "out").string();
-    const std::string errPath = (io.path() / "err").string();
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    ToolRun r;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << program << ": " << spawned;
-        return r;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
-    r.out = readFile(outPath);
-    r.err = readFile(errPath);
-    return r;
+    return runTool(program, args);
 }
 
 class CliInput : public ::testing::Test {

@@ -2,50 +2,29 @@
 // output, exit codes and messages.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <nlohmann/json.hpp>
-#include <sys/wait.h>
 
 #include "support/test_support.h"
+#include "support/tool_run.h"
 
 using namespace lithora::test;
 using Json = nlohmann::ordered_json;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
+// A run and its answer as JSON.
+struct ToolAnswer : ToolRun {
     Json json() const { return Json::parse(out); }
 };
 
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+ToolAnswer run(const std::string& tool, const std::vector<std::string>& args) {
+    return ToolAnswer{runTool(tool, args)};
 }
 
-ToolRun run(const std::string& tool, const std::vector<std::string>& args) {
-    TempDir io;
-    std::string command = quoted(tool);
-    for (const std::string& a : args)
-        command += " " + quoted(a);
-    command += " >" + quoted((io.path() / "out").string()) + " 2>" +
-               quoted((io.path() / "err").string()) + " </dev/null";
-    const int status = std::system(command.c_str());
-    ToolRun r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = readFile(io.path() / "out");
-    r.err = readFile(io.path() / "err");
-    return r;
-}
-
-ToolRun pack(const std::vector<std::string>& args) {
+ToolAnswer pack(const std::vector<std::string>& args) {
     return run(LITHORA_PACK, args);
 }
-ToolRun cli(const std::vector<std::string>& args) {
+ToolAnswer cli(const std::vector<std::string>& args) {
     return run(LITHORA_CLI, args);
 }
 
@@ -53,7 +32,7 @@ class Tools : public ::testing::Test {
   protected:
     void SetUp() override {
         index = (dir.path() / "INDEX").string();
-        const ToolRun packed = pack({"pack", fixture("mini").string(), index});
+        const ToolAnswer packed = pack({"pack", fixture("mini").string(), index});
         ASSERT_EQ(packed.exitCode, 0) << packed.err;
     }
     TempDir dir;
@@ -65,7 +44,7 @@ class Tools : public ::testing::Test {
 TEST_F(Tools, PackVerifyUnpackRoundTrip) {
     EXPECT_EQ(pack({"verify", index}).exitCode, 0);
     const std::string src = (dir.path() / "src").string();
-    const ToolRun unpacked = pack({"unpack", index, src});
+    const ToolAnswer unpacked = pack({"unpack", index, src});
     ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
     const std::string again = (dir.path() / "again").string();
     ASSERT_EQ(pack({"pack", src, again}).exitCode, 0);
@@ -78,7 +57,7 @@ TEST_F(Tools, PackVerifyUnpackRoundTrip) {
 }
 
 TEST_F(Tools, UnpackNeverWritesIntoTheDataDirectory) {
-    const ToolRun r = pack({"unpack", index, index + "/."});
+    const ToolAnswer r = pack({"unpack", index, index + "/."});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("is the data directory itself"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(index) / "entries.tsv"));
@@ -94,7 +73,7 @@ TEST_F(Tools, PackRefusesAnInvalidSourceAndWritesNothing) {
     entries.replace(entries.find("\n5\tAlbite"), 9, "\n5\tAl|bite");
     writeFile(src / "entries.tsv", entries + "broken line\n");
     const std::string target = (dir.path() / "never").string();
-    const ToolRun r = pack({"pack", src.string(), target});
+    const ToolAnswer r = pack({"pack", src.string(), target});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("entries.tsv:2: column name: a cell may not contain |"), std::string::npos)
         << r.err;
@@ -104,7 +83,7 @@ TEST_F(Tools, PackRefusesAnInvalidSourceAndWritesNothing) {
 
 TEST_F(Tools, VerifyListsProblemsWithExitCodeOne) {
     std::filesystem::resize_file(std::filesystem::path(index) / "lithora.d", 100);
-    const ToolRun r = pack({"verify", index});
+    const ToolAnswer r = pack({"verify", index});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("lithora.d: is 100 bytes long, expected 20002"), std::string::npos)
         << r.err;
@@ -112,10 +91,10 @@ TEST_F(Tools, VerifyListsProblemsWithExitCodeOne) {
 
 TEST_F(Tools, SynthWritesASoundSetThatListsFully) {
     const std::string synth = (dir.path() / "synth").string();
-    const ToolRun made = pack({"synth", "300", synth, "--seed", "7"});
+    const ToolAnswer made = pack({"synth", "300", synth, "--seed", "7"});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     EXPECT_EQ(pack({"verify", synth}).exitCode, 0);
-    const ToolRun list = cli({"--data", synth, "list"});
+    const ToolAnswer list = cli({"--data", synth, "list"});
     ASSERT_EQ(list.exitCode, 0) << list.err;
     const Json j = list.json();
     EXPECT_EQ(j["rows"].size(), 300u);
@@ -128,10 +107,10 @@ TEST_F(Tools, SynthWritesASoundSetThatListsFully) {
 
 TEST(ToolUsage, HelpAndUsageErrors) {
     for (const char* tool : {LITHORA_PACK, LITHORA_CLI}) {
-        const ToolRun help = run(tool, {"--help"});
+        const ToolAnswer help = run(tool, {"--help"});
         EXPECT_EQ(help.exitCode, 0) << tool;
         EXPECT_NE(help.out.find("Usage"), std::string::npos) << tool;
-        const ToolRun none = run(tool, {});
+        const ToolAnswer none = run(tool, {});
         EXPECT_EQ(none.exitCode, 2) << tool;
         EXPECT_EQ(std::count(none.err.begin(), none.err.end(), '\n'), 1) << none.err; // one line
         EXPECT_EQ(run(tool, {"--no-such-option"}).exitCode, 2) << tool;
@@ -143,7 +122,7 @@ TEST(ToolUsage, HelpAndUsageErrors) {
 }
 
 TEST_F(Tools, ListMatchesItsDocumentedOutput) {
-    const ToolRun r = cli({"--data", index, "list"});
+    const ToolAnswer r = cli({"--data", index, "list"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.json(), Json::parse(readFile(fixture("expected/mini-list.json"))));
 }
@@ -160,7 +139,7 @@ TEST_F(Tools, ListFilters) {
 }
 
 TEST_F(Tools, CardMatchesItsDocumentedOutput) {
-    const ToolRun r = cli({"--data", index, "card", "1"});
+    const ToolAnswer r = cli({"--data", index, "card", "1"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.json(), Json::parse(readFile(fixture("expected/mini-card-1.json"))));
 }
@@ -179,30 +158,30 @@ TEST_F(Tools, CardWithEscapedNameAndReferencePages) {
 }
 
 TEST_F(Tools, DataFaultsAreExitCodeOneWithAMessage) {
-    const ToolRun missingDir = cli({"--data", (dir.path() / "nowhere").string(), "list"});
+    const ToolAnswer missingDir = cli({"--data", (dir.path() / "nowhere").string(), "list"});
     EXPECT_EQ(missingDir.exitCode, 1);
     EXPECT_NE(missingDir.err.find("nowhere"), std::string::npos);
 
-    const ToolRun noCard = cli({"--data", index, "card", "12345"});
+    const ToolAnswer noCard = cli({"--data", index, "card", "12345"});
     EXPECT_EQ(noCard.exitCode, 1);
     EXPECT_NE(noCard.err.find("card 12345 is not in the database"), std::string::npos)
         << noCard.err;
 
     std::filesystem::remove(std::filesystem::path(index) / "lithora.i");
-    const ToolRun noOptics = cli({"--data", index, "card", "1"});
+    const ToolAnswer noOptics = cli({"--data", index, "card", "1"});
     EXPECT_EQ(noOptics.exitCode, 0); // the table loader reports and the command goes on
     EXPECT_NE(noOptics.err.find("getLineNumbers: Error: "), std::string::npos) << noOptics.err;
     EXPECT_EQ(noOptics.json()["state"]["currentOpticalRecord"], "");
 
     std::filesystem::remove(std::filesystem::path(index) / "lithora.a");
-    const ToolRun noEntries = cli({"--data", index, "list"});
+    const ToolAnswer noEntries = cli({"--data", index, "list"});
     EXPECT_EQ(noEntries.exitCode, 1);
     EXPECT_NE(noEntries.err.find("lithora.a"), std::string::npos) << noEntries.err;
     EXPECT_EQ(noEntries.out, "");
 }
 
 TEST(ToolDefaults, TheBundledDataSetLiesBesideTheTools) {
-    const ToolRun r = cli({"list"});
+    const ToolAnswer r = cli({"list"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_GE(r.json()["rows"].size(), 10u);
     EXPECT_EQ(
@@ -249,7 +228,7 @@ TEST_F(Tools, SearchWithinCardsAsksBeforeTheWholeDatabase) {
     EXPECT_EQ(cli({"--data", index, "search", "form", "--within", "230,300", "name=mono"})
                   .json()["cards"],
               Json::array({300}));
-    const ToolRun unknown =
+    const ToolAnswer unknown =
         cli({"--data", index, "search", "form", "--within", "230,4444", "name=al"});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_NE(unknown.err.find("card 4444 is not in the database"), std::string::npos)
@@ -260,7 +239,7 @@ TEST_F(Tools, SearchWithinCardsAsksBeforeTheWholeDatabase) {
     EXPECT_EQ(cli({"--data", index, "search", "form", "--widen", "name=a"}).exitCode,
               2); // needs --within
     std::filesystem::remove(std::filesystem::path(index) / "lithora.h");
-    const ToolRun missing = cli({"--data", index, "search", "optics", "n_avg=1.6"});
+    const ToolAnswer missing = cli({"--data", index, "search", "optics", "n_avg=1.6"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("lithora.h"), std::string::npos) << missing.err;
 }
@@ -339,12 +318,12 @@ TEST_F(Tools, SearchElementsAndText) {
 
 TEST_F(Tools, PrintWritesTheCardAsAPdf) {
     const std::string pdf = (dir.path() / "calcite.pdf").string();
-    const ToolRun printed = cli({"--data", index, "print", "1", "--pdf", pdf});
+    const ToolAnswer printed = cli({"--data", index, "print", "1", "--pdf", pdf});
     ASSERT_EQ(printed.exitCode, 0) << printed.err;
     EXPECT_EQ(printed.json(), (Json{{"pages", 1}, {"file", pdf}}));
     EXPECT_EQ(printed.err, ""); // nothing but the JSON: no notes from the toolkit
     // The page's text as poppler reads it back.
-    const ToolRun text = run("/usr/bin/pdftotext", {"-layout", pdf, "-"});
+    const ToolAnswer text = run("/usr/bin/pdftotext", {"-layout", pdf, "-"});
     ASSERT_EQ(text.exitCode, 0) << "pdftotext (poppler-utils) is needed: " << text.err;
     for (const char* expected :
          {"ZTK-Lithora", "Card 1, Status a,", "Calcite", "Axial Ratio", "a/b = 1.0,",
@@ -355,7 +334,7 @@ TEST_F(Tools, PrintWritesTheCardAsAPdf) {
     }
     EXPECT_EQ(text.out.find("<i>"), std::string::npos);
     EXPECT_EQ(cli({"--data", index, "print", "4444", "--pdf", pdf}).exitCode, 1);
-    const ToolRun unwritable =
+    const ToolAnswer unwritable =
         cli({"--data", index, "print", "1", "--pdf", (dir.path() / "no/such/dir/x.pdf").string()});
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.err.find("cannot write the PDF file"), std::string::npos)
