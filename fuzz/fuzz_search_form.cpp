@@ -8,6 +8,7 @@
 #include "fuzz_support.h"
 #include "search/criterion_names.h"
 #include "search/form_search.h"
+#include "search/near_miss.h"
 #include "search_support.h"
 
 using namespace lithora;
@@ -34,6 +35,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Session session;
     if (!startSearchSession(session, parts, settings, "search_form")) return 0;
+    // The near misses over the same scope: each fails one typed criterion, closest first.
+    const Result<NearMissList> misses =
+        findCardFormNearMisses(session, typed, options.orCombination, options.fullScope);
+    if (misses) {
+        FUZZ_CHECK(misses.value().misses.size() <= kNearMissCap);
+        FUZZ_CHECK(misses.value().total >= static_cast<int>(misses.value().misses.size()));
+        if (!nearMissesApply(criteria, options.orCombination))
+            FUZZ_CHECK(misses.value().total == 0);
+        for (std::size_t i = 0; i < misses.value().misses.size(); ++i) {
+            const NearMiss& m = misses.value().misses[i];
+            FUZZ_CHECK(!m.check.holds() && !m.text.empty());
+            FUZZ_CHECK(!typed[static_cast<std::size_t>(m.check.field)].empty());
+            if (i > 0) FUZZ_CHECK(!nearMissBefore(m, misses.value().misses[i - 1]));
+        }
+    }
     int asked = 0;
     const AskFn ask = [&](std::string_view question) {
         FUZZ_CHECK(question == kWidenQuestion);
