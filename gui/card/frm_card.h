@@ -31,8 +31,12 @@ class CardWindowHost {
     virtual void showViewMenu(const QPoint& globalPos) = 0;
     // What the searches work on, and how the window shows what they leave behind.
     virtual Session& searchSession() = 0;
-    virtual void showSearchCount() = 0; // status panel 2
-    virtual void showMatchList() = 0;   // the list after a search with matches
+    virtual void showSearchCount() = 0;  // status panel 2
+    virtual void showSearchPanels() = 0; // status panels 1 and 2
+    virtual void showMatchList() = 0;    // the list after a search with matches
+    // Makes a card current and shows it, selecting its row when the list holds it; when it does
+    // not, no row is selected and the status bar says whenNotListed.
+    virtual void presentCard(int card, const QString& whenNotListed) = 0;
 };
 
 // One text field of the card: single-line, or multi-line for the longer texts.

@@ -90,6 +90,7 @@ class Form1 : public QWidget,
     void showSearchPanels() override;
     void showMatchList() override;
     void showCard(int card) override;
+    void presentCard(int card, const QString& whenNotListed) override;
 
     // Controls and state by the names the window gives them, for the tests.
     frmCARD* cardWindow();

@@ -209,19 +209,23 @@ void Form1::showMatchList() {
 }
 
 void Form1::showCard(int card) {
+    presentCard(card, QStringLiteral("Card %1 is not in the list; Show as List in the Identify "
+                                     "Pattern window lists the candidates")
+                          .arg(card));
+}
+
+void Form1::presentCard(int card, const QString& whenNotListed) {
     const int row = rowOfCard(m_session, card);
     if (row > 0) {
         selectRow(row);
         showSelection();
         return;
     }
-    // A candidate the list does not hold is shown all the same; no row stands for it.
+    // A card the list does not hold is shown all the same; no row stands for it.
     if (lithora::loadCard(m_session, card)) {
         m_list->selectionModel()->clear();
         showCurrentCard();
-        Msg(QStringLiteral("Card %1 is not in the list; Show as List in the Identify Pattern "
-                           "window lists the candidates")
-                .arg(card));
+        Msg(whenNotListed);
     } else {
         SBT(qs(m_session.status[3]), 4);
     }
