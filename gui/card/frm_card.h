@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <vector>
 
 #include "card/card_state.h"
+#include "card/frm_near_misses.h"
+#include "search/near_miss.h"
 #include "session/session.h"
 
+class QAction;
 class QCheckBox;
 class QFrame;
 class QProgressBar;
@@ -74,6 +78,9 @@ class frmCARD : public QWidget {
     void toggleSearchOptics();
     // The start routine of both searches (Start Search, or Enter in search mode).
     void startSearch();
+    // The entries that fail just one criterion of the card-form criteria typed now, whether the
+    // search finds matches or not (Near Misses, or Ctrl+M in search mode).
+    void showNearMisses();
 
     bool searchMode() const { return m_searchMode; }
     bool opticsShown() const { return m_opticsShown; }
@@ -92,6 +99,10 @@ class frmCARD : public QWidget {
     QProgressBar* prb() const { return m_prb; }
     QLabel* lbHLP() const { return m_lbHLP; }
     QWidget* pb() const { return m_pb; }
+    QAction* nearMissAction() const { return m_nearMissAction; }
+    QPushButton* nearMissButton() const { return m_nearMissButton; }
+    // The Near Misses window; null until it was first opened.
+    frmNEARMISSES* nearMissWindow() const { return m_nearMissWindow; }
 
   public slots:
     void bt_Click(int index);
@@ -117,6 +128,11 @@ class frmCARD : public QWidget {
     void buildSearchFrame();
     void cb_Click();
     void clearCriteria();
+    FormCriterionTexts typedFormCriteria();
+    void updateNearMissAction();
+    void openNearMissWindow(const QString& headline, const QString& summary, NearMissList list);
+    void nearMissChosen(int card);
+    void listNearMissEntries();
     void restyleField(const CardField& field, bool optics, int index, bool focused = false);
     void restyleAllFields();
     bool isField(QObject* object, bool* optics, int* index) const;
@@ -136,6 +152,9 @@ class frmCARD : public QWidget {
     QCheckBox* m_full = nullptr;
     QProgressBar* m_prb = nullptr;
     QLabel* m_lbHLP = nullptr;
+    QAction* m_nearMissAction = nullptr;
+    QPushButton* m_nearMissButton = nullptr;
+    QPointer<frmNEARMISSES> m_nearMissWindow;
     std::array<QString, 50> m_savedCriteria;
     std::array<QString, 50> m_savedOpticsCriteria;
     bool m_searchMode = false;

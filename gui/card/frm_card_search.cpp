@@ -1,5 +1,6 @@
 // The card window's search mode: criteria typed into the card's own fields or into the optics
 // panel, the search frame, and the start routine both searches share.
+#include <QAction>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
@@ -10,6 +11,8 @@
 
 #include "card/card_layout.h"
 #include "card/frm_card.h"
+#include "card/frm_near_misses.h"
+#include "common/busy_cursor.h"
 #include "common/message_box.h"
 #include "common/qt_support.h"
 #include "search/search_run.h"
@@ -32,6 +35,14 @@ QString forDialog(std::string_view text) {
     QString q = qs(text);
     q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return q;
+}
+
+const QString kNearMissTitle = QStringLiteral("Near Misses");
+const QString kNearMissesNeedAnd =
+    QStringLiteral("Near misses need an AND search of two criteria or more.");
+
+QString matchCountText(int count) {
+    return count == 1 ? QStringLiteral("1 match") : QStringLiteral("%1 matches").arg(count);
 }
 
 } // namespace
@@ -94,6 +105,23 @@ void frmCARD::buildSearchFrame() {
     connect(m_bt[5], &QPushButton::clicked, this, &frmCARD::startSearch);
     connect(m_bt[6], &QPushButton::clicked, this, &frmCARD::clearCriteria);
 
+    // Near misses belong to the card-form search: the action lives while it is on.
+    m_nearMissAction = new QAction(kNearMissTitle, this);
+    m_nearMissAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m_nearMissAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_nearMissAction->setToolTip(
+        QStringLiteral("Entries that fail just one criterion of the AND search (Ctrl+M)"));
+    addAction(m_nearMissAction);
+    connect(m_nearMissAction, &QAction::triggered, this, &frmCARD::showNearMisses);
+    m_nearMissButton = new QPushButton(kNearMissTitle, m_frSEARCH);
+    m_nearMissButton->setGeometry(176, 6, 72, 20);
+    m_nearMissButton->setFont(font);
+    m_nearMissButton->setToolTip(m_nearMissAction->toolTip());
+    m_nearMissButton->setStyleSheet(controlStyle + QStringLiteral(" border: 1px solid #7a7a7a;"));
+    m_nearMissButton->setFocusPolicy(Qt::NoFocus);
+    connect(m_nearMissButton, &QPushButton::clicked, m_nearMissAction, &QAction::trigger);
+    updateNearMissAction();
+
     m_prb = new QProgressBar(m_frSEARCH);
     m_prb->setGeometry(6, 57, 242, 5);
     m_prb->setTextVisible(false);
@@ -150,6 +178,7 @@ void frmCARD::toggleSearchForm() {
         if (m_searchMode) field.setText(m_savedCriteria[i]);
     }
     restyleAllFields();
+    updateNearMissAction();
     if (m_searchMode) {
         m_tf[0].widget()->setFocus(Qt::OtherFocusReason);
     } else {
@@ -176,6 +205,7 @@ void frmCARD::toggleSearchOptics() {
         if (m_searchMode) field.setText(m_savedOpticsCriteria[i]);
     }
     restyleAllFields();
+    updateNearMissAction();
     if (m_searchMode) {
         m_of[2].widget()->setFocus(Qt::OtherFocusReason);
     } else {
@@ -224,6 +254,7 @@ void frmCARD::startSearch() {
         m_prb->repaint();
     };
     SearchOutcome outcome;
+    NearMissList misses;
     if (m_pb->isVisible()) {
         OpticsCriterionTexts typed;
         for (std::size_t i = 0; i < m_of.size(); ++i) {
@@ -232,12 +263,29 @@ void frmCARD::startSearch() {
         }
         outcome = runOpticsSearch(session, typed, options, ask, progress);
     } else {
-        FormCriterionTexts typed;
-        for (std::size_t i = 0; i < typed.size(); ++i) {
-            m_savedCriteria[i] = m_tf[i].text().trimmed();
-            typed[i] = utf8(m_tf[i].text());
+        // The near misses of earlier criteria are of no use once new ones are searched for.
+        if (m_nearMissWindow) m_nearMissWindow->hide();
+        const FormCriterionTexts typed = typedFormCriteria();
+        const bool nearMisses = nearMissesApply(parseFormCriteria(typed), options.orCombination);
+        // The search replaces the list, so the cards it runs over are taken first; the whole
+        // database once the user agreed to widen it.
+        std::vector<bool> scope;
+        if (nearMisses) scope = searchScope(session, options.fullScope);
+        const AskFn askAndNote = [&](std::string_view question) {
+            const bool widen = ask(question);
+            if (widen && nearMisses) scope = searchScope(session, true);
+            return widen;
+        };
+        outcome = runCardFormSearch(session, typed, options, askAndNote, progress);
+        if (outcome.end == SearchEnd::NoMatches && nearMisses) {
+            Result<NearMissList> found = [&] {
+                BusyCursor busy;
+                return findNearMisses(session.data, typed, options.orCombination, scope,
+                                      session.maxCardNumber);
+            }();
+            // Without near misses, or when they cannot be read, the message stays the plain one.
+            if (found && found.value().total > 0) misses = std::move(found).value();
         }
-        outcome = runCardFormSearch(session, typed, options, ask, progress);
     }
     unsetCursor();
     m_prb->hide();
@@ -247,7 +295,13 @@ void frmCARD::startSearch() {
         showMessage(this, MessageIcon::Exclamation, qs(kSearchTitle), forDialog(outcome.message));
         break;
     case SearchEnd::NoMatches:
-        showMessage(this, MessageIcon::Information, qs(kSearchTitle), forDialog(outcome.message));
+        if (!misses.misses.empty()) {
+            const QString summary = qs(nearMissSummary(misses));
+            openNearMissWindow(forDialog(outcome.message), summary, std::move(misses));
+        } else {
+            showMessage(this, MessageIcon::Information, qs(kSearchTitle),
+                        forDialog(outcome.message));
+        }
         break;
     case SearchEnd::Failed:
         showMessage(this, MessageIcon::Critical, qs(kSearchTitle), forDialog(outcome.message));
@@ -260,6 +314,102 @@ void frmCARD::startSearch() {
         m_search->setChecked(false);
         break;
     }
+}
+
+FormCriterionTexts frmCARD::typedFormCriteria() {
+    // What is searched with is what comes back on the next entry into search mode.
+    FormCriterionTexts typed;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        m_savedCriteria[i] = m_tf[i].text().trimmed();
+        typed[i] = utf8(m_tf[i].text());
+    }
+    return typed;
+}
+
+void frmCARD::updateNearMissAction() {
+    const bool formSearch = m_searchMode && !m_opticsShown;
+    m_nearMissAction->setEnabled(formSearch);
+    m_nearMissButton->setVisible(formSearch);
+}
+
+void frmCARD::showNearMisses() {
+    if (!m_searchMode || m_opticsShown) return;
+    Session& session = m_host.searchSession();
+    const FormCriterionTexts typed = typedFormCriteria();
+    const FormCriteria criteria = parseFormCriteria(typed);
+    const bool orCombination = m_op[1]->isChecked();
+    if (criteria.totalLength == 0) {
+        showMessage(this, MessageIcon::Exclamation, kNearMissTitle, qs(kNoCriteriaMessage));
+        return;
+    }
+    if (!nearMissesApply(criteria, orCombination)) {
+        showMessage(this, MessageIcon::Information, kNearMissTitle, kNearMissesNeedAnd);
+        return;
+    }
+    // The cards the search would run over; the list stays as it is.
+    const std::vector<bool> scope = searchScope(session, m_full->isChecked());
+    Result<SearchPass> pass = SearchPass{};
+    Result<NearMissList> found = NearMissList{};
+    {
+        BusyCursor busy;
+        pass = runFormSearchPass(session.data, criteria, requiredFormHits(criteria, false), scope,
+                                 session.maxCardNumber, {});
+        if (pass) found = findNearMisses(session.data, typed, false, scope, session.maxCardNumber);
+    }
+    if (!pass || !found) {
+        showMessage(this, MessageIcon::Critical, kNearMissTitle,
+                    QStringLiteral("The near misses cannot be found: ") +
+                        qs(!pass ? pass.error().message : found.error().message));
+        return;
+    }
+    if (found.value().total == 0) {
+        showMessage(this, MessageIcon::Information, kNearMissTitle,
+                    qs(nearMissSummary(found.value())));
+        return;
+    }
+    const int matches = pass.value().matchCount;
+    const QString summary = qs(nearMissSummary(found.value()));
+    if (matches == 0) {
+        openNearMissWindow(qs(kNoMatchesMessage), summary, std::move(found).value());
+    } else {
+        openNearMissWindow(QString(), matchCountText(matches) + QStringLiteral("; ") + summary,
+                           std::move(found).value());
+    }
+}
+
+void frmCARD::openNearMissWindow(const QString& headline, const QString& summary,
+                                 NearMissList list) {
+    if (!m_nearMissWindow) {
+        m_nearMissWindow = new frmNEARMISSES(this);
+        connect(m_nearMissWindow, &frmNEARMISSES::cardChosen, this, &frmCARD::nearMissChosen);
+        connect(m_nearMissWindow, &frmNEARMISSES::listWanted, this, &frmCARD::listNearMissEntries);
+    }
+    m_nearMissWindow->setNearMisses(headline, summary, std::move(list));
+    m_nearMissWindow->show();
+    m_nearMissWindow->raise();
+    m_nearMissWindow->activateWindow();
+}
+
+void frmCARD::nearMissChosen(int card) {
+    // A card shows only outside search mode; the criteria come back on the next entry.
+    m_search->setChecked(false);
+    m_host.presentCard(card, QStringLiteral("Card %1 is not in the list; Show as List in the "
+                                            "Near Misses window lists the near misses")
+                                 .arg(card));
+}
+
+void frmCARD::listNearMissEntries() {
+    if (!m_nearMissWindow || m_nearMissWindow->nearMisses().misses.empty()) return;
+    Session& session = m_host.searchSession();
+    if (const Status s = listNearMisses(session, m_nearMissWindow->nearMisses()); !s) {
+        showMessage(m_nearMissWindow, MessageIcon::Critical, QStringLiteral("Show as List"),
+                    qs(s.error().message));
+        return;
+    }
+    m_host.showSearchPanels();
+    m_host.showMatchList();
+    // As after a search with matches: search mode ends on the first entry's card.
+    m_search->setChecked(false);
 }
 
 } // namespace lithora::gui
