@@ -2,14 +2,19 @@
 // brought into each state a user reaches through its menus, and grabbed from the screen.
 // Usage: lithora_doc_screenshots INDEX_DIR OUTPUT_DIR [HELP_DIR [NAME...]]
 // With HELP_DIR the guide's own pictures are taken as well (help/images/identify.png, from the
-// sample in help/samples); NAMEs (main, optics, group, all-columns, identify) take only those.
+// sample in help/samples, and help/images/near-misses.png); NAMEs (main, optics, group,
+// all-columns, identify, near-misses) take only those.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 
 #include "card/frm_card.h"
+#include "card/frm_near_misses.h"
 #include "identify/frm_identify.h"
 #include "main/form1.h"
 
@@ -64,6 +69,30 @@ int main(int argc, char** argv) {
         if (!window->openPatternFile(help + QStringLiteral("/samples/quartz-calcite.xy"))) return 1;
         save(*window, help + QStringLiteral("/images/identify.png"));
         window->close();
+    }
+
+    if (!help.isEmpty() && wanted("near-misses")) {
+        // Beryl typed with Mohs 7 finds nothing: beryl itself is 7.5-8, and a few more entries
+        // miss by their hardness or their name alone.
+        frmCARD* card = form.cardWindow();
+        card->showFormSearch();
+        const struct {
+            int field;
+            const char* text;
+        } typed[] = {{0, "beryl"}, {13, "7"}};
+        for (const auto& t : typed) {
+            auto* field = qobject_cast<QLineEdit*>(card->tf(t.field).widget());
+            if (!field) return 1;
+            field->setText(QString::fromLatin1(t.text));
+        }
+        card->bt(5)->click();
+        frmNEARMISSES* window = card->nearMissWindow();
+        if (!window) return 1;
+        window->move(40, 40);
+        if (!QTest::qWaitForWindowExposed(window)) return 1;
+        save(*window, help + QStringLiteral("/images/near-misses.png"));
+        window->close();
+        card->cb(0)->setChecked(false);
     }
 
     if (wanted("group")) {
