@@ -17,6 +17,9 @@
 namespace lithora {
 
 inline constexpr std::size_t kNearMissCap = 200;
+// Said where near misses do not apply: OR, or a single criterion.
+inline constexpr std::string_view kNearMissesNeedAnd =
+    "Near misses need an AND search of two criteria or more.";
 
 // How an entry meets one criterion.
 struct CriterionCheck {

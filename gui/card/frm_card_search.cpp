@@ -38,8 +38,6 @@ QString forDialog(std::string_view text) {
 }
 
 const QString kNearMissTitle = QStringLiteral("Near Misses");
-const QString kNearMissesNeedAnd =
-    QStringLiteral("Near misses need an AND search of two criteria or more.");
 
 QString matchCountText(int count) {
     return count == 1 ? QStringLiteral("1 match") : QStringLiteral("%1 matches").arg(count);
@@ -343,7 +341,7 @@ void frmCARD::showNearMisses() {
         return;
     }
     if (!nearMissesApply(criteria, orCombination)) {
-        showMessage(this, MessageIcon::Information, kNearMissTitle, kNearMissesNeedAnd);
+        showMessage(this, MessageIcon::Information, kNearMissTitle, qs(kNearMissesNeedAnd));
         return;
     }
     // The cards the search would run over; the list stays as it is.

@@ -138,13 +138,12 @@ Json nearMissesJson(const FormCriterionTexts& typed, bool orCombination,
         }
         entries.push_back(std::move(entry));
     }
-    return Json{{"applies", applies},
-                {"total", list.value().total},
-                {"listed", list.value().misses.size()},
-                {"summary", applies ? nearMissSummary(list.value())
-                                    : std::string("Near misses need an AND search of two "
-                                                  "criteria or more")},
-                {"entries", std::move(entries)}};
+    return Json{
+        {"applies", applies},
+        {"total", list.value().total},
+        {"listed", list.value().misses.size()},
+        {"summary", applies ? nearMissSummary(list.value()) : std::string(kNearMissesNeedAnd)},
+        {"entries", std::move(entries)}};
 }
 
 struct ElementOptions {
