@@ -34,13 +34,14 @@ class PageWriter {
     // Prints a text at x and moves to the next line.
     void printLine(double x, std::string_view text) {
         if (!text.empty())
-            m_page.items.push_back({PrintItem::Kind::Text, x, m_y, 0, std::string(text), m_font});
+            m_page.items.push_back(
+                {PrintItem::Kind::Text, x, m_y, 0, std::string(text), m_font, 0});
         m_y += m_measurer.lineHeight(m_font);
     }
 
     void rule(double y) {
         m_page.items.push_back(
-            {PrintItem::Kind::Rule, m_margin, y, m_page.width - 2 * m_margin, {}, m_font});
+            {PrintItem::Kind::Rule, m_margin, y, m_page.width - 2 * m_margin, {}, m_font, y});
         m_page.bottom = y;
     }
 

@@ -19,13 +19,14 @@ struct PrintFont {
 };
 
 struct PrintItem {
-    enum class Kind { Text, Rule };
+    enum class Kind { Text, Rule, Line };
     Kind kind = Kind::Text;
     double x = 0;
     double y = 0;  // top of the text line, or the height of the rule
-    double x2 = 0; // end of a rule
+    double x2 = 0; // end of a rule or a line
     std::string text;
     PrintFont font;
+    double y2 = 0; // end of a line; a rule is level
 };
 
 struct PrintPage {

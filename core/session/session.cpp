@@ -19,22 +19,30 @@ int cardNumberOf(const std::string& cell) {
     return static_cast<int>(std::nearbyint(v));
 }
 
-bool loadRowCard(Session& session, const ListRow& row) {
-    CardState& card = session.card;
-    card.lastSelection = upperCase(trimBlanks(card.currentName));
+// Fills a card's state from its list row: the number and entry, then the references, the entry
+// record and the optical record. False when the number is out of range or lithora.a unreadable.
+bool readRowCard(const DataSet& data, char decimalSeparator, const ListRow& row, CardState& card) {
     card.currentName = row[ColName];
     card.currentFormula = row[ColFormula];
     card.currentCardNumber = cardNumberOf(row[ColCard]);
     if (card.currentCardNumber < 0 || card.currentCardNumber > kMaxCardNumber) return false;
     // Element 0 of the card table holds the entry count, not an entry: card 0 has no entry.
     card.currentEntryIndex =
-        card.currentCardNumber == 0 ? 0 : session.data.tables.entryOf(card.currentCardNumber);
-    session.status[3] = "Card " + std::to_string(card.currentCardNumber);
-    loadCurrentReferences(session.data, card);
-    if (!loadCurrentCard(session.data, card, session.decimalSeparator)) return false;
+        card.currentCardNumber == 0 ? 0 : data.tables.entryOf(card.currentCardNumber);
+    loadCurrentReferences(data, card);
+    if (!loadCurrentCard(data, card, decimalSeparator)) return false;
     toPlainLetters(card.currentName);
-    loadCurrentOpticalRecord(session.data, card);
+    loadCurrentOpticalRecord(data, card);
     return true;
+}
+
+bool loadRowCard(Session& session, const ListRow& row) {
+    CardState& card = session.card;
+    card.lastSelection = upperCase(trimBlanks(card.currentName));
+    const int number = cardNumberOf(row[ColCard]);
+    if (number >= 0 && number <= kMaxCardNumber)
+        session.status[3] = "Card " + std::to_string(number);
+    return readRowCard(session.data, session.decimalSeparator, row, card);
 }
 
 } // namespace
@@ -81,6 +89,21 @@ bool loadCard(Session& session, int card) {
     if (!rows || rows.value().empty()) return false;
     session.selectedRow = 0;
     return loadRowCard(session, rows.value().front());
+}
+
+std::optional<CardState> cardStateOf(const Session& session, int card) {
+    const int entry = card > 0 && card <= kMaxCardNumber ? session.data.tables.entryOf(card) : 0;
+    if (entry <= 0) return std::nullopt;
+    int maxCardNumber = session.maxCardNumber;
+    Result<std::vector<ListRow>> rows =
+        readOrderedList(session.data, {entry}, maxCardNumber, session.decimalSeparator);
+    if (!rows || rows.value().empty()) return std::nullopt;
+    CardState state;
+    if (!readRowCard(session.data, session.decimalSeparator, rows.value().front(), state))
+        return std::nullopt;
+    // A record that lithora.g places nowhere reads as a blank card; it is not this card.
+    if (state.currentCardNumber != card || state.currentRawName.empty()) return std::nullopt;
+    return state;
 }
 
 Status getMatchList(Session& session) {

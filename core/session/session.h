@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ bool loadSelectedCard(Session& session);
 // list stays as it is and no row is selected. False when the card is not in the database or
 // cannot be read; the state then keeps what was reached.
 bool loadCard(Session& session, int card);
+
+// The state a card would have if it were made current, read without touching the current
+// card, the list or the status bar: for windows that show several cards at once. Empty when the
+// card is not in the database or its entry record cannot be read.
+std::optional<CardState> cardStateOf(const Session& session, int card);
 
 // Replaces the list by the entries flagged in matchFlags, in entry-index order, and makes the
 // first current. Status panels 1 and 2 stay as the search left them.

@@ -34,15 +34,12 @@ double QtTextMeasurer::lineHeight(const PrintFont& font) const {
     return QFontMetricsF(printFont(font, m_device), m_device).lineSpacing();
 }
 
-int paintCardPages(QPainter& painter, const CardState& state, char decimalSeparator,
-                   const std::function<bool()>& newPage) {
+int paintPrintPage(QPainter& painter, const PrintPage& page, const std::function<bool()>& newPage) {
     QPaintDevice* device = painter.device();
-    const QtTextMeasurer measurer(device);
-    const PrintPage page = layoutCardPage(state, device->width(), measurer, decimalSeparator);
     const double pageHeight = device->height();
     int current = 0;
     for (const PrintItem& item : page.items) {
-        // A card longer than a page goes on over further pages.
+        // A layout longer than a page goes on over further pages.
         const int itemPage = static_cast<int>(std::floor(item.y / pageHeight));
         while (current < itemPage) {
             if (!newPage || !newPage()) return current + 1;
@@ -54,6 +51,11 @@ int paintCardPages(QPainter& painter, const CardState& state, char decimalSepara
             painter.drawLine(QPointF(item.x, y), QPointF(item.x2, y));
             continue;
         }
+        if (item.kind == PrintItem::Kind::Line) {
+            painter.setPen(QPen(Qt::black, 0));
+            painter.drawLine(QPointF(item.x, y), QPointF(item.x2, item.y2 - current * pageHeight));
+            continue;
+        }
         const QFont font = printFont(item.font, device);
         painter.setFont(font);
         painter.setPen(Qt::black);
@@ -63,36 +65,75 @@ int paintCardPages(QPainter& painter, const CardState& state, char decimalSepara
     return current + 1;
 }
 
-Result<int> writeCardPdf(const CardState& state, const QString& file, char decimalSeparator) {
-    if (!QGuiApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        // A tool's output is its own: Qt's notes about the session go nowhere.
-        qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext&, const QString& message) {
-                if (type == QtCriticalMsg || type == QtFatalMsg)
-                    std::fprintf(stderr, "%s\n", qPrintable(message));
-            });
-        static int argc = 1;
-        static char name[] = "lithora";
-        static char* argv[] = {name, nullptr};
-        // Lives until the process ends: destroying it among the static objects would pull Qt's
-        // own globals away under it.
-        new QGuiApplication(argc, argv);
-    }
+int paintCardPages(QPainter& painter, const CardState& state, char decimalSeparator,
+                   const std::function<bool()>& newPage) {
+    QPaintDevice* device = painter.device();
+    const QtTextMeasurer measurer(device);
+    return paintPrintPage(
+        painter, layoutCardPage(state, device->width(), measurer, decimalSeparator), newPage);
+}
+
+int paintComparisonPages(QPainter& painter, const CardComparison& comparison,
+                         const std::function<bool()>& newPage) {
+    QPaintDevice* device = painter.device();
+    const QtTextMeasurer measurer(device);
+    return paintPrintPage(
+        painter, layoutComparisonPage(comparison, device->width(), device->height(), measurer),
+        newPage);
+}
+
+namespace {
+
+// A command-line tool has no application; the PDF writer needs one for its fonts.
+void ensureGuiApplication() {
+    if (QGuiApplication::instance()) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A tool's output is its own: Qt's notes about the session go nowhere.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
+    static int argc = 1;
+    static char name[] = "lithora";
+    static char* argv[] = {name, nullptr};
+    // Lives until the process ends: destroying it among the static objects would pull Qt's
+    // own globals away under it.
+    new QGuiApplication(argc, argv);
+}
+
+Result<int> writePdf(const QString& file, const QString& title,
+                     QPageLayout::Orientation orientation,
+                     const std::function<int(QPainter&, const std::function<bool()>&)>& paint) {
+    ensureGuiApplication();
     QPdfWriter writer(file);
-    writer.setTitle(qtext(state.currentName));
+    writer.setTitle(title);
     writer.setCreator(QStringLiteral("Lithora"));
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), orientation,
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
     QPainter painter;
     if (!painter.begin(&writer)) {
         return makeError(ErrorCode::WriteFailed, "cannot write the PDF file " + file.toStdString());
     }
-    const int pages =
-        paintCardPages(painter, state, decimalSeparator, [&writer] { return writer.newPage(); });
+    const int pages = paint(painter, [&writer] { return writer.newPage(); });
     if (!painter.end())
         return makeError(ErrorCode::WriteFailed, "cannot write the PDF file " + file.toStdString());
     return pages;
+}
+
+} // namespace
+
+Result<int> writeCardPdf(const CardState& state, const QString& file, char decimalSeparator) {
+    return writePdf(file, qtext(state.currentName), QPageLayout::Portrait,
+                    [&](QPainter& painter, const std::function<bool()>& newPage) {
+                        return paintCardPages(painter, state, decimalSeparator, newPage);
+                    });
+}
+
+Result<int> writeComparisonPdf(const CardComparison& comparison, const QString& file) {
+    return writePdf(file, qtext(kComparisonTitle), QPageLayout::Landscape,
+                    [&](QPainter& painter, const std::function<bool()>& newPage) {
+                        return paintComparisonPages(painter, comparison, newPage);
+                    });
 }
 
 } // namespace lithora::gui

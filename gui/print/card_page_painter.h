@@ -5,7 +5,9 @@
 
 #include "base/result.h"
 #include "card/card_state.h"
+#include "compare/card_compare.h"
 #include "print/card_print.h"
+#include "print/compare_print.h"
 
 // Draws the core's page layout of a card with Qt: on a printer, on the print preview and into
 // a PDF file. Device units throughout; fonts are sized in points by the device.
@@ -24,6 +26,10 @@ class QtTextMeasurer : public TextMeasurer {
 
 QFont printFont(const PrintFont& font, QPaintDevice* device);
 
+// Draws a laid-out page on pages of the painter's device; newPage is called before each page
+// after the first. Returns the number of pages drawn.
+int paintPrintPage(QPainter& painter, const PrintPage& page, const std::function<bool()>& newPage);
+
 // Lays out and draws the card on pages of the painter's device; newPage is called before each
 // page after the first. Returns the number of pages drawn.
 int paintCardPages(QPainter& painter, const CardState& state, char decimalSeparator,
@@ -32,5 +38,12 @@ int paintCardPages(QPainter& painter, const CardState& state, char decimalSepara
 // Writes the printed card as a PDF file (A4, 15 mm margins). Makes a GUI application on the
 // offscreen platform when none runs, so that a command-line tool can call it.
 Result<int> writeCardPdf(const CardState& state, const QString& file, char decimalSeparator);
+
+// Lays out and draws a comparison of cards on pages of the painter's device.
+int paintComparisonPages(QPainter& painter, const CardComparison& comparison,
+                         const std::function<bool()>& newPage);
+
+// Writes the printed comparison as a PDF file (A4 landscape, 15 mm margins).
+Result<int> writeComparisonPdf(const CardComparison& comparison, const QString& file);
 
 } // namespace lithora::gui
