@@ -164,4 +164,10 @@ int rowOfCard(const Session& session, int card) {
     return 0;
 }
 
+int cardOfRow(const Session& session, int row) {
+    if (row < 1 || row > static_cast<int>(session.rows.size())) return 0;
+    const int card = cardNumberOf(session.rows[static_cast<std::size_t>(row - 1)][ColCard]);
+    return card >= 1 && card <= kMaxCardNumber ? card : 0;
+}
+
 } // namespace lithora

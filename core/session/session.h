@@ -85,4 +85,7 @@ void getCurrentCardNumbers(const Session& session, std::vector<bool>& flags);
 // The 1-based row whose Card# cell holds the card number, or 0.
 int rowOfCard(const Session& session, int card);
 
+// The card number in the Card# cell of a 1-based row, or 0 for no row or no valid number.
+int cardOfRow(const Session& session, int row);
+
 } // namespace lithora

@@ -11,7 +11,9 @@ namespace lithora::gui {
 
 EntryListView::EntryListView(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ctrl+click and Shift+click select several rows for a comparison; the row clicked last is
+    // the current card, as a plain click makes it.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setShowGrid(false);
     setWordWrap(false);

@@ -106,6 +106,12 @@ void Form1::buildToolbar() {
     identify->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     identify->setToolTip(QStringLiteral("Identify Pattern (Ctrl+I)"));
     m_toolbarActions[4] = identify;
+    QAction* compare = m_toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogListView),
+                                            QStringLiteral("Compare"));
+    compare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    compare->setToolTip(QStringLiteral("Compare the selected cards side by side (Ctrl+K); "
+                                       "Ctrl+click or Shift+click rows to select them"));
+    m_toolbarActions[5] = compare;
     // The buttons are numbered from 1, as tb_ButtonClick takes them.
     for (std::size_t i = 0; i < m_toolbarActions.size(); ++i) {
         connect(m_toolbarActions[i], &QAction::triggered, this,

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "card/frm_card.h"
+#include "compare/frm_compare.h"
 #include "identify/frm_identify.h"
 #include "search/frm_element_search.h"
 #include "session/session.h"
@@ -30,7 +31,8 @@ class EntryListView;
 class Form1 : public QWidget,
               public CardWindowHost,
               public SearchWindowHost,
-              public IdentifyWindowHost {
+              public IdentifyWindowHost,
+              public CompareWindowHost {
     Q_OBJECT
   public:
     // dataDir is the INDEX directory beside the program; programPath the program itself.
@@ -91,6 +93,7 @@ class Form1 : public QWidget,
     void showMatchList() override;
     void showCard(int card) override;
     void presentCard(int card, const QString& whenNotListed) override;
+    void showComparedCard(int card) override;
 
     // Controls and state by the names the window gives them, for the tests.
     frmCARD* cardWindow();
@@ -98,8 +101,16 @@ class Form1 : public QWidget,
     frmELEMENTSEARCH* searchWindow() const { return m_searchWindow; }
     // The identification window, opened from the toolbar; null until then.
     frmIDENTIFY* identifyWindow() const { return m_identifyWindow; }
+    // The comparison window; null until a comparison was asked for.
+    frmCOMPARE* compareWindow() const { return m_compareWindow; }
+    // Compares the cards of the selected rows (2 to 6), or starts a comparison with the current
+    // card when fewer are selected. False when nothing could be compared.
+    bool compareSelection();
+    // The card numbers of the selected rows, in list order.
+    std::vector<int> selectedCards() const;
+    QAction* compareAction() const { return m_compareAction; }
     // The toolbar's buttons from the left: Show All Entries, Print Card, Chemistry / Text
-    // Search, Help, Identify.
+    // Search, Help, Identify, Compare.
     QAction* toolbarAction(int i) const { return m_toolbarActions[static_cast<std::size_t>(i)]; }
     EntryListView* List1() const { return m_list; }
     QLineEdit* tfNAME() const { return m_name; }
@@ -157,7 +168,8 @@ class Form1 : public QWidget,
     Session m_session;
     std::unique_ptr<EntryListModel> m_model;
     QToolBar* m_toolbar = nullptr;
-    std::array<QAction*, 5> m_toolbarActions{};
+    std::array<QAction*, 6> m_toolbarActions{};
+    QAction* m_compareAction = nullptr; // the list menu's "Compare Selected Cards"
     QLabel* m_logo = nullptr;
     QGroupBox* m_frame = nullptr;
     EntryListView* m_list = nullptr;
@@ -168,6 +180,7 @@ class Form1 : public QWidget,
     frmCARD* m_card = nullptr;
     QPointer<frmELEMENTSEARCH> m_searchWindow;
     QPointer<frmIDENTIFY> m_identifyWindow;
+    QPointer<frmCOMPARE> m_compareWindow;
     QLabel* m_viewLabel = nullptr;
     QMenu* m_pop1 = nullptr;
     std::array<QAction*, 7> m_itmLST{};

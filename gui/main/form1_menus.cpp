@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <algorithm>
 
 #include "common/message_box.h"
 #include "common/qt_support.h"
@@ -42,6 +43,13 @@ void Form1::buildMenus() {
         connect(m_itmLST[static_cast<std::size_t>(k)], &QAction::triggered, this,
                 [this, k] { itmLST_Click(k); });
     }
+    m_pop1->addSeparator();
+    m_compareAction = m_pop1->addAction(QStringLiteral("Compare Selected Cards"));
+    // The toolbar's button holds the shortcut; the menu only shows it.
+    m_compareAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    m_compareAction->setShortcutContext(Qt::WidgetShortcut);
+    m_compareAction->setShortcutVisibleInContextMenu(true);
+    connect(m_compareAction, &QAction::triggered, this, [this] { compareSelection(); });
     m_itmLST[5] = m_pop1->addSeparator();
     m_itmLST[6] = m_pop1->addAction(QStringLiteral("View IMA List"));
     connect(m_itmLST[6], &QAction::triggered, this, [this] { itmLST_Click(6); });
@@ -127,6 +135,8 @@ void Form1::tb_ButtonClick(int index) {
         m_identifyWindow->show();
         m_identifyWindow->raise();
         m_identifyWindow->activateWindow();
+    } else if (index == 6) {
+        compareSelection();
     }
 }
 
@@ -212,6 +222,44 @@ void Form1::showCard(int card) {
     presentCard(card, QStringLiteral("Card %1 is not in the list; Show as List in the Identify "
                                      "Pattern window lists the candidates")
                           .arg(card));
+}
+
+void Form1::showComparedCard(int card) {
+    presentCard(card, QStringLiteral("Card %1 is not in the list; it is shown from the "
+                                     "comparison")
+                          .arg(card));
+}
+
+std::vector<int> Form1::selectedCards() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
+        rows.push_back(index.row() + 1);
+    std::sort(rows.begin(), rows.end());
+    std::vector<int> cards;
+    for (const int row : rows) {
+        const int card = cardOfRow(m_session, row);
+        if (card > 0) cards.push_back(card);
+    }
+    return cards;
+}
+
+bool Form1::compareSelection() {
+    std::vector<int> cards = selectedCards();
+    const int current = m_session.card.currentCardNumber;
+    // One row or none selected: the comparison starts with the current card.
+    if (cards.size() < 2) cards = current > 0 ? std::vector<int>{current} : std::vector<int>{};
+    if (cards.empty()) {
+        Msg(QStringLiteral("Select the cards to compare in the list first"));
+        return false;
+    }
+    if (!m_compareWindow) m_compareWindow = new frmCOMPARE(*this, this);
+    if (!m_compareWindow->setCards(cards)) return false;
+    m_compareWindow->show();
+    m_compareWindow->raise();
+    m_compareWindow->activateWindow();
+    if (cards.size() < 2)
+        Msg(QStringLiteral("Choose another card, then Add Current Card in the comparison"));
+    return true;
 }
 
 void Form1::presentCard(int card, const QString& whenNotListed) {

@@ -3,19 +3,23 @@
 // Usage: lithora_doc_screenshots INDEX_DIR OUTPUT_DIR [HELP_DIR [NAME...]]
 // With HELP_DIR the guide's own pictures are taken as well (help/images/identify.png, from the
 // sample in help/samples, and help/images/near-misses.png); NAMEs (main, optics, group,
-// all-columns, identify, near-misses) take only those.
+// all-columns, identify, near-misses, compare) take only those.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
 #include "card/frm_card.h"
 #include "card/frm_near_misses.h"
+#include "compare/frm_compare.h"
 #include "identify/frm_identify.h"
+#include "main/entry_list_view.h"
 #include "main/form1.h"
 
 using namespace lithora::gui;
@@ -93,6 +97,26 @@ int main(int argc, char** argv) {
         save(*window, help + QStringLiteral("/images/near-misses.png"));
         window->close();
         card->cb(0)->setChecked(false);
+    }
+
+    if (!help.isEmpty() && wanted("compare")) {
+        // The three polymorphs of CaCO3 selected in the list and compared.
+        QItemSelectionModel* selection = form.List1()->selectionModel();
+        selection->clearSelection();
+        for (const int card : {814, 244, 5692}) {
+            const int row = lithora::rowOfCard(form.session(), card);
+            if (row < 1) return 1;
+            selection->select(form.List1()->model()->index(row - 1, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        if (!form.compareSelection()) return 1;
+        frmCOMPARE* window = form.compareWindow();
+        window->move(40, 40);
+        window->resize(900, 720);
+        if (!QTest::qWaitForWindowExposed(window)) return 1;
+        window->table()->selectColumn(0);
+        save(*window, help + QStringLiteral("/images/compare.png"));
+        window->close();
     }
 
     if (wanted("group")) {
