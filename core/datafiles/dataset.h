@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "datafiles/record.h"
@@ -8,12 +9,16 @@
 
 namespace lithora {
 
+struct ReducedCellIndex;
+
 // A data directory as the program holds it: where it is, the key its records are scrambled
 // with, and the tables loaded from it.
 struct DataSet {
     std::filesystem::path dir;
     std::string recordKey = buildRecordKey();
     LookupTables tables;
+    // The entries' reduced cells, made by the first any-setting cell search (cell/cell_index.h).
+    std::shared_ptr<const ReducedCellIndex> reducedCells;
 
     std::filesystem::path file(const char* name) const { return dir / name; }
 };

@@ -1,6 +1,8 @@
 #include "search/text_search.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "datafiles/record.h"
 #include "search/criteria.h"
@@ -37,6 +39,58 @@ void fieldValues(std::string_view field, std::array<float, 10>& values) {
         if (end > pos) values[k++] = numericValue(field.substr(pos, end - pos));
         pos = end + 1;
     }
+}
+
+// The six values and the lattice letter of an any-setting search, or the reason to refuse.
+void prepareAnySetting(PreparedTextSearch& p, const std::vector<std::string>& keywords) {
+    std::vector<double> values;
+    std::optional<Centring> letter;
+    int letters = 0;
+    for (const std::string& k : keywords) {
+        if (const std::optional<Centring> c = centringOfLetter(k)) {
+            letter = c;
+            ++letters;
+        } else {
+            values.push_back(numericValue(k));
+        }
+    }
+    const bool allPositive =
+        std::all_of(values.begin(), values.end(), [](double v) { return v > 0.0; });
+    if (values.size() != 6 || !allPositive || letters > 1) {
+        p.cellRefusal = kAnySettingValuesMessage;
+        return;
+    }
+    const UnitCell typed{values[0], values[1], values[2], values[3], values[4], values[5]};
+    p.cellForms = typedCellForms(typed, letter, p.tolerance);
+    if (p.cellForms.empty()) p.cellRefusal = kNoCellMessage;
+}
+
+bool anySettingMatches(const PreparedTextSearch& p, const std::optional<ReducedCell>& entry) {
+    if (!entry || !(p.tolerance > 0.0f)) return false;
+    return std::any_of(p.cellForms.begin(), p.cellForms.end(), [&](const TypedCellForm& f) {
+        return cellFormMatches(f, *entry, p.tolerance);
+    });
+}
+
+bool requiredSymbolsPresent(const PreparedTextSearch& p, RecordDecoder& record) {
+    if (p.request.requiredSymbols.empty()) return true;
+    const std::string_view formula = record.field(2);
+    if (formula.empty()) return false;
+    const std::string symbols = formulaSymbols(formula);
+    if (p.request.maxElements > 0) {
+        const auto count =
+            std::count(symbols.begin(), symbols.end(), ' ') + (symbols.empty() ? 0 : 1);
+        if (count > p.request.maxElements) return false;
+    }
+    const std::string padded = " " + symbols + " ";
+    for (const std::string& s : p.request.requiredSymbols) {
+        if (padded.find(" " + s + " ") == std::string::npos) return false;
+    }
+    return true;
+}
+
+bool isAnySetting(const PreparedTextSearch& p) {
+    return p.request.anySetting && p.request.category == CategoryUnitCell;
 }
 
 } // namespace
@@ -79,7 +133,11 @@ PreparedTextSearch prepareTextSearch(TextSearchRequest request) {
         break;
     case CategoryUnitCell:
         if (p.tolerance == 0.0f) p.tolerance = 0.1f;
-        p.tooFewCellValues = request.keywords.size() < 6;
+        if (request.anySetting) {
+            prepareAnySetting(p, request.keywords);
+        } else {
+            p.tooFewCellValues = request.keywords.size() < 6;
+        }
         break;
     case CategoryIcdd:
         // A six-digit number is written with a dash before its last four digits.
@@ -102,6 +160,8 @@ PreparedTextSearch prepareTextSearch(TextSearchRequest request) {
 }
 
 bool textSearchMatches(const PreparedTextSearch& p, RecordDecoder& record, std::string& text) {
+    if (isAnySetting(p))
+        return anySettingMatches(p, entryReducedCell(record)) && requiredSymbolsPresent(p, record);
     const int category = p.request.category;
     const std::string_view field =
         record.field(static_cast<std::size_t>(kCategoryField[static_cast<std::size_t>(category)]));
@@ -147,24 +207,26 @@ bool textSearchMatches(const PreparedTextSearch& p, RecordDecoder& record, std::
         if (hits < 1 || hits < p.nonZeroValues) return false;
     }
 
-    if (!p.request.requiredSymbols.empty()) {
-        const std::string_view formula = record.field(2);
-        if (formula.empty()) return false;
-        const std::string symbols = formulaSymbols(formula);
-        if (p.request.maxElements > 0) {
-            const auto count =
-                std::count(symbols.begin(), symbols.end(), ' ') + (symbols.empty() ? 0 : 1);
-            if (count > p.request.maxElements) return false;
-        }
-        const std::string padded = " " + symbols + " ";
-        for (const std::string& s : p.request.requiredSymbols) {
-            if (padded.find(" " + s + " ") == std::string::npos) return false;
-        }
-    }
-    return true;
+    return requiredSymbolsPresent(p, record);
 }
 
-Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSearch& search) {
+Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSearch& search,
+                                     const ReducedCellIndex* cells) {
+    const bool anySetting = isAnySetting(search) && cells != nullptr;
+    // With the reduced cells at hand and no elements asked for, no record needs reading.
+    if (anySetting && search.request.requiredSymbols.empty()) {
+        SearchPass pass;
+        const int count = std::max(data.tables.entryCount, 0);
+        pass.matchFlags.assign(static_cast<std::size_t>(count) + 1, false);
+        for (int r = 1; r <= count && static_cast<std::size_t>(r) < cells->cells.size(); ++r) {
+            ++pass.entriesTested;
+            if (anySettingMatches(search, cells->cells[static_cast<std::size_t>(r)])) {
+                pass.matchFlags[static_cast<std::size_t>(r)] = true;
+                ++pass.matchCount;
+            }
+        }
+        return pass;
+    }
     Result<SequentialRecords> file = SequentialRecords::load(data.file(DataFiles::kEntries));
     if (!file) return file.error();
     SequentialRecords& records = file.value();
@@ -179,7 +241,12 @@ Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSear
         if (!raw) break;
         record.decode(raw->body);
         ++pass.entriesTested;
-        if (textSearchMatches(search, record, text)) {
+        const bool match =
+            anySetting ? static_cast<std::size_t>(r) < cells->cells.size() &&
+                             anySettingMatches(search, cells->cells[static_cast<std::size_t>(r)]) &&
+                             requiredSymbolsPresent(search, record)
+                       : textSearchMatches(search, record, text);
+        if (match) {
             pass.matchFlags[static_cast<std::size_t>(r)] = true;
             ++pass.matchCount;
         }
@@ -188,12 +255,13 @@ Result<SearchPass> runTextSearchPass(const DataSet& data, const PreparedTextSear
 }
 
 SearchOutcome runTextSearch(Session& session, std::string_view keywords, int category,
-                            std::string_view requiredElements, int maxElements) {
+                            std::string_view requiredElements, int maxElements, bool anySetting) {
     SearchOutcome outcome;
     outcome.title = std::string(kTextSearchTitle);
     TextSearchRequest request;
     request.category = category;
     request.maxElements = maxElements;
+    request.anySetting = anySetting && category == CategoryUnitCell;
     for (std::string& k : splitWords(criterionText(keywords))) {
         if (!k.empty()) request.keywords.push_back(std::move(k));
     }
@@ -216,6 +284,19 @@ SearchOutcome runTextSearch(Session& session, std::string_view keywords, int cat
         outcome.title = std::string(kUnitCellTitle);
         outcome.message = std::string(kUnitCellMessage);
         return outcome;
+    }
+    if (!prepared.cellRefusal.empty()) {
+        outcome.end = SearchEnd::NoCriteria;
+        outcome.title = std::string(kUnitCellTitle);
+        outcome.message = std::string(prepared.cellRefusal);
+        return outcome;
+    }
+    if (prepared.request.anySetting) {
+        Result<std::shared_ptr<const ReducedCellIndex>> cells = reducedCellsOf(session.data);
+        if (!cells) return finishWindowSearch(session, cells.error(), kTextSearchTitle);
+        return finishWindowSearch(session,
+                                  runTextSearchPass(session.data, prepared, cells.value().get()),
+                                  kTextSearchTitle);
     }
     return finishWindowSearch(session, runTextSearchPass(session.data, prepared), kTextSearchTitle);
 }
