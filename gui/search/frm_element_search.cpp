@@ -1,6 +1,7 @@
 #include "search/frm_element_search.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -122,6 +123,14 @@ void frmELEMENTSEARCH::buildTextFrame() {
     m_tf2->setToolTip(QStringLiteral("Enter keywords"));
     m_command5 = makeButton(m_frame3, "Search", "Start text search", {188, 52, 96, 24});
     m_command4 = makeButton(m_frame3, "New", "Start new text search", {290, 52, 96, 24});
+    m_chkAnySetting = new QCheckBox(QStringLiteral("&Any setting"), m_frame3);
+    m_chkAnySetting->setGeometry(398, 52, 150, 24);
+    m_chkAnySetting->setFont(arialFont(8.25, false));
+    m_chkAnySetting->setToolTip(QStringLiteral(
+        "Find the unit cell in any setting: other axes, another centring, hexagonal or "
+        "rhombohedral axes. The reduced primitive cells are compared; all six values are "
+        "needed, and a lattice letter P, A, B, C, I, F or R may be added"));
+    m_chkAnySetting->setEnabled(false); // the first category is not Unit Cell
     m_lbROLL = makeLabel(m_frame3, QStringLiteral("<<<"), {576, 54, 40, 20},
                          Qt::AlignRight | Qt::AlignVCenter);
     m_lbROLL->setToolTip(QStringLiteral("Collapse/Expand Window"));
@@ -133,6 +142,8 @@ void frmELEMENTSEARCH::buildTextFrame() {
     connect(m_tf2, &QLineEdit::returnPressed, this, &frmELEMENTSEARCH::Command5_Click);
     connect(m_tf2, &QLineEdit::textChanged, this, &frmELEMENTSEARCH::updateSearchButtons);
     connect(m_cmbTXT, &QComboBox::activated, this, [this] { setFocusSafe(m_tf2); });
+    connect(m_cmbTXT, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_chkAnySetting->setEnabled(index == CategoryUnitCell); });
 }
 
 void frmELEMENTSEARCH::buildElementFrame() {
@@ -312,9 +323,9 @@ void frmELEMENTSEARCH::Command5_Click() {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const SearchOutcome outcome =
-        runTextSearch(m_host.searchSession(), utf8(m_tf2->text()), m_cmbTXT->currentIndex(),
-                      utf8(m_tf->text()), typedLimit());
+    const SearchOutcome outcome = runTextSearch(
+        m_host.searchSession(), utf8(m_tf2->text()), m_cmbTXT->currentIndex(), utf8(m_tf->text()),
+        typedLimit(), m_chkAnySetting->isEnabled() && m_chkAnySetting->isChecked());
     QApplication::restoreOverrideCursor();
     showOutcome(outcome);
 }

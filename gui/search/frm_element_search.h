@@ -6,6 +6,7 @@
 #include "search/element_search.h"
 #include "session/session.h"
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -55,6 +56,7 @@ class frmELEMENTSEARCH : public QWidget {
     QLineEdit* tf2() const { return m_tf2; }
     QLineEdit* tfMAX() const { return m_tfMAX; }
     QComboBox* cmbTXT() const { return m_cmbTXT; }
+    QCheckBox* chkAnySetting() const { return m_chkAnySetting; }
     QLabel* lbROLL() const { return m_lbROLL; }
     QLabel* Label1(int i) const { return m_label1[static_cast<std::size_t>(i)]; }
     QLabel* Label2(int i) const { return m_label2[static_cast<std::size_t>(i)]; } // 0 and 4
@@ -101,6 +103,7 @@ class frmELEMENTSEARCH : public QWidget {
     QLineEdit* m_tf2 = nullptr;
     QLineEdit* m_tfMAX = nullptr;
     QComboBox* m_cmbTXT = nullptr;
+    QCheckBox* m_chkAnySetting = nullptr; // Unit Cell only: the cell in any setting
     QLabel* m_lbROLL = nullptr;
     std::array<QLabel*, 15> m_label1{};
     std::array<QLabel*, 5> m_label2{};

@@ -6,6 +6,7 @@
 // Albite Na Al Si O; Akermanite Ca Mg Si O; Calcite Ca C O; cechite Pb Fe V O H; Monoclinite
 // K Al Si O H; Feldspar, Garnet, Zeolite-X and Zalum have none. Its groups: Feldspar (Albite,
 // Feldspar), Melilite, Calcite, Garnet (Garnet), Garnet Supergroup (Monoclinite), Alum, ALUMITE.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -280,6 +281,45 @@ class ElementSearchTest : public QObject {
         m_window->tf2()->setText(QStringLiteral("4.99 4.99 17.06 0 0 0"));
         QTest::keyClick(m_window->tf2(), Qt::Key_Return);
         QCOMPARE(listed(), (Names{"Calcite"}));
+    }
+
+    void anySettingFindsTheRhombohedralCalcite() {
+        QCheckBox* any = m_window->chkAnySetting();
+        QVERIFY(!any->isEnabled()); // Synonym
+        QVERIFY(any->toolTip().contains(QStringLiteral("any setting")));
+        m_window->cmbTXT()->setCurrentIndex(CategoryUnitCell);
+        QVERIFY(any->isEnabled());
+        QVERIFY(any->focusPolicy() & Qt::TabFocus);
+        // Its mnemonic is Alt+A, and the space bar ticks it once it has the focus.
+        QCOMPARE(any->shortcut(), QKeySequence(Qt::ALT | Qt::Key_A));
+        any->setFocus();
+        QTest::keyClick(any, Qt::Key_Space);
+        QVERIFY(any->isChecked());
+        // Calcite in rhombohedral axes; its entry holds the hexagonal cell.
+        m_window->tf2()->setText(QStringLiteral("6.37 6.37 6.37 46.1 46.1 46.1"));
+        QTest::keyClick(m_window->tf2(), Qt::Key_Return);
+        QCOMPARE(listed(), (Names{"Calcite"}));
+        QVERIFY(m_boxes->shown.empty());
+        // A zero leaves nothing out in any setting: refused with its message.
+        m_window->tf2()->setText(QStringLiteral("4.99 4.99 17.06 0 0 0"));
+        QTest::keyClick(m_window->tf2(), Qt::Key_Return);
+        QCOMPARE(m_boxes->shown.size(), std::size_t{1});
+        QCOMPARE(m_boxes->shown[0].title, QStringLiteral("Unit Cell Search"));
+        QCOMPARE(m_boxes->shown[0].icon, MessageIcon::Exclamation);
+        QVERIFY(m_boxes->shown[0].text.startsWith(QStringLiteral("A search in any setting")));
+        // Unticked, the same rhombohedral cell is compared as typed: no match.
+        any->setChecked(false);
+        m_window->tf2()->setText(QStringLiteral("6.37 6.37 6.37 46.1 46.1 46.1"));
+        QTest::keyClick(m_window->tf2(), Qt::Key_Return);
+        QCOMPARE(m_boxes->shown.size(), std::size_t{2});
+        QCOMPARE(m_boxes->shown[1].text, QStringLiteral("No Matches found"));
+        // Another category disables it, and a tick left behind does not count there.
+        any->setChecked(true);
+        m_window->cmbTXT()->setCurrentIndex(CategoryGroup);
+        QVERIFY(!any->isEnabled());
+        m_window->tf2()->setText(QStringLiteral("garnet"));
+        QTest::keyClick(m_window->tf2(), Qt::Key_Return);
+        QCOMPARE(listed(), (Names{"Garnet", "Monoclinite"}));
     }
 
     void enterInAnEmptyKeywordFieldRunsTheElementSearch() {
