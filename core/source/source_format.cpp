@@ -1,9 +1,11 @@
 #include "source/source_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "datafiles/datadir.h"
 #include "datafiles/record.h"
@@ -24,16 +26,24 @@ int hexDigit(char c) {
     return -1;
 }
 
-struct TsvFile {
-    std::string name;
-    std::vector<std::pair<int, std::vector<std::string>>> rows; // line number, unescaped cells
+struct TsvRow {
+    int line = 0;
+    std::vector<std::string> cells; // unescaped; a cell that does not unescape as written
 };
 
-// Reads one file: header check, column count, cell escapes. Problems are appended.
+struct TsvFile {
+    std::string name;
+    std::vector<TsvRow> rows;
+    // The first cell of each line whose column count is wrong, as written.
+    std::vector<std::string> unreadFirstCells;
+};
+
+// Reads one file: header check, column count, cell escapes. Problems are appended; a line with a
+// bad cell is kept (that cell as written) so that the rules across rows still see it.
 TsvFile readTsv(const std::filesystem::path& dir, const char* name,
                 const std::vector<std::string_view>& columns, std::size_t nameColumn,
                 std::vector<SourceProblem>& problems) {
-    TsvFile file{name, {}};
+    TsvFile file{name, {}, {}};
     Result<std::string> content = readWholeFile(dir / name);
     if (!content) {
         problems.push_back({name, 0, "", content.error().message});
@@ -57,7 +67,16 @@ TsvFile readTsv(const std::filesystem::path& dir, const char* name,
                 std::string expected;
                 for (std::string_view c : columns)
                     expected += (expected.empty() ? "" : " ") + std::string(c);
-                problems.push_back({name, 1, "", "header must be the columns: " + expected});
+                // Without the right columns no cell below can be placed, so the file stops here.
+                std::size_t first = 0;
+                while (first < header.size() && first < columns.size() &&
+                       header[first] == columns[first])
+                    ++first;
+                const bool named = first < columns.size();
+                problems.push_back({name, 1, named ? std::string(columns[first]) : "",
+                                    "header must be the columns: " + expected +
+                                        "; the rest of the file was not read",
+                                    static_cast<int>(first) + 1});
                 return file;
             }
             continue;
@@ -68,18 +87,19 @@ TsvFile readTsv(const std::filesystem::path& dir, const char* name,
             problems.push_back({name, lineNumber, "",
                                 "has " + std::to_string(cells.size()) + " columns, expected " +
                                     std::to_string(columns.size())});
+            file.unreadFirstCells.emplace_back(cells.front());
             continue;
         }
-        std::vector<std::string> row(cells.size());
-        bool good = true;
+        TsvRow row{lineNumber, std::vector<std::string>(cells.size())};
         for (std::size_t i = 0; i < cells.size(); ++i) {
             std::string why;
-            if (!unescapeCell(cells[i], i == nameColumn, row[i], why)) {
-                problems.push_back({name, lineNumber, std::string(columns[i]), why});
-                good = false;
+            if (!unescapeCell(cells[i], i == nameColumn, row.cells[i], why)) {
+                problems.push_back(
+                    {name, lineNumber, std::string(columns[i]), why, static_cast<int>(i) + 1});
+                row.cells[i] = std::string(cells[i]);
             }
         }
-        if (good) file.rows.emplace_back(lineNumber, std::move(row));
+        file.rows.push_back(std::move(row));
     }
     if (!headerSeen) problems.push_back({name, 1, "", "the header line is missing"});
     return file;
@@ -117,9 +137,48 @@ bool isNumberWord(std::string_view word) {
 
 std::string SourceProblem::text() const {
     std::string out = file;
-    if (line > 0) out += ":" + std::to_string(line);
+    if (line > 0) {
+        out += ":" + std::to_string(line);
+        if (columnNumber > 0) out += ":" + std::to_string(columnNumber);
+    }
     if (!column.empty()) out += ": column " + column;
     return out + ": " + why;
+}
+
+void sortProblems(std::vector<SourceProblem>& problems) {
+    auto fileRank = [](const std::string& file) {
+        if (file == kEntriesFile) return 1;
+        if (file == kReferencesFile) return 2;
+        if (file == kOpticsFile) return 3;
+        // Any other name is the source directory itself, which comes before what is in it.
+        return 0;
+    };
+    std::stable_sort(problems.begin(), problems.end(),
+                     [&](const SourceProblem& a, const SourceProblem& b) {
+                         const int ra = fileRank(a.file);
+                         const int rb = fileRank(b.file);
+                         if (ra != rb) return ra < rb;
+                         if (a.line != b.line) return a.line < b.line;
+                         return a.columnNumber < b.columnNumber;
+                     });
+}
+
+std::vector<std::string> problemLines(const std::vector<std::string>& problems, std::size_t limit) {
+    std::vector<std::string> lines(
+        problems.begin(),
+        problems.begin() + static_cast<std::ptrdiff_t>(std::min(limit, problems.size())));
+    if (problems.size() > limit)
+        lines.push_back("and " + std::to_string(problems.size() - limit) + " more");
+    return lines;
+}
+
+std::vector<std::string> problemLines(const std::vector<SourceProblem>& problems,
+                                      std::size_t limit) {
+    std::vector<std::string> texts;
+    texts.reserve(problems.size());
+    for (const SourceProblem& p : problems)
+        texts.push_back(p.text());
+    return problemLines(texts, limit);
 }
 
 bool unescapeCell(std::string_view cell, bool nameColumn, std::string& bytes, std::string& why) {
@@ -225,14 +284,28 @@ std::string escapeCell(std::string_view bytes) {
     return out;
 }
 
-std::vector<SourceProblem> validateSource(const SourceSet& set) {
+namespace {
+
+int entryColumnNumber(std::string_view column) {
+    for (std::size_t i = 0; i < kEntryColumns.size(); ++i) {
+        if (kEntryColumns[i] == column) return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
+// The rules across rows and files. unreadCards are the cards of entry lines that could not be
+// split into their columns: rows of the other files that name them are not blamed for it. When
+// entries.tsv could not be read at all, no row of the other files is blamed for naming a card.
+std::vector<SourceProblem> validateRows(const SourceSet& set, const std::set<int>& unreadCards,
+                                        bool entriesRead = true) {
     std::vector<SourceProblem> problems;
     std::map<int, int> cardLine; // card -> line of its entry
-    if (set.entries.empty())
+    if (entriesRead && set.entries.empty() && unreadCards.empty())
         problems.push_back({kEntriesFile, 0, "", "the data set has no entries"});
     for (const SourceEntry& e : set.entries) {
         auto problem = [&](std::string_view column, std::string why) {
-            problems.push_back({kEntriesFile, e.line, std::string(column), std::move(why)});
+            problems.push_back({kEntriesFile, e.line, std::string(column), std::move(why),
+                                entryColumnNumber(column)});
         };
         const int card = parseCard(e.cells[FieldCard]);
         if (card == 0) {
@@ -264,42 +337,58 @@ std::vector<SourceProblem> validateSource(const SourceSet& set) {
             }
         }
     }
+    auto knownCard = [&](int card) {
+        return !entriesRead || cardLine.count(card) || unreadCards.count(card);
+    };
 
     std::set<int> cardsWithReferences;
     int previousCard = 0;
     for (const SourceReference& r : set.references) {
-        if (r.card == 0 || !cardLine.count(r.card)) {
-            problems.push_back({kReferencesFile, r.line, "card", "no entry has this card number"});
+        if (r.card == 0 || !knownCard(r.card)) {
+            problems.push_back(
+                {kReferencesFile, r.line, "card", "no entry has this card number", 1});
+            previousCard = 0;
             continue;
         }
         if (r.card != previousCard && !cardsWithReferences.insert(r.card).second) {
             problems.push_back(
                 {kReferencesFile, r.line, "card",
-                 "the references of card " + std::to_string(r.card) + " must be consecutive rows"});
+                 "the references of card " + std::to_string(r.card) + " must be consecutive rows",
+                 1});
         }
         previousCard = r.card;
-        if (r.reference.find('|') != std::string::npos ||
-            r.addition.find('|') != std::string::npos) {
-            problems.push_back({kReferencesFile, r.line, "", "a cell may not contain |"});
-        }
+        if (r.reference.find('|') != std::string::npos)
+            problems.push_back(
+                {kReferencesFile, r.line, "reference", "a cell may not contain |", 2});
+        if (r.addition.find('|') != std::string::npos)
+            problems.push_back(
+                {kReferencesFile, r.line, "addition", "a cell may not contain |", 3});
     }
 
     std::set<int> cardsWithOptics;
     for (const SourceOptics& o : set.optics) {
-        if (o.card == 0 || !cardLine.count(o.card)) {
-            problems.push_back({kOpticsFile, o.line, "card", "no entry has this card number"});
+        if (o.card == 0 || !knownCard(o.card)) {
+            problems.push_back({kOpticsFile, o.line, "card", "no entry has this card number", 1});
         } else if (!cardsWithOptics.insert(o.card).second) {
             problems.push_back({kOpticsFile, o.line, "card",
-                                "card " + std::to_string(o.card) + " already has an optical row"});
+                                "card " + std::to_string(o.card) + " already has an optical row",
+                                1});
         }
         for (std::size_t i = 0; i < o.fields.size(); ++i) {
             if (o.fields[i].find('|') != std::string::npos) {
                 problems.push_back({kOpticsFile, o.line, std::string(kOpticsFieldColumns[i]),
-                                    "a cell may not contain |"});
+                                    "a cell may not contain |", static_cast<int>(i) + 2});
             }
         }
     }
+    sortProblems(problems);
     return problems;
+}
+
+} // namespace
+
+std::vector<SourceProblem> validateSource(const SourceSet& set) {
+    return validateRows(set, {});
 }
 
 SourceReadResult readSource(const std::filesystem::path& dir) {
@@ -313,44 +402,61 @@ SourceReadResult readSource(const std::filesystem::path& dir) {
 
     const TsvFile entries =
         readTsv(dir, kEntriesFile, columnList(kEntryColumns), FieldName, problems);
-    for (const auto& [line, cells] : entries.rows) {
+    for (const TsvRow& row : entries.rows) {
         SourceEntry e;
-        std::move(cells.begin(), cells.end(), e.cells.begin());
-        e.line = line;
+        std::copy(row.cells.begin(), row.cells.end(), e.cells.begin());
+        e.line = row.line;
         result.set.entries.push_back(std::move(e));
+    }
+    std::set<int> unreadCards;
+    for (const std::string& first : entries.unreadFirstCells) {
+        if (const int card = parseCard(first); card != 0) unreadCards.insert(card);
     }
 
     const TsvFile references =
         readTsv(dir, kReferencesFile, columnList(kReferenceColumns), 99, problems);
-    for (const auto& [line, cells] : references.rows) {
-        const int card = parseCard(cells[0]);
+    for (const TsvRow& row : references.rows) {
+        const int card = parseCard(row.cells[0]);
         if (card == 0) {
             problems.push_back(
-                {kReferencesFile, line, "card", "must be a whole number from 1 to 10000"});
+                {kReferencesFile, row.line, "card", "must be a whole number from 1 to 10000", 1});
             continue;
         }
-        result.set.references.push_back({card, cells[1], cells[2], line});
+        result.set.references.push_back({card, row.cells[1], row.cells[2], row.line});
     }
 
     std::vector<std::string_view> opticsColumns{"card"};
     opticsColumns.insert(opticsColumns.end(), kOpticsFieldColumns.begin(),
                          kOpticsFieldColumns.end());
     const TsvFile optics = readTsv(dir, kOpticsFile, opticsColumns, 99, problems);
-    for (const auto& [line, cells] : optics.rows) {
-        const int card = parseCard(cells[0]);
+    for (const TsvRow& row : optics.rows) {
+        const int card = parseCard(row.cells[0]);
         if (card == 0) {
             problems.push_back(
-                {kOpticsFile, line, "card", "must be a whole number from 1 to 10000"});
+                {kOpticsFile, row.line, "card", "must be a whole number from 1 to 10000", 1});
             continue;
         }
         SourceOptics o;
         o.card = card;
-        o.line = line;
-        std::move(cells.begin() + 1, cells.end(), o.fields.begin());
+        o.line = row.line;
+        std::copy(row.cells.begin() + 1, row.cells.end(), o.fields.begin());
         result.set.optics.push_back(std::move(o));
     }
 
-    if (problems.empty()) problems = validateSource(result.set);
+    // The rules run on whatever was read, so that one bad cell does not hide the faults of other
+    // rows; what they would say of a cell already found bad is left out. A missing entries.tsv,
+    // or one with a wrong header, gives no rows to check the card numbers of the others against.
+    bool entriesRead = true;
+    std::set<std::tuple<std::string, int, int>> badCells;
+    for (const SourceProblem& p : problems) {
+        if (p.file == kEntriesFile && p.line <= 1) entriesRead = false;
+        if (p.columnNumber > 0) badCells.emplace(p.file, p.line, p.columnNumber);
+    }
+    for (SourceProblem& p : validateRows(result.set, unreadCards, entriesRead)) {
+        if (p.columnNumber > 0 && badCells.count({p.file, p.line, p.columnNumber})) continue;
+        problems.push_back(std::move(p));
+    }
+    sortProblems(problems);
     return result;
 }
 

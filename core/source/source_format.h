@@ -21,22 +21,40 @@ struct SourceProblem {
     int line = 0;       // physical line, the header being line 1; 0 for the file as a whole
     std::string column; // column name, or empty
     std::string why;
+    int columnNumber = 0; // 1 for the first tab-separated column; 0 when no cell is at fault
 
+    // "entries.tsv:7:3: column formula: why"; the position ends where it is not known.
     std::string text() const;
 };
 
 struct SourceReadResult {
     SourceSet set;
-    std::vector<SourceProblem> problems; // every problem found; empty when the source is sound
+    // Every problem found, in file order (entries, references, optics), then line, then column;
+    // empty when the source is sound. Rows with a bad cell stay in the set (that cell as written)
+    // so that the rules across rows still see them; a set with problems is never packed.
+    std::vector<SourceProblem> problems;
 };
 
 // Reads and checks a source directory: the three files, their headers and cells, then every
-// rule a packed set relies on (validateSource).
+// rule a packed set relies on (validateSource). A file whose header is wrong is not read further.
 SourceReadResult readSource(const std::filesystem::path& dir);
 
 // The rules across rows and files: card numbers, names, record lengths, the unit cell, the
-// references and optical rows of known cards.
+// references and optical rows of known cards. Sorted as readSource sorts.
 std::vector<SourceProblem> validateSource(const SourceSet& set);
+
+// Sorts problems by file (a problem of the directory first, then entries.tsv, references.tsv,
+// optics.tsv, then any other name), line and column; problems at one place keep their order.
+void sortProblems(std::vector<SourceProblem>& problems);
+
+// How many problems a tool lists before it sums up the rest.
+inline constexpr std::size_t kListedProblemLimit = 50;
+
+// The lines a tool prints for a list of problems: the first `limit`, then "and N more".
+std::vector<std::string> problemLines(const std::vector<std::string>& problems,
+                                      std::size_t limit = kListedProblemLimit);
+std::vector<std::string> problemLines(const std::vector<SourceProblem>& problems,
+                                      std::size_t limit = kListedProblemLimit);
 
 // Writes the three files; the directory is created when missing. Names show the letters their
 // escape codes stand for.

@@ -1,5 +1,6 @@
 #include "source/verify.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -27,21 +28,41 @@ class Checker {
                 problem(name, bytes.error().message);
             }
         }
-        if (!m_problems.empty()) return m_problems;
-        checkTables();
-        checkEntries();
-        checkElements();
-        checkReferences();
-        checkOptics();
-        return m_problems;
+        if (m_problems.empty()) {
+            checkTables();
+            checkEntries();
+            checkElements();
+            checkReferences();
+            checkOptics();
+        }
+        // Listed by file, then by byte: what concerns a file as a whole before its records.
+        std::stable_sort(m_problems.begin(), m_problems.end(),
+                         [](const Problem& a, const Problem& b) {
+                             if (a.fileRank != b.fileRank) return a.fileRank < b.fileRank;
+                             return a.byte < b.byte;
+                         });
+        std::vector<std::string> texts;
+        texts.reserve(m_problems.size());
+        for (Problem& p : m_problems)
+            texts.push_back(std::move(p.text));
+        return texts;
     }
 
   private:
-    void problem(std::string_view file, const std::string& why) {
-        m_problems.push_back(std::string(file) + ": " + why);
+    struct Problem {
+        std::size_t fileRank; // index in PackedSet::kNames
+        std::int64_t byte;    // -1 for the file as a whole
+        std::string text;
+    };
+
+    void problem(std::string_view file, const std::string& why, std::int64_t byte = -1) {
+        const auto& names = PackedSet::kNames;
+        const auto rank =
+            static_cast<std::size_t>(std::find(names.begin(), names.end(), file) - names.begin());
+        m_problems.push_back({rank, byte, std::string(file) + ": " + why});
     }
     void problemAt(std::string_view file, std::int64_t position, const std::string& why) {
-        problem(file, "byte " + std::to_string(position - 1) + ": " + why);
+        problem(file, "byte " + std::to_string(position - 1) + ": " + why, position - 1);
     }
 
     std::vector<std::int32_t> int32Table(const char* name) {
@@ -276,7 +297,7 @@ class Checker {
     std::filesystem::path m_dir;
     std::string m_key;
     std::map<std::string, std::string> m_files;
-    std::vector<std::string> m_problems;
+    std::vector<Problem> m_problems;
     std::vector<std::int16_t> m_entryOfCard;
     int m_entryCount = 0;
     std::vector<std::int32_t> m_recordPosition;

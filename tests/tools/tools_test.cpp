@@ -2,6 +2,9 @@
 // output, exit codes and messages.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 #include <nlohmann/json.hpp>
 
 #include "support/test_support.h"
@@ -75,10 +78,101 @@ TEST_F(Tools, PackRefusesAnInvalidSourceAndWritesNothing) {
     const std::string target = (dir.path() / "never").string();
     const ToolAnswer r = pack({"pack", src.string(), target});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("entries.tsv:2: column name: a cell may not contain |"), std::string::npos)
+    EXPECT_NE(r.err.find("entries.tsv:2:2: column name: a cell may not contain |"),
+              std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("entries.tsv:11: has 1 columns, expected 28"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+namespace {
+
+// The lines of a tool's standard error, without the program's name before each.
+std::vector<std::string> errorLines(const std::string& err) {
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);) {
+        const std::string prefix = "lithora-pack: ";
+        lines.push_back(line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line);
+    }
+    return lines;
+}
+
+// Every file below dir with its bytes.
+std::map<std::string, std::string> snapshot(const std::filesystem::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        files[entry.path().string()] = entry.is_regular_file() ? readFile(entry.path()) : "";
+    return files;
+}
+
+} // namespace
+
+TEST_F(Tools, PackNamesEveryFaultInFileOrderAndLeavesTheTargetAlone) {
+    const std::filesystem::path src = dir.path() / "faulty";
+    std::filesystem::create_directories(src);
+    for (const char* name : {"entries.tsv", "references.tsv", "optics.tsv"})
+        std::filesystem::copy_file(fixture("mini") / name, src / name);
+    // Faults in all three files, written so that the reader meets them out of line order: the
+    // rules across rows (lines 3 and 6) are judged after every cell was read (lines 2 and 10).
+    std::string entries = readFile(src / "entries.tsv");
+    entries.replace(entries.find("\n5\tAlbite"), 9, "\n5\tAl\\qbite");
+    entries.replace(entries.find("\n17\t"), 4, "\n1\t");
+    entries.replace(entries.find("\n108\tFeldspar"), 13, "\n108\t");
+    entries += "short\tline\n";
+    writeFile(src / "entries.tsv", entries);
+    std::string references = readFile(src / "references.tsv");
+    references.replace(references.find("\n9999\t"), 6, "\n4321\t");
+    writeFile(src / "references.tsv", references);
+    writeFile(src / "optics.tsv",
+              readFile(src / "optics.tsv") + "x" + std::string(42, '\t') + "\n");
+
+    // A target that holds a packed set keeps every byte and gains no file.
+    const std::map<std::string, std::string> before = snapshot(index);
+    const ToolAnswer r = pack({"pack", src.string(), index});
+    EXPECT_EQ(r.exitCode, 1);
+    // Line numbers count the header as line 1: Albite is line 2, Åkermanite (now card 1, which
+    // Calcite on line 4 also uses) line 3, Feldspar line 6. The mini references of card 17, now
+    // gone, are on line 16 and those of card 9999 start on line 17; its optics end on line 3.
+    const std::vector<std::string> expected = {
+        "entries.tsv:2:2: column name: unknown escape \\q",
+        "entries.tsv:4:1: column card: card 1 is already used on line 3",
+        "entries.tsv:6:2: column name: an entry needs a name",
+        "entries.tsv:11: has 2 columns, expected 28",
+        "references.tsv:16:1: column card: no entry has this card number",
+        "references.tsv:17:1: column card: no entry has this card number",
+        "optics.tsv:4:1: column card: must be a whole number from 1 to 10000",
+        "7 problem(s) in " + src.string() + "; nothing was written",
+    };
+    EXPECT_EQ(errorLines(r.err), expected) << r.err;
+    EXPECT_EQ(snapshot(index), before);
+
+    const std::filesystem::path never = dir.path() / "never";
+    EXPECT_EQ(pack({"pack", src.string(), never.string()}).exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(never));
+}
+
+TEST_F(Tools, PackListsFiftyFaultsThenCountsTheRest) {
+    const std::filesystem::path src = dir.path() / "many";
+    std::filesystem::create_directories(src);
+    std::filesystem::copy_file(fixture("mini") / "references.tsv", src / "references.tsv");
+    std::filesystem::copy_file(fixture("mini") / "optics.tsv", src / "optics.tsv");
+    // The mini entries, then 60 lines of two columns each: 60 faults, on lines 11 to 70.
+    std::string entries = readFile(fixture("mini") / "entries.tsv");
+    for (int i = 0; i < 60; ++i)
+        entries += std::to_string(2000 + i) + "\tcut short\n";
+    writeFile(src / "entries.tsv", entries);
+    const ToolAnswer r = pack({"pack", src.string(), (dir.path() / "out").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    const std::vector<std::string> lines = errorLines(r.err);
+    ASSERT_EQ(lines.size(), 52u) << r.err; // 50 faults, "and 10 more", the summing-up line
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(lines[static_cast<std::size_t>(i)],
+                  "entries.tsv:" + std::to_string(11 + i) + ": has 2 columns, expected 28");
+    }
+    EXPECT_EQ(lines[50], "and 10 more");
+    EXPECT_NE(lines[51].find("60 problem(s)"), std::string::npos) << lines[51];
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out"));
 }
 
 TEST_F(Tools, VerifyListsProblemsWithExitCodeOne) {
@@ -340,4 +434,46 @@ TEST_F(Tools, PrintWritesTheCardAsAPdf) {
     EXPECT_NE(unwritable.err.find("cannot write the PDF file"), std::string::npos)
         << unwritable.err;
     EXPECT_EQ(cli({"--data", index, "print", "1"}).exitCode, 2); // --pdf is required
+}
+
+TEST_F(Tools, SearchTextAnySetting) {
+    const auto cell = [&](std::vector<std::string> args) {
+        std::vector<std::string> all = {"--data", index,        "search",
+                                        "text",   "--category", "Unit Cell"};
+        all.insert(all.end(), args.begin(), args.end());
+        return cli(all);
+    };
+    // Calcite (card 1) is stored in hexagonal axes; its rhombohedral cell finds it only in any
+    // setting, and the answer says so.
+    const ToolAnswer rho = cell({"--any-setting", "6.37", "6.37", "6.37", "46.1", "46.1", "46.1"});
+    ASSERT_EQ(rho.exitCode, 0) << rho.err;
+    const Json j = rho.json();
+    EXPECT_EQ(j["cards"], Json::array({1}));
+    EXPECT_EQ(j["anySetting"], true);
+    const Json plain = cell({"6.37", "6.37", "6.37", "46.1", "46.1", "46.1"}).json();
+    EXPECT_EQ(plain["count"], 0);
+    EXPECT_FALSE(plain.contains("anySetting"));
+    // Monoclinite C2/c 5.1 9.2 7.3 beta 103.5 with a and c exchanged (7.3 9.2 5.1), an A cell
+    // then: found with the letter A, and without a letter; not as P.
+    EXPECT_EQ(
+        cell({"--any-setting", "A", "7.3", "9.2", "5.1", "90", "103.5", "90"}).json()["cards"],
+        Json::array({300}));
+    EXPECT_EQ(cell({"--any-setting", "7.3", "9.2", "5.1", "90", "103.5", "90"}).json()["cards"],
+              Json::array({300}));
+    EXPECT_EQ(
+        cell({"--any-setting", "P", "7.3", "9.2", "5.1", "90", "103.5", "90"}).json()["count"], 0);
+    // Refusals come as the message, as for the plain search.
+    const Json zero = cell({"--any-setting", "4.99", "4.99", "17.06", "0", "0", "0"}).json();
+    EXPECT_EQ(zero["count"], 0);
+    EXPECT_EQ(zero["message"].get<std::string>().rfind("A search in any setting needs all 6", 0),
+              0u);
+    const Json flat = cell({"--any-setting", "10", "10", "10", "170", "170", "170"}).json();
+    EXPECT_EQ(flat["message"].get<std::string>().rfind("These 6 values make no unit cell.", 0), 0u);
+    // Another category: a usage error that names the flag.
+    const ToolAnswer other =
+        cli({"--data", index, "search", "text", "--category", "Group", "--any-setting", "garnet"});
+    EXPECT_EQ(other.exitCode, 2);
+    EXPECT_NE(other.err.find("--any-setting"), std::string::npos) << other.err;
+    const ToolAnswer help = cli({"search", "text", "--help"});
+    EXPECT_NE(help.out.find("--any-setting"), std::string::npos);
 }

@@ -24,8 +24,8 @@ const std::string kProgram = "lithora-pack";
 int runPack(const std::string& sourceDir, const std::string& indexDir) {
     const SourceReadResult source = readSource(sourceDir);
     if (!source.problems.empty()) {
-        for (const SourceProblem& p : source.problems)
-            std::cerr << kProgram << ": " << p.text() << '\n';
+        for (const std::string& line : problemLines(source.problems))
+            std::cerr << kProgram << ": " << line << '\n';
         std::cerr << kProgram << ": " << source.problems.size() << " problem(s) in " << sourceDir
                   << "; nothing was written\n";
         return kExitDataFault;
@@ -63,8 +63,8 @@ int runUnpack(const std::string& indexDir, const std::string& sourceDir) {
 
 int runVerify(const std::string& indexDir) {
     const std::vector<std::string> problems = verifyDataSet(indexDir, buildRecordKey());
-    for (const std::string& p : problems)
-        std::cerr << kProgram << ": " << p << '\n';
+    for (const std::string& line : problemLines(problems))
+        std::cerr << kProgram << ": " << line << '\n';
     if (!problems.empty()) {
         std::cerr << kProgram << ": " << problems.size() << " problem(s) in " << indexDir << '\n';
         return kExitDataFault;
@@ -78,8 +78,8 @@ int runSynth(int count, std::uint64_t seed, const std::string& indexDir) {
     const std::vector<SourceProblem> problems = validateSource(set);
     if (!problems.empty()) {
         // A generator fault, not the user's: say so plainly rather than write a broken set.
-        for (const SourceProblem& p : problems)
-            std::cerr << kProgram << ": synth: " << p.text() << '\n';
+        for (const std::string& line : problemLines(problems))
+            std::cerr << kProgram << ": synth: " << line << '\n';
         return kExitDataFault;
     }
     if (Status s = writePackedSet(packSourceSet(set, buildRecordKey()), indexDir); !s) {
