@@ -11,10 +11,12 @@ QRect captionAt(int top, int height) {
 
 } // namespace
 
+// The status and date column is wide enough for a date ("2026-12-06") in bold 9-point Arial with
+// the border the optics panel gives it; the name and synonym rows end before its captions.
 const std::vector<FieldPlace>& mainFields() {
     static const std::vector<FieldPlace> fields = [] {
         std::vector<FieldPlace> f = {
-            {0, {116, 62, 380, 24}},         {1, {116, 87, 380, 19}},
+            {0, {116, 62, 370, 24}},         {1, {116, 87, 370, 19}},
             {2, {116, 107, 521, 19}},        {3, {116, 127, 521, 19}},
             {4, {116, 147, 38, 19}},         {5, {210, 147, 160, 19}},
             {6, {427, 147, 210, 19}},        {7, {116, 167, 84, 19}},
@@ -26,8 +28,8 @@ const std::vector<FieldPlace>& mainFields() {
             {18, {286, 207, 351, 19}},       {19, {116, 227, 521, 19}},
             {20, {116, 247, 521, 19}},       {21, {116, 267, 521, 19}},
             {22, {116, 287, 521, 19}},       {23, {116, 307, 521, 31}, true},
-            {24, {116, 379, 521, 31}, true}, {41, {577, 65, 60, 19}},
-            {42, {577, 86, 60, 19}},
+            {24, {116, 379, 521, 31}, true}, {41, {563, 65, 74, 19}},
+            {42, {563, 86, 74, 19}},
         };
         for (int i = 0; i < 8; ++i) {
             const int width = i == 7 ? 66 : 64;
@@ -59,8 +61,8 @@ const std::vector<LabelPlace>& mainLabels() {
         {14, QStringLiteral("d Spacing"), captionAt(339, 19)},
         {15, QStringLiteral("Intensity"), captionAt(359, 19)},
         {16, QStringLiteral("Notes"), captionAt(379, 19)},
-        {17, QStringLiteral("Status"), {498, 65, 76, 19}, true},
-        {18, QStringLiteral("Last Updated"), {488, 86, 86, 19}, true},
+        {17, QStringLiteral("Status"), {486, 65, 74, 19}, true},
+        {18, QStringLiteral("Last Updated"), {486, 86, 74, 19}, true},
         {19, QStringLiteral("Space Gr"), {155, 147, 53, 19}, true},
         {20, QStringLiteral("Xl Cl"), {372, 147, 53, 19}, true},
         {21, QStringLiteral("Mohs"), {372, 167, 53, 19}, true},

@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionFrame>
+#include <QTextLayout>
 #include <algorithm>
 
 #include "card/card_layout.h"
@@ -50,6 +52,76 @@ class OpticsPanel : public QWidget {
     }
 };
 
+// A line edit that can say how wide a text it shows without scrolling.
+class CardLineEdit : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+
+    int textWidth() const {
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QRect contents =
+            style()->subElementRect(QStyle::SE_LineEditContents, &option, this) - textMargins();
+        // QLineEdit keeps two pixels either side of its text, and scrolls once the text with one
+        // pixel to spare and its caret is wider than what is left.
+        return contents.width() - 2 * 2 - 2;
+    }
+};
+
+const QString kEllipsis = QStringLiteral("\u2026");
+
+QString fitLine(const QString& value, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(value) <= width) return value;
+    return metrics.elidedText(value, Qt::ElideRight, std::max(width, 0));
+}
+
+// The height of a text laid out as a QPlainTextEdit lays it out: a block for each line break,
+// lines wrapped at a word boundary or anywhere, each line's leading included.
+qreal laidOutHeight(const QString& text, const QFont& font, qreal width) {
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    qreal height = 0;
+    for (const QString& paragraph : plain.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(width);
+            height += line.height();
+        }
+        layout.endLayout();
+    }
+    return height;
+}
+
+// The longest start of the value that fits with "…" after it, cut at whatever character lets
+// the most show.
+QString fitBlock(const QString& value, const QFont& font, qreal width, qreal height) {
+    auto fits = [&](const QString& text) { return laidOutHeight(text, font, width) <= height; };
+    if (fits(value)) return value;
+    auto cut = [&](qsizetype n) {
+        QString start = value.left(n);
+        while (!start.isEmpty() && start.back().isSpace())
+            start.chop(1);
+        return start + kEllipsis;
+    };
+    qsizetype low = 0;
+    qsizetype high = value.size() - 1;
+    while (low < high) {
+        const qsizetype middle = (low + high + 1) / 2;
+        if (fits(cut(middle))) {
+            low = middle;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return cut(low);
+}
+
 } // namespace
 
 QWidget* CardField::widget() const {
@@ -57,15 +129,50 @@ QWidget* CardField::widget() const {
 }
 
 void CardField::setText(const QString& text) {
-    if (m_line) {
-        m_line->setText(text);
+    m_value = text;
+    if (m_line) m_line->setText(text);
+    if (m_multi) m_multi->setPlainText(text);
+    refit();
+    if (m_line) m_line->setCursorPosition(0);
+}
+
+void CardField::refit() {
+    QWidget* w = widget();
+    if (!w) return;
+    // While editable the field shows what is typed, as typed.
+    QString shown = text();
+    if (!m_editable && m_line) {
+        const auto* edit = dynamic_cast<const CardLineEdit*>(m_line);
+        shown = fitLine(m_value, m_line->fontMetrics(),
+                        edit ? edit->textWidth() : m_line->contentsRect().width() - 6);
+    } else if (!m_editable && m_multi) {
+        const qreal margin = m_multi->document()->documentMargin();
+        const QRect area = m_multi->contentsRect();
+        shown = fitBlock(m_value, m_multi->font(), area.width() - 2 * margin,
+                         area.height() - 2 * margin);
+    }
+    if (m_line && m_line->text() != shown) {
+        m_line->setText(shown);
         m_line->setCursorPosition(0);
-    } else if (m_multi) {
-        m_multi->setPlainText(text);
+    } else if (m_multi && m_multi->toPlainText() != shown) {
+        m_multi->setPlainText(shown);
+    }
+    // The tooltip holds the whole value while it is cut; a tooltip of the window's own (a hint
+    // for typing a criterion) comes back once the value fits.
+    if (shown != text()) {
+        if (w->toolTip() != m_tipShown || m_tipShown.isEmpty()) m_tipBefore = w->toolTip();
+        m_tipShown = m_value.trimmed(); // without the blank the card sets before each value
+        w->setToolTip(m_tipShown);
+    } else if (!m_tipShown.isEmpty()) {
+        if (w->toolTip() == m_tipShown) w->setToolTip(m_tipBefore);
+        m_tipShown.clear();
     }
 }
 
 void CardField::setEditable(bool editable) {
+    if (m_editable && !editable) m_value = m_line ? m_line->text() : m_multi->toPlainText();
+    m_editable = editable;
+    refit();
     if (m_line) m_line->setReadOnly(!editable);
     if (m_multi) m_multi->setReadOnly(!editable);
     if (QWidget* w = widget()) {
@@ -75,6 +182,7 @@ void CardField::setEditable(bool editable) {
 }
 
 QString CardField::text() const {
+    if (!m_editable) return m_value;
     if (m_line) return m_line->text();
     return m_multi ? m_multi->toPlainText() : QString();
 }
@@ -107,7 +215,7 @@ CardField frmCARD::makeField(QWidget* parent, const QRect& rect, bool multiLine,
         edit->document()->setDocumentMargin(1);
         field = CardField(nullptr, edit);
     } else {
-        auto* edit = new QLineEdit(parent);
+        auto* edit = new CardLineEdit(parent);
         edit->setReadOnly(true);
         edit->setFrame(false);
         edit->setTextMargins(0, 0, 0, 0);
@@ -267,9 +375,8 @@ bool frmCARD::isField(QObject* object, bool* optics, int* index) const {
 
 void frmCARD::arrangeCardFields() {
     m_opticsShown = m_pb->isVisible();
-    m_tf[0].widget()->resize(m_opticsShown ? 370 : 380, 24);
-    m_tf[1].widget()->resize(m_opticsShown ? 370 : 380, 19);
-    m_tf[2].widget()->resize(m_opticsShown ? 370 : 521, 19);
+    // The optics panel leaves the formula row only as wide as the name and synonym rows.
+    m_tf[2].widget()->resize(m_opticsShown ? m_tf[0].widget()->width() : 521, 19);
     for (int index : {0, 1, 2, 41, 42})
         restyleField(m_tf[static_cast<std::size_t>(index)], false, index);
     m_tf[3].widget()->setVisible(!m_opticsShown);
@@ -385,6 +492,16 @@ void frmCARD::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmCARD::eventFilter(QObject* watched, QEvent* event) {
+    // A field fits its value to its size, font and border again whenever one of them changes.
+    if (event->type() == QEvent::Resize || event->type() == QEvent::FontChange ||
+        event->type() == QEvent::StyleChange) {
+        bool optics = false;
+        int index = 0;
+        if (isField(watched, &optics, &index)) {
+            (optics ? m_of[static_cast<std::size_t>(index)] : m_tf[static_cast<std::size_t>(index)])
+                .refit();
+        }
+    }
     // The window sees every key before its controls do.
     if (event->type() == QEvent::KeyPress) return handleKey(static_cast<QKeyEvent*>(event));
     if (m_searchMode && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {

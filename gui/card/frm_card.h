@@ -43,19 +43,28 @@ class CardWindowHost {
     virtual void presentCard(int card, const QString& whenNotListed) = 0;
 };
 
-// One text field of the card: single-line, or multi-line for the longer texts.
+// One text field of the card: single-line, or multi-line for the longer texts. A value too long
+// for the field shows cut with "…" and whole as the field's tooltip; while the field is editable
+// it shows the whole text, as typed.
 class CardField {
   public:
     CardField() = default;
     CardField(QLineEdit* line, QPlainTextEdit* multi) : m_line(line), m_multi(multi) {}
     QWidget* widget() const;
     void setText(const QString& text);
+    // The whole value, or what was typed while the field is editable.
     QString text() const;
     void setEditable(bool editable);
+    // Fits the shown text to the field's present size and font again.
+    void refit();
 
   private:
     QLineEdit* m_line = nullptr;
     QPlainTextEdit* m_multi = nullptr;
+    QString m_value;
+    bool m_editable = false;
+    QString m_tipShown;  // the whole value as set as tooltip by refit, or empty
+    QString m_tipBefore; // the tooltip that was there before, given back once the value fits
 };
 
 // The card window: one card's main data, references and optical data, inside the main window.

@@ -86,8 +86,8 @@ class MenusTest : public QObject {
         QCOMPARE(card->of(15).text(), QString());
         QTest::mouseClick(card->bt(2), Qt::LeftButton);
         QVERIFY(!card->pb()->isVisible());
-        QCOMPARE(card->tf(0).widget()->width(), 380);
-        QCOMPARE(card->tf(1).widget()->width(), 380);
+        QCOMPARE(card->tf(0).widget()->width(), 370); // clear of the status and date captions
+        QCOMPARE(card->tf(1).widget()->width(), 370);
         QCOMPARE(card->tf(2).widget()->width(), 521);
         QVERIFY(card->tf(3).widget()->isVisible());
     }
