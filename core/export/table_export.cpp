@@ -1,0 +1,150 @@
+#include "export/table_export.h"
+
+#include <nlohmann/json.hpp>
+
+namespace lithora {
+
+namespace {
+
+const std::string kEmpty;
+
+const std::string& cellAt(const std::vector<std::string>& row, std::size_t i) {
+    return i < row.size() ? row[i] : kEmpty;
+}
+
+template <typename Field>
+void appendRecord(std::string& out, const std::vector<std::string>& cells, std::size_t width,
+                  Field field, std::string_view end) {
+    for (std::size_t i = 0; i < width; ++i) {
+        if (i > 0) out += field.separator;
+        out += field(cellAt(cells, i));
+    }
+    out += end;
+}
+
+struct CsvFieldWriter {
+    char separator = ',';
+    std::string operator()(std::string_view cell) const { return csvField(cell); }
+};
+
+struct TsvFieldWriter {
+    char separator = '\t';
+    std::string operator()(std::string_view cell) const { return tsvField(cell); }
+};
+
+} // namespace
+
+Table listTable(const std::vector<ListRow>& rows, const std::vector<int>& columns) {
+    Table table;
+    std::vector<std::size_t> shown;
+    for (int c : columns) {
+        if (c < 0 || c >= kListColumnCount) continue;
+        shown.push_back(static_cast<std::size_t>(c));
+        table.headers.emplace_back(kListColumns[static_cast<std::size_t>(c)].header);
+    }
+    table.rows.reserve(rows.size());
+    for (const ListRow& row : rows) {
+        std::vector<std::string> cells;
+        cells.reserve(shown.size());
+        for (std::size_t c : shown)
+            cells.push_back(row[c]);
+        table.rows.push_back(std::move(cells));
+    }
+    return table;
+}
+
+std::vector<int> allListColumns() {
+    std::vector<int> columns;
+    for (int c = 0; c < kListColumnCount; ++c)
+        columns.push_back(c);
+    return columns;
+}
+
+std::optional<TableFormat> tableFormatNamed(std::string_view name) {
+    std::string lower(name);
+    for (char& ch : lower) {
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    }
+    if (lower == "csv") return TableFormat::Csv;
+    if (lower == "tsv") return TableFormat::Tsv;
+    if (lower == "json") return TableFormat::Json;
+    return std::nullopt;
+}
+
+std::string csvField(std::string_view cell) {
+    const bool quoted = cell.find_first_of(",\"\r\n") != std::string_view::npos ||
+                        (!cell.empty() && (cell.front() == ' ' || cell.back() == ' '));
+    if (!quoted) return std::string(cell);
+    std::string out;
+    out.reserve(cell.size() + 2);
+    out += '"';
+    for (char ch : cell) {
+        if (ch == '"') out += '"';
+        out += ch;
+    }
+    out += '"';
+    return out;
+}
+
+std::string csvText(const Table& table, ByteOrderMark bom) {
+    std::string out = bom == ByteOrderMark::With ? "\xEF\xBB\xBF" : "";
+    const std::size_t width = table.headers.size();
+    auto record = [&](const std::vector<std::string>& cells) {
+        if (width == 1 && cellAt(cells, 0).empty()) {
+            out += "\"\"\r\n";
+        } else {
+            appendRecord(out, cells, width, CsvFieldWriter{}, "\r\n");
+        }
+    };
+    record(table.headers);
+    for (const std::vector<std::string>& row : table.rows)
+        record(row);
+    return out;
+}
+
+std::string tsvField(std::string_view cell) {
+    std::string out;
+    out.reserve(cell.size());
+    for (std::size_t i = 0; i < cell.size(); ++i) {
+        const char ch = cell[i];
+        if (ch == '\r' && i + 1 < cell.size() && cell[i + 1] == '\n') continue; // CRLF: one blank
+        out += ch == '\t' || ch == '\r' || ch == '\n' ? ' ' : ch;
+    }
+    return out;
+}
+
+std::string tsvText(const Table& table) {
+    std::string out;
+    const std::size_t width = table.headers.size();
+    appendRecord(out, table.headers, width, TsvFieldWriter{}, "\n");
+    for (const std::vector<std::string>& row : table.rows)
+        appendRecord(out, row, width, TsvFieldWriter{}, "\n");
+    return out;
+}
+
+std::string jsonText(const Table& table) {
+    using Json = nlohmann::ordered_json;
+    Json rows = Json::array();
+    for (const std::vector<std::string>& row : table.rows) {
+        Json object = Json::object();
+        for (std::size_t i = 0; i < table.headers.size(); ++i) {
+            if (!object.contains(table.headers[i])) object[table.headers[i]] = cellAt(row, i);
+        }
+        rows.push_back(std::move(object));
+    }
+    return rows.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string tableText(const Table& table, TableFormat format, ByteOrderMark bom) {
+    switch (format) {
+    case TableFormat::Csv:
+        return csvText(table, bom);
+    case TableFormat::Tsv:
+        return tsvText(table);
+    case TableFormat::Json:
+        return jsonText(table);
+    }
+    return std::string();
+}
+
+} // namespace lithora
