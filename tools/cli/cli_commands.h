@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "output_format.h"
 #include "session/session.h"
 
 // lithora-cli's commands. Each registers its subcommand and runs against a session that has
@@ -21,6 +22,9 @@ struct Command {
     // Runs after start-up; writes the command's JSON object or returns an exit code != 0
     // after printing one line on standard error.
     virtual int run(Session& session, Json& out) = 0;
+    // Commands whose answer is a list take --format and keep the list here after run; main.cpp
+    // then writes it as CSV or TSV in place of the JSON object when asked.
+    virtual const TableOutput* tableOutput() const { return nullptr; }
 };
 
 std::unique_ptr<Command> makeListCommand(CLI::App& app);

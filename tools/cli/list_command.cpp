@@ -14,9 +14,11 @@ class ListCommand : public Command {
                         "only IMA approved entries (reloads the list with the filter on)");
         m_app->add_option("--group", m_group,
                           "only the members of a group, as the group menu narrows the list");
+        m_output.addOption(m_app);
     }
 
     CLI::App* subcommand() const override { return m_app; }
+    const TableOutput* tableOutput() const override { return &m_output; }
 
     int run(Session& session, Json& out) override {
         // What the start-up load found, before any narrowing.
@@ -33,6 +35,7 @@ class ListCommand : public Command {
             if (Status s = loadGroup(session, m_group); !s) return fail(s);
         }
 
+        m_output.setRows(session.rows);
         Json rows = Json::array();
         for (const ListRow& row : session.rows) {
             Json r = Json::object();
@@ -56,6 +59,7 @@ class ListCommand : public Command {
     CLI::App* m_app = nullptr;
     bool m_imaOnly = false;
     std::string m_group;
+    TableOutput m_output;
 };
 
 } // namespace

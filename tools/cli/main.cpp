@@ -107,6 +107,10 @@ int main(int argc, char** argv) {
         if (!*command->subcommand()) continue;
         Json out;
         if (const int code = command->run(session, out); code != tools::kExitOk) return code;
+        if (const TableOutput* table = command->tableOutput(); table && table->wantsTable()) {
+            std::cout << table->text() << std::flush;
+            return tools::kExitOk;
+        }
         std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                   << '\n';
         return tools::kExitOk;

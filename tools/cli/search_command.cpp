@@ -201,9 +201,12 @@ class SearchCommand : public Command {
                            "at most this many elements with --required (0: no limit)");
         m_text->add_option("KEYWORD", m_textOptions.keywords, "keywords; +-N sets the tolerance")
             ->required();
+        for (CLI::App* search : {m_form, m_optics, m_elements, m_text})
+            m_output.addOption(search);
     }
 
     CLI::App* subcommand() const override { return m_app; }
+    const TableOutput* tableOutput() const override { return &m_output; }
 
     int run(Session& session, Json& out) override {
         if (m_elements->parsed()) return runElements(session, out);
@@ -218,6 +221,10 @@ class SearchCommand : public Command {
                    : readCriteria(o.criteria, "tf", formCriterionNames(), formTexts, error);
         if (!read) {
             printError(error);
+            return tools::kExitUsage;
+        }
+        if (m_nearMisses && m_output.wantsTable()) {
+            printError("search form: --near-misses is answered in JSON only, not with --format");
             return tools::kExitUsage;
         }
         if (!o.within.empty()) {
@@ -237,6 +244,7 @@ class SearchCommand : public Command {
             return tools::kExitDataFault;
         }
         out = outcomeJson(session, outcome);
+        keepRows(session, outcome);
         if (!optics && m_nearMisses && outcome.end != SearchEnd::NoCriteria) {
             const Result<NearMissList> misses =
                 findNearMisses(session.data, formTexts, o.orCombination,
@@ -294,13 +302,19 @@ class SearchCommand : public Command {
                       runTextSearch(session, keywords, category, symbols, m_textOptions.max), out);
     }
 
-    static int finish(const Session& session, const SearchOutcome& outcome, Json& out) {
+    int finish(const Session& session, const SearchOutcome& outcome, Json& out) {
         if (outcome.end == SearchEnd::Failed) {
             printError(outcome.message);
             return tools::kExitDataFault;
         }
         out = outcomeJson(session, outcome);
+        keepRows(session, outcome);
         return tools::kExitOk;
+    }
+
+    // The match list's rows, as "cards" lists them; none when the search found nothing.
+    void keepRows(const Session& session, const SearchOutcome& outcome) {
+        m_output.setRows(outcome.end == SearchEnd::Matches ? session.rows : std::vector<ListRow>());
     }
 
     CLI::App* m_elements = nullptr;
@@ -313,6 +327,7 @@ class SearchCommand : public Command {
     CLI::App* m_optics = nullptr;
     CardSearchOptions m_formOptions;
     CardSearchOptions m_opticsOptions;
+    TableOutput m_output;
 };
 
 } // namespace
