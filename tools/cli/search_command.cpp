@@ -157,6 +157,7 @@ struct TextOptions {
     std::string category;
     std::string required;
     int max = 0;
+    bool anySetting = false;
     std::vector<std::string> keywords;
 };
 
@@ -201,6 +202,11 @@ class SearchCommand : public Command {
                            "at most this many elements with --required (0: no limit)");
         m_text->add_option("KEYWORD", m_textOptions.keywords, "keywords; +-N sets the tolerance")
             ->required();
+        m_text->add_flag("--any-setting", m_textOptions.anySetting,
+                         "Unit Cell only: find the cell in any setting (other axes, another "
+                         "centring, hexagonal or rhombohedral axes) by comparing reduced "
+                         "primitive cells; needs all six values, a lattice letter P A B C I F R "
+                         "may stand among the keywords");
         for (CLI::App* search : {m_form, m_optics, m_elements, m_text})
             m_output.addOption(search);
     }
@@ -286,6 +292,10 @@ class SearchCommand : public Command {
                        "' is no category (see --help)");
             return tools::kExitUsage;
         }
+        if (m_textOptions.anySetting && category != CategoryUnitCell) {
+            printError("search text: --any-setting is for --category \"Unit Cell\" only");
+            return tools::kExitUsage;
+        }
         std::vector<int> required;
         std::string error;
         if (!readSymbols(m_textOptions.required, required, error)) {
@@ -298,8 +308,12 @@ class SearchCommand : public Command {
         std::string keywords;
         for (const std::string& k : m_textOptions.keywords)
             keywords += k + " ";
-        return finish(session,
-                      runTextSearch(session, keywords, category, symbols, m_textOptions.max), out);
+        const int code = finish(session,
+                                runTextSearch(session, keywords, category, symbols,
+                                              m_textOptions.max, m_textOptions.anySetting),
+                                out);
+        if (m_textOptions.anySetting && code == tools::kExitOk) out["anySetting"] = true;
+        return code;
     }
 
     int finish(const Session& session, const SearchOutcome& outcome, Json& out) {
