@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 #include <set>
 
 #include "card/card_texts.h"
+#include "text/numeric.h"
 #include "text/split.h"
 
 namespace lithora {
@@ -70,15 +70,8 @@ std::string range(const std::string& first, const std::string& second) {
 }
 
 std::string lineText(const DiffractionLine& line, char decimalSeparator) {
-    auto format = [decimalSeparator](double v, int decimals) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
-        std::string s = buffer;
-        if (decimalSeparator != '.') std::replace(s.begin(), s.end(), '.', decimalSeparator);
-        return s;
-    };
-    std::string text = format(line.d, 3);
-    if (line.intensity > 0) text += " / " + format(line.intensity, 0);
+    std::string text = formatNumber(line.d, 3, 3, decimalSeparator);
+    if (line.intensity > 0) text += " / " + formatNumber(line.intensity, 0, 0, decimalSeparator);
     return text;
 }
 

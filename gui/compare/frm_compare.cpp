@@ -127,7 +127,13 @@ bool frmCOMPARE::setCards(const std::vector<int>& cards) {
     std::vector<CardState> states;
     for (const int card : cards) {
         if (std::find(chosen.begin(), chosen.end(), card) != chosen.end()) continue;
-        std::optional<CardState> state = cardStateOf(m_host.searchSession(), card);
+        // A card shown already keeps the state read for it; only new cards are read.
+        const auto shown = std::find(m_cards.begin(), m_cards.end(), card);
+        std::optional<CardState> state =
+            shown != m_cards.end()
+                ? std::optional<CardState>(
+                      m_states[static_cast<std::size_t>(shown - m_cards.begin())])
+                : cardStateOf(m_host.searchSession(), card);
         if (!state) {
             showMessage(
                 this, MessageIcon::Exclamation, kTitle,
