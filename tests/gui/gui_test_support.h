@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -29,6 +31,21 @@ class RecordingBoxes : public MessageBoxes {
     std::vector<Shown> shown;
     MessageAnswer answer = MessageAnswer::No; // to a Yes/No question
 };
+
+// Pixels of a picture's rows from..to-1 within a small distance of a colour.
+inline int pixelsNear(const QImage& image, const QColor& colour, int from, int to) {
+    int count = 0;
+    for (int y = std::max(0, from); y < std::min(to, image.height()); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) <
+                30)
+                ++count;
+        }
+    }
+    return count;
+}
 
 inline constexpr int kTallScreen = 16000; // twips: a screen of about 1070 pixels
 inline constexpr int kSmallScreen = 8400; // at most 9000 twips: the compact layout

@@ -67,19 +67,8 @@ QString cell(const QAbstractItemModel* model, int row, int column) {
 
 // Pixels near a colour in the upper or lower half of a picture.
 int pixelsNear(const QImage& image, const QColor& colour, bool upper) {
-    int count = 0;
-    const int from = upper ? 0 : image.height() / 2 + 2;
-    const int to = upper ? image.height() / 2 - 2 : image.height();
-    for (int y = from; y < to; ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                    std::abs(c.blue() - colour.blue()) <
-                30)
-                ++count;
-        }
-    }
-    return count;
+    return upper ? test::pixelsNear(image, colour, 0, image.height() / 2 - 2)
+                 : test::pixelsNear(image, colour, image.height() / 2 + 2, image.height());
 }
 
 } // namespace
