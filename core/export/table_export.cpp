@@ -147,4 +147,70 @@ std::string tableText(const Table& table, TableFormat format, ByteOrderMark bom)
     return std::string();
 }
 
+namespace {
+
+// An optional sign, digits with at most one point (or comma), and an optional exponent.
+bool plainNumber(std::string_view s) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    bool digits = false;
+    bool point = false;
+    for (; i < s.size(); ++i) {
+        if (s[i] >= '0' && s[i] <= '9') {
+            digits = true;
+        } else if ((s[i] == '.' || s[i] == ',') && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        const std::size_t start = i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            ++i;
+        if (i == start) return false;
+    }
+    return i == s.size();
+}
+
+} // namespace
+
+std::string spreadsheetSafeCell(std::string_view cell) {
+    if (cell.empty()) return std::string();
+    const char first = cell.front();
+    const bool trigger = first == '=' || first == '+' || first == '-' || first == '@' ||
+                         first == '\t' || first == '\r';
+    if (!trigger || plainNumber(cell)) return std::string(cell);
+    return "'" + std::string(cell);
+}
+
+Table spreadsheetSafe(Table table) {
+    for (std::string& h : table.headers)
+        h = spreadsheetSafeCell(h);
+    for (std::vector<std::string>& row : table.rows) {
+        for (std::string& cell : row)
+            cell = spreadsheetSafeCell(cell);
+    }
+    return table;
+}
+
+std::optional<TableFormat> exportFormatOfFileName(std::string_view fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    const std::size_t slash = fileName.find_last_of("/\\");
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return std::nullopt;
+    return tableFormatNamed(fileName.substr(dot + 1));
+}
+
+std::string exportedListText(const std::vector<ListRow>& rows, const std::vector<int>& columns,
+                             TableFormat format) {
+    Table table = listTable(rows, columns);
+    if (format == TableFormat::Csv)
+        return csvText(spreadsheetSafe(std::move(table)), ByteOrderMark::With);
+    return tableText(table, format);
+}
+
 } // namespace lithora

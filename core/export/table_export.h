@@ -54,4 +54,18 @@ std::string jsonText(const Table& table);
 std::string tableText(const Table& table, TableFormat format,
                       ByteOrderMark bom = ByteOrderMark::Without);
 
+// A spreadsheet opening a CSV file runs a cell that starts with = + - or @ (or with a tab or CR)
+// as a formula, and a formula can fetch a web address or start a program. Files saved for a
+// spreadsheet therefore put a single quote before such a cell, which spreadsheets take as
+// "this is text". A cell that reads as a plain number ("-0.5", "+3", "-1e-3") stays as it is.
+// The tools' standard output is for scripts and keeps every cell exactly.
+std::string spreadsheetSafeCell(std::string_view cell);
+Table spreadsheetSafe(Table table);
+
+// The desktop's "Export List": CSV (for spreadsheets: with a byte order mark, formulas
+// defused), TSV or JSON, chosen by the file name's extension in any letter case.
+std::optional<TableFormat> exportFormatOfFileName(std::string_view fileName);
+std::string exportedListText(const std::vector<ListRow>& rows, const std::vector<int>& columns,
+                             TableFormat format);
+
 } // namespace lithora

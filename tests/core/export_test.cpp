@@ -205,6 +205,48 @@ TEST(TableFormat, NamesAreCsvTsvJsonInAnyCase) {
         EXPECT_FALSE(tableFormatNamed(bad).has_value()) << bad;
 }
 
+TEST(SpreadsheetSafety, FormulaStartsAreDefusedAndNumbersAndOtherTextKept) {
+    for (const char* formula : {"=HYPERLINK(\"http://x\")", "+A1", "-2+3", "@SUM(A1)", "=", "-",
+                                "\t=1", "\r=1", "+-1", "-1e", "--1"})
+        EXPECT_EQ(spreadsheetSafeCell(formula), std::string("'") + formula) << formula;
+    for (const char* kept : {"-0.5", "+3", "-1e-3", "-2,5", "12", "", "Quartz", "SiO2",
+                             "'=already quoted", " =x", "(OH)", "a=b"})
+        EXPECT_EQ(spreadsheetSafeCell(kept), kept) << kept;
+
+    const Table safe = spreadsheetSafe(Table{{"=Name", "d"}, {{"@x", "-0.25"}, {"=1+1"}}});
+    EXPECT_EQ(safe.headers, (std::vector<std::string>{"'=Name", "d"}));
+    EXPECT_EQ(safe.rows[0], (std::vector<std::string>{"'@x", "-0.25"}));
+    EXPECT_EQ(safe.rows[1], (std::vector<std::string>{"'=1+1"}));
+}
+
+TEST(ListExport, FormatFollowsTheExtensionAndCsvFilesAreForSpreadsheets) {
+    EXPECT_EQ(exportFormatOfFileName("/home/u/minerals.csv"), TableFormat::Csv);
+    EXPECT_EQ(exportFormatOfFileName("C:\\lists\\Match.JSON"), TableFormat::Json);
+    EXPECT_EQ(exportFormatOfFileName("a.b/list.tsv"), TableFormat::Tsv);
+    for (const char* none : {"list", "list.", "list.xls", "dir.csv/list", "dir.csv\\list", ""})
+        EXPECT_FALSE(exportFormatOfFileName(none).has_value()) << none;
+
+    int maxCard = 0;
+    std::vector<std::string> fields(28);
+    fields[0] = "5";
+    fields[1] = "=cmd|' /C calc'!A0"; // a hostile name in a user's own data set
+    fields[2] = "Cu2(CO3)(OH)2, hydrated";
+    const std::vector<ListRow> rows = {buildListRow(fields, 1, maxCard, '.')};
+    const std::string csv = exportedListText(rows, {ColName, ColFormula}, TableFormat::Csv);
+    ASSERT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u) << "a spreadsheet needs the mark to read UTF-8";
+    const auto records = readCsv(csv.substr(3));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0], (std::vector<std::string>{"Name", "Formula"}));
+    EXPECT_EQ(records[1][0].front(), '\'');
+    EXPECT_EQ(records[1][1], "Cu2(CO3)(OH)2, hydrated");
+
+    // JSON is for programs: the cells exactly as the list holds them.
+    const auto json = nlohmann::json::parse(exportedListText(rows, {ColName}, TableFormat::Json));
+    EXPECT_EQ(json.at(0).at("Name"), rows[0][ColName]);
+    EXPECT_EQ(exportedListText(rows, {ColName}, TableFormat::Tsv),
+              "Name\n" + rows[0][ColName] + "\n");
+}
+
 namespace {
 
 // Lines of a text, for finding one line among many.
