@@ -208,9 +208,8 @@ std::optional<TableFormat> exportFormatOfFileName(std::string_view fileName) {
 std::string exportedListText(const std::vector<ListRow>& rows, const std::vector<int>& columns,
                              TableFormat format) {
     Table table = listTable(rows, columns);
-    if (format == TableFormat::Csv)
-        return csvText(spreadsheetSafe(std::move(table)), ByteOrderMark::With);
-    return tableText(table, format);
+    if (format == TableFormat::Json) return jsonText(table);
+    return tableText(spreadsheetSafe(std::move(table)), format, ByteOrderMark::With);
 }
 
 } // namespace lithora

@@ -62,8 +62,9 @@ std::string tableText(const Table& table, TableFormat format,
 std::string spreadsheetSafeCell(std::string_view cell);
 Table spreadsheetSafe(Table table);
 
-// The desktop's "Export List": CSV (for spreadsheets: with a byte order mark, formulas
-// defused), TSV or JSON, chosen by the file name's extension in any letter case.
+// The desktop's "Export List": CSV or TSV for spreadsheets (formulas defused, and CSV with a
+// byte order mark), or JSON for programs (cells exactly as listed), chosen by the file name's
+// extension in any letter case.
 std::optional<TableFormat> exportFormatOfFileName(std::string_view fileName);
 std::string exportedListText(const std::vector<ListRow>& rows, const std::vector<int>& columns,
                              TableFormat format);

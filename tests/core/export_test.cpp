@@ -244,7 +244,7 @@ TEST(ListExport, FormatFollowsTheExtensionAndCsvFilesAreForSpreadsheets) {
     const auto json = nlohmann::json::parse(exportedListText(rows, {ColName}, TableFormat::Json));
     EXPECT_EQ(json.at(0).at("Name"), rows[0][ColName]);
     EXPECT_EQ(exportedListText(rows, {ColName}, TableFormat::Tsv),
-              "Name\n" + rows[0][ColName] + "\n");
+              "Name\n'" + rows[0][ColName] + "\n");
 }
 
 namespace {
