@@ -205,6 +205,26 @@ std::optional<TableFormat> exportFormatOfFileName(std::string_view fileName) {
     return tableFormatNamed(fileName.substr(dot + 1));
 }
 
+std::string_view fileExtensionOf(TableFormat format) {
+    switch (format) {
+    case TableFormat::Csv:
+        return "csv";
+    case TableFormat::Tsv:
+        return "tsv";
+    case TableFormat::Json:
+        return "json";
+    }
+    return "csv";
+}
+
+ExportTarget exportTarget(std::string fileName, TableFormat chosen) {
+    if (const std::optional<TableFormat> named = exportFormatOfFileName(fileName))
+        return {std::move(fileName), *named};
+    if (fileName.empty() || fileName.back() != '.') fileName += '.';
+    fileName += fileExtensionOf(chosen);
+    return {std::move(fileName), chosen};
+}
+
 std::string exportedListText(const std::vector<ListRow>& rows, const std::vector<int>& columns,
                              TableFormat format) {
     Table table = listTable(rows, columns);

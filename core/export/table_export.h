@@ -66,6 +66,15 @@ Table spreadsheetSafe(Table table);
 // byte order mark), or JSON for programs (cells exactly as listed), chosen by the file name's
 // extension in any letter case.
 std::optional<TableFormat> exportFormatOfFileName(std::string_view fileName);
+// The extension of a format without its dot: "csv", "tsv", "json".
+std::string_view fileExtensionOf(TableFormat format);
+struct ExportTarget {
+    std::string fileName;
+    TableFormat format;
+};
+// Where a list goes and how: a name ending in .csv, .tsv or .json is written in that format; any
+// other name gets the extension of the format chosen in the dialog ("list" becomes "list.csv").
+ExportTarget exportTarget(std::string fileName, TableFormat chosen);
 std::string exportedListText(const std::vector<ListRow>& rows, const std::vector<int>& columns,
                              TableFormat format);
 

@@ -109,6 +109,15 @@ class Form1 : public QWidget,
     // The card numbers of the selected rows, in list order.
     std::vector<int> selectedCards() const;
     QAction* compareAction() const { return m_compareAction; }
+    // Saves the list as it stands (all entries, a match list, a group) with the columns shown,
+    // as CSV, TSV or JSON, through the save dialog. False when cancelled or not written.
+    bool exportList();
+    // Puts the current card on the clipboard as plain text. False when there is no card.
+    bool copyCard();
+    // The list's shown columns, in the order the user sees them.
+    std::vector<int> shownListColumns() const;
+    QAction* exportListAction() const { return m_exportListAction; }
+    QAction* copyCardAction() const { return m_copyCardAction; }
     // The toolbar's buttons from the left: Show All Entries, Print Card, Chemistry / Text
     // Search, Help, Identify, Compare.
     QAction* toolbarAction(int i) const { return m_toolbarActions[static_cast<std::size_t>(i)]; }
@@ -170,6 +179,10 @@ class Form1 : public QWidget,
     QToolBar* m_toolbar = nullptr;
     std::array<QAction*, 6> m_toolbarActions{};
     QAction* m_compareAction = nullptr; // the list menu's "Compare Selected Cards"
+    QAction* m_exportListAction = nullptr;
+    QAction* m_copyCardAction = nullptr;
+    QString m_exportPath;   // where the last export went, offered again
+    QString m_exportFilter; // the dialog's filter the user chose last
     QLabel* m_logo = nullptr;
     QGroupBox* m_frame = nullptr;
     EntryListView* m_list = nullptr;

@@ -50,6 +50,18 @@ void Form1::buildMenus() {
     m_compareAction->setShortcutContext(Qt::WidgetShortcut);
     m_compareAction->setShortcutVisibleInContextMenu(true);
     connect(m_compareAction, &QAction::triggered, this, [this] { compareSelection(); });
+    // Export and copy work from anywhere in the window; the menu shows their keys.
+    m_exportListAction = m_pop1->addAction(QStringLiteral("Export List\u2026"));
+    m_exportListAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(m_exportListAction, &QAction::triggered, this, [this] { exportList(); });
+    m_copyCardAction = m_pop1->addAction(QStringLiteral("Copy Card"));
+    m_copyCardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    connect(m_copyCardAction, &QAction::triggered, this, [this] { copyCard(); });
+    for (QAction* action : {m_exportListAction, m_copyCardAction}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        addAction(action);
+    }
     m_itmLST[5] = m_pop1->addSeparator();
     m_itmLST[6] = m_pop1->addAction(QStringLiteral("View IMA List"));
     connect(m_itmLST[6], &QAction::triggered, this, [this] { itmLST_Click(6); });

@@ -226,6 +226,14 @@ TEST(ListExport, FormatFollowsTheExtensionAndCsvFilesAreForSpreadsheets) {
     for (const char* none : {"list", "list.", "list.xls", "dir.csv/list", "dir.csv\\list", ""})
         EXPECT_FALSE(exportFormatOfFileName(none).has_value()) << none;
 
+    EXPECT_EQ(exportTarget("/t/list.JSON", TableFormat::Csv).format, TableFormat::Json);
+    EXPECT_EQ(exportTarget("/t/list.JSON", TableFormat::Csv).fileName, "/t/list.JSON");
+    EXPECT_EQ(exportTarget("/t/list", TableFormat::Tsv).fileName, "/t/list.tsv");
+    EXPECT_EQ(exportTarget("/t/list.", TableFormat::Csv).fileName, "/t/list.csv");
+    const ExportTarget other = exportTarget("/t.d/list.xls", TableFormat::Json);
+    EXPECT_EQ(other.fileName, "/t.d/list.xls.json");
+    EXPECT_EQ(other.format, TableFormat::Json);
+
     int maxCard = 0;
     std::vector<std::string> fields(28);
     fields[0] = "5";
