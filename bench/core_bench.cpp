@@ -2,10 +2,12 @@
 // growth of each cost shows. Run: build/bench/lithora_core_bench
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
 
+#include "cell/cell_index.h"
 #include "datafiles/element_index.h"
 #include "datafiles/record.h"
 #include "identify/peak_list.h"
@@ -156,12 +158,34 @@ void BM_ElementSearch(benchmark::State& state) {
     state.counters["matches"] = matches;
 }
 
-void BM_TextSearch(benchmark::State& state, int category, const char* keywords) {
+// With anySetting, warm: the reduced cells are made by a search before the timing starts, as
+// every any-setting search after the session's first finds them.
+void BM_TextSearch(benchmark::State& state, int category, const char* keywords,
+                   bool anySetting = false) {
     Session session = openSession(static_cast<int>(state.range(0)));
+    if (anySetting) {
+        (void)runTextSearch(session, keywords, category, "", 0, true);
+        if (!session.data.reducedCells) std::abort();
+    }
     int matches = 0;
     for (auto _ : state)
-        matches = runTextSearch(session, keywords, category, "", 0).matchCount;
+        matches = runTextSearch(session, keywords, category, "", 0, anySetting).matchCount;
     state.counters["matches"] = matches;
+}
+
+// The one-time cost of an any-setting search: every entry's cell read and reduced.
+void BM_ReduceEntryCells(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    int cells = 0;
+    for (auto _ : state) {
+        Result<ReducedCellIndex> index = buildReducedCellIndex(session.data);
+        if (!index) std::abort();
+        cells =
+            static_cast<int>(std::count_if(index.value().cells.begin(), index.value().cells.end(),
+                                           [](const auto& c) { return c.has_value(); }));
+        benchmark::DoNotOptimize(index.value().cells.data());
+    }
+    state.counters["cells"] = cells;
 }
 
 // The scans alone, without listing their matches: what the floor and the peer's queries, which
@@ -216,17 +240,22 @@ void BM_ElementPass(benchmark::State& state) {
     state.counters["matches"] = matches;
 }
 
-void BM_TextPass(benchmark::State& state, int category, const char* keywords) {
+void BM_TextPass(benchmark::State& state, int category, const char* keywords,
+                 bool anySetting = false) {
     Session session = openSession(static_cast<int>(state.range(0)));
     TextSearchRequest request;
     request.category = category;
+    request.anySetting = anySetting;
     for (std::string& k : splitWords(criterionText(keywords))) {
         if (!k.empty()) request.keywords.push_back(std::move(k));
     }
     const PreparedTextSearch prepared = prepareTextSearch(std::move(request));
+    if (anySetting && prepared.cellForms.empty()) std::abort();
+    const ReducedCellIndex* cells = nullptr;
+    if (anySetting) cells = reducedCellsOf(session.data).value().get();
     int matches = 0;
     for (auto _ : state)
-        matches = runTextSearchPass(session.data, prepared).value().matchCount;
+        matches = runTextSearchPass(session.data, prepared, cells).value().matchCount;
     state.counters["matches"] = matches;
 }
 
@@ -310,6 +339,9 @@ void BM_PrintLayout(benchmark::State& state) {
         benchmark::DoNotOptimize(layoutCardPage(session.card, 595, measurer, '.').items.size());
 }
 
+// A cell with all six values, for the plain search and the one in any setting alike.
+constexpr const char* kSixCellValues = "5 5 5 90 90 90 +-0.5";
+
 } // namespace
 
 BENCHMARK(BM_MatchList1000)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -330,6 +362,17 @@ BENCHMARK_CAPTURE(BM_TextSearch, unitcell, CategoryUnitCell, "5 5 5 0 0 0 +-0.5"
     ->Arg(5000)
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextSearch, unitcell_six, CategoryUnitCell, kSixCellValues)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextSearch, unitcell_any, CategoryUnitCell, kSixCellValues, true)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReduceEntryCells)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormSearchText)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormSearchNumbers)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormSearchDSpacings)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -362,6 +405,16 @@ BENCHMARK_CAPTURE(BM_TextPass, dspacings, CategoryDSpacings, "3.34 4.26")
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_TextPass, unitcell, CategoryUnitCell, "5 5 5 0 0 0 +-0.5")
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextPass, unitcell_six, CategoryUnitCell, kSixCellValues)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TextPass, unitcell_any, CategoryUnitCell, kSixCellValues, true)
     ->Arg(1000)
     ->Arg(5000)
     ->Arg(10000)
