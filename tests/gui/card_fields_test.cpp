@@ -31,10 +31,6 @@ constexpr int kAppearance = 22;
 constexpr int kLastUpdated = 42;
 constexpr int kNotes = 24;
 
-std::filesystem::path bundledData() {
-    return std::filesystem::path(LITHORA_PROGRAM).parent_path() / "INDEX";
-}
-
 // The width a line edit gives its text: its contents as its style (and style sheet border) leave
 // them, less its text margins and the two pixels it keeps either side. It scrolls a text once
 // that text, one pixel to spare and its one-pixel caret need more.

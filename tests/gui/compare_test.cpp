@@ -38,10 +38,6 @@ constexpr int kAragonite = 244;
 constexpr int kVaterite = 5692;
 constexpr int kQuartz = 4550;
 
-std::filesystem::path bundledData() {
-    return std::filesystem::path(LITHORA_PROGRAM).parent_path() / "INDEX";
-}
-
 int fieldRow(const CompareModel& model, const std::string& field) {
     for (int r = 0; r < model.rowCount(); ++r) {
         const ComparisonRow* row = model.comparisonRow(r);

@@ -27,10 +27,6 @@ using namespace lithora::gui::test;
 
 namespace {
 
-std::filesystem::path bundledData() {
-    return std::filesystem::path(LITHORA_PROGRAM).parent_path() / "INDEX";
-}
-
 // Answers the save dialog with a name and a filter, and keeps what it was offered.
 class ScriptedDialogs : public FileDialogs {
   public:

@@ -47,6 +47,13 @@ inline int pixelsNear(const QImage& image, const QColor& colour, int from, int t
     return count;
 }
 
+#ifdef LITHORA_PROGRAM
+// The bundled database the build packs beside the program.
+inline std::filesystem::path bundledData() {
+    return std::filesystem::path(LITHORA_PROGRAM).parent_path() / "INDEX";
+}
+#endif
+
 inline constexpr int kTallScreen = 16000; // twips: a screen of about 1070 pixels
 inline constexpr int kSmallScreen = 8400; // at most 9000 twips: the compact layout
 

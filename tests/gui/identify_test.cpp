@@ -42,10 +42,6 @@ constexpr int kCalcite = 814;
 const QString kQuartzLines =
     QStringLiteral("3.343 100\n4.255 20\n1.818 13\n1.374 11\n1.542 9\n2.281 7\n2.457 7\n1.382 6\n");
 
-std::filesystem::path bundledData() {
-    return std::filesystem::path(LITHORA_PROGRAM).parent_path() / "INDEX";
-}
-
 QString sampleProfile() {
     return QStringLiteral(LITHORA_SAMPLES_DIR "/quartz-calcite.xy");
 }
