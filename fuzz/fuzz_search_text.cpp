@@ -4,7 +4,7 @@
 //
 // Input: the control part, then the eight files of a data directory (see fuzz_support.h).
 // Control lines: "category=NAME or 0..13", "keywords=TEXT", "required= Ca,  O, ", "max=N",
-// "ima", "listgroup=NAME".
+// "ima", "listgroup=NAME", "any" (the unit-cell search runs in any setting too).
 #include "fuzz_support.h"
 #include "search/text_search.h"
 #include "search_support.h"
@@ -21,11 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view keywords;
     std::string_view required;
     int maxElements = 0;
+    bool anySetting = false;
     for (const Setting& s : settings) {
         if (s.key == "category") category = textCategoryIndex(s.value);
         if (s.key == "keywords") keywords = s.value;
         if (s.key == "required") required = s.value;
         if (s.key == "max") maxElements = settingNumber(s.value, -5, 200, 0);
+        if (s.key == "any") anySetting = true;
     }
     FUZZ_CHECK(category >= -1 && category < kTextCategoryCount);
 
@@ -45,6 +47,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(!outcome.message.empty());
             if (c != CategoryUnitCell) FUZZ_CHECK(outcome.message == kNoCriteriaMessage);
         }
+    }
+    if (anySetting) {
+        // In any setting the keywords are a cell: the first search reduces every entry's cell,
+        // the second finds them cached, and both must agree.
+        const SearchOutcome first =
+            runTextSearch(session, keywords, CategoryUnitCell, required, maxElements, true);
+        checkOutcome(session, first);
+        if (first.end == SearchEnd::NoCriteria) {
+            FUZZ_CHECK(first.message == kNoCriteriaMessage || first.message == kUnitCellMessage ||
+                       first.message == kAnySettingValuesMessage ||
+                       first.message == kNoCellMessage);
+        }
+        const SearchOutcome again =
+            runTextSearch(session, keywords, CategoryUnitCell, required, maxElements, true);
+        checkOutcome(session, again);
+        FUZZ_CHECK(again.end == first.end && again.matchCount == first.matchCount);
     }
     return 0;
 }

@@ -16,7 +16,7 @@
 #include "source/packer.h"
 #include "source/records.h"
 #include "source/source_format.h"
-#include "source/synth.h"
+#include "synth.h"
 #include "text/split.h"
 
 using namespace lithora;
@@ -298,6 +298,19 @@ void textSeeds(const Packed& p, const std::string& tag, bool everyCategory) {
             "\nkeywords=" + keywords;
         if (category % 3 == 0) control += "\nrequired= Si,  O, \nmax=5";
         seed("fuzz_search_text", tag + "-" + std::to_string(category), container(control, p));
+        if (category == CategoryUnitCell && !trimBlanks(keywords).empty()) {
+            // The cell alone (the field holds the volume too) in any setting, and once more
+            // with a tolerance and a lattice letter.
+            std::vector<std::string> values = splitWords(keywords);
+            values.resize(std::min<std::size_t>(values.size(), 6));
+            std::string cell;
+            for (const std::string& v : values)
+                cell += v + " ";
+            seed("fuzz_search_text", tag + "-any",
+                 container("keywords=" + cell + "\nrequired= Si,  O, \nany", p));
+            seed("fuzz_search_text", tag + "-any-lattice",
+                 container("keywords=" + cell + "+-0.05 R\nany", p));
+        }
     }
 }
 

@@ -149,6 +149,44 @@ TEST_F(CliInput, TextSearchesInTheirCategories) {
     EXPECT_EQ(garnet["cards"], Json::array({230, 300}));
 }
 
+TEST_F(CliInput, CellsInAnySetting) {
+    for (const BadText& t : badTexts()) {
+        if (!passable(t)) continue;
+        std::vector<std::string> args = {"text", "--category", "Unit Cell", "--any-setting"};
+        const std::size_t copies = t.kind == TextKind::Long ? 1 : 6;
+        for (std::size_t i = 0; i < copies; ++i)
+            args.push_back(t.text);
+        const ToolRun r = search(args);
+        const Json j = checked(r, t, "search text --any-setting");
+        if (r.exitCode == 2) {
+            EXPECT_EQ(t.text, "--") << r.err; // the parser's own: it ends the options
+            continue;
+        }
+        ASSERT_FALSE(j.is_null());
+        const std::string message = j.value("message", "");
+        if (j.value("count", -1) == 0) {
+            EXPECT_TRUE(message == "No Matches found" || message == "No criteria entered!" ||
+                        message.rfind("Enter all 6 parameters.", 0) == 0 ||
+                        message.rfind("A search in any setting needs", 0) == 0 ||
+                        message.rfind("These 6 values make no unit cell.", 0) == 0)
+                << message;
+        }
+        if (t.kind != TextKind::Garbled) {
+            EXPECT_EQ(j.value("count", -1), 0) << message;
+        }
+    }
+    // Calcite on its rhombohedral axes, and the flag refused in another category.
+    const Json calcite = checked(search({"text", "--category", "Unit Cell", "--any-setting", "6.37",
+                                         "6.37", "6.37", "46.1", "46.1", "46.1"}),
+                                 kSound, "rhombohedral calcite");
+    ASSERT_FALSE(calcite.is_null());
+    EXPECT_EQ(calcite["cards"], Json::array({1}));
+    EXPECT_EQ(calcite["anySetting"], true);
+    const ToolRun group = search({"text", "--category", "Group", "--any-setting", "garnet"});
+    EXPECT_EQ(group.exitCode, 2);
+    EXPECT_NE(group.err.find("--any-setting is for --category"), std::string::npos) << group.err;
+}
+
 TEST_F(CliInput, TheElementLimitTakesWholeNumbersOnly) {
     // Calcium required, every element possible: Akermanite (card 17) has four elements, Calcite
     // (card 1) three. --max is an integer option: none of the texts is one.

@@ -4,6 +4,7 @@
 // Albite, Akermanite, Calcite, cechite, Feldspar, Garnet, Monoclinite, Zeolite-X, Zalum.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "bad_texts.h"
@@ -390,6 +391,75 @@ TEST_F(InputTest, AToleranceKeywordAnywhereLeavesTheCellValuesInPlace) {
     // A negative or absent tolerance: "+--1" reads -1, nothing lies within it.
     EXPECT_EQ(text("3 +--1", CategoryMohs), Names{});
     EXPECT_EQ(text("3 +-", CategoryMohs), calcite); // no number: the category's default
+}
+
+TEST_F(InputTest, EveryTextAsACellInAnySettingEndsSensibly) {
+    // Each text as all six values, and in place of one value of calcite's cell.
+    const std::vector<std::string_view> refusals = {kNoCriteriaMessage, kUnitCellMessage,
+                                                    kAnySettingValuesMessage, kNoCellMessage};
+    for (const BadText& t : badTexts()) {
+        std::string six = t.text;
+        if (t.kind != TextKind::Long) {
+            for (int i = 0; i < 5; ++i)
+                six += " " + t.text;
+        }
+        for (const std::string& typed :
+             {six, "4.99 4.99 " + t.text + " 90 90 120", "4.99 4.99 17.06 90 90 120 " + t.text}) {
+            const SearchOutcome o = runTextSearch(session, typed, CategoryUnitCell, "", 0, true);
+            SCOPED_TRACE(describe(t) + " in \"" + typed.substr(0, 60) + "\"");
+            if (o.end == SearchEnd::NoCriteria) {
+                EXPECT_NE(std::find(refusals.begin(), refusals.end(), o.message), refusals.end())
+                    << o.message;
+            } else {
+                EXPECT_TRUE(o.end == SearchEnd::Matches || o.end == SearchEnd::NoMatches)
+                    << static_cast<int>(o.end);
+            }
+            // Characters no cell holds can only leave calcite's five sound values to match.
+            if (o.end == SearchEnd::Matches) {
+                EXPECT_NE(t.kind, TextKind::Foreign);
+                ASSERT_TRUE(getFullList(session, "").ok());
+            } else {
+                EXPECT_EQ(listed(), kAllNames);
+            }
+        }
+    }
+}
+
+TEST_F(InputTest, CellsAtTheEdgeOfTheLimitsInAnySettingEnd) {
+    // Nearly flat, nearly a needle, at the smallest and largest edges: each is reduced and
+    // searched, or refused with the cell message, and none may hang or find by accident.
+    const char* cells[] = {
+        "5 5 5 60 60 119.999",
+        "5 5 5 179.99 90 90",
+        "5 5 5 0.001 90 90",
+        "0.1 0.1 10000 90 90 90",
+        "10000 10000 10000 1 1 1",
+        "0.1 0.1 0.1 120 120 119.99",
+        "1e-30 5 5 90 90 90",
+        "5 5 5 90 90 90 +-1e39",
+        "5 5 5 90 90 90 +--1",
+        "nan nan nan nan nan nan",
+        "inf inf inf 90 90 90",
+        "5 5 5 90 90 90 +-nan",
+        "4.99 4.99 17.06 90 90 120 F F",
+        "4.99 4.99 17.06 90 90 120 Q",
+    };
+    for (const char* typed : cells) {
+        SCOPED_TRACE(typed);
+        const SearchOutcome o = runTextSearch(session, typed, CategoryUnitCell, "", 0, true);
+        EXPECT_NE(o.end, SearchEnd::Failed);
+        EXPECT_EQ(o.title, o.end == SearchEnd::NoCriteria ? kUnitCellTitle : kTextSearchTitle);
+        if (o.end == SearchEnd::Matches) {
+            ASSERT_TRUE(getFullList(session, "").ok());
+        }
+    }
+    // The hexagonal cell of calcite and its rhombohedral primitive cell still find it.
+    EXPECT_EQ(restoring(runTextSearch(session, "6.37 6.37 6.37 46.1 46.1 46.1", CategoryUnitCell,
+                                      "", 0, true)),
+              Names{"Calcite"});
+    EXPECT_EQ(restoring(runTextSearch(session, "R 4.99 4.99 17.06 90 90 120", CategoryUnitCell, "",
+                                      0, true)),
+              Names{"Calcite"});
 }
 
 // ---------------------------------------------------------------------------------------------
