@@ -3,10 +3,11 @@
 // Usage: lithora_doc_screenshots INDEX_DIR OUTPUT_DIR [HELP_DIR [NAME...]]
 // With HELP_DIR the guide's own pictures are taken as well (help/images/identify.png, from the
 // sample in help/samples, and help/images/near-misses.png); NAMEs (main, optics, group,
-// all-columns, identify, near-misses, compare) take only those.
+// all-columns, identify, near-misses, compare, any-setting) take only those.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +22,8 @@
 #include "identify/frm_identify.h"
 #include "main/entry_list_view.h"
 #include "main/form1.h"
+#include "search/frm_element_search.h"
+#include "search/text_search.h"
 
 using namespace lithora::gui;
 
@@ -116,6 +119,40 @@ int main(int argc, char** argv) {
         if (!QTest::qWaitForWindowExposed(window)) return 1;
         window->table()->selectColumn(0);
         save(*window, help + QStringLiteral("/images/compare.png"));
+        window->close();
+    }
+
+    if (!help.isEmpty() && wanted("any-setting")) {
+        // Calcite's rhombohedral cell searched in any setting, the search window beside the
+        // main window whose list holds the match; both are in the picture.
+        form.toolbarAction(2)->trigger();
+        frmELEMENTSEARCH* window = form.searchWindow();
+        if (!window || !QTest::qWaitForWindowExposed(window)) return 1;
+        window->move(form.frameGeometry().right() - 300, 160);
+        window->cmbTXT()->setCurrentIndex(lithora::CategoryUnitCell);
+        window->chkAnySetting()->setChecked(true);
+        window->tf2()->setText(QStringLiteral("6.37 6.37 6.37 46.1 46.1 46.1"));
+        window->Command5()->click();
+        if (form.session().rows.size() != 1) return 1;
+        window->activateWindow();
+        QTest::qWait(300);
+        const QRect both = form.frameGeometry().united(window->frameGeometry());
+        // A plain backdrop where neither window stands, in place of the bare screen.
+        QWidget backdrop;
+        backdrop.setWindowFlags(Qt::FramelessWindowHint);
+        backdrop.setStyleSheet(QStringLiteral("background-color: #c8ccd0;"));
+        backdrop.setGeometry(both);
+        backdrop.show();
+        backdrop.lower();
+        form.raise();
+        window->raise();
+        form.repaint();
+        window->repaint();
+        QApplication::processEvents();
+        QTest::qWait(300);
+        form.screen()
+            ->grabWindow(0, both.x(), both.y(), both.width(), both.height())
+            .save(help + QStringLiteral("/images/any-setting.png"));
         window->close();
     }
 
