@@ -52,6 +52,10 @@ struct CardState {
 
     // From the optical data file; empty when the card has none.
     std::string currentOpticalRecord;
+
+    // Why the card's record could not be read, shown in place of the card; empty for a card
+    // that was read.
+    std::string unreadableMessage;
 };
 
 } // namespace lithora

@@ -34,6 +34,20 @@ const std::array<ListColumnInfo, kListColumnCount> kListColumns = {{
 
 namespace {
 
+// Why the record at a byte offset cannot be read when SequentialRecords gives nothing there.
+std::string stopReason(const std::string& bytes, std::size_t offset) {
+    if (offset + 4 > bytes.size()) {
+        return "the file ends inside a record's length (" + std::to_string(bytes.size() - offset) +
+               " bytes left)";
+    }
+    const std::int32_t n =
+        readInt32LE(reinterpret_cast<const unsigned char*>(bytes.data() + offset));
+    if (n > kMaxEntryRecordLength || n < 1)
+        return "length " + std::to_string(n) + " is outside 1..2023";
+    return "length " + std::to_string(n) + " runs past the end of the file (" +
+           std::to_string(bytes.size() - offset - 4) + " bytes left)";
+}
+
 // A ratio of two cell values, or empty when the divisor is 0 (a damaged cell).
 std::string ratio(const std::string& numerator, const std::string& denominator, char sep) {
     const float d = numericValue(denominator);
@@ -117,16 +131,37 @@ Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int
     FullList list;
     std::unordered_set<std::string> collected;
 
-    records.next(); // the header record is not read
+    // The header record is not read, only stepped over.
+    std::int64_t next = 1; // 1-based position of the record about to be read
+    if (const std::optional<SequentialRecords::Raw> header = records.next()) {
+        next = header->position + 4 + std::max(header->length, 0);
+    } else if (!records.bytes().empty()) {
+        list.damage = ListDamage{0, stopReason(records.bytes(), 0), 0};
+        return list;
+    }
     int r = 0;
     std::string text;
+    auto stop = [&](std::string reason) {
+        list.damage = ListDamage{next - 1, std::move(reason), r};
+    };
     while (!records.atEnd()) {
         const std::optional<SequentialRecords::Raw> raw = records.next(kMaxEntryRecordLength);
-        if (!raw || raw->length < 1) break;
+        if (!raw) {
+            stop(stopReason(records.bytes(), static_cast<std::size_t>(next - 1)));
+            break;
+        }
+        if (raw->length < 1) {
+            stop("length " + std::to_string(raw->length) + " is outside 1..2023");
+            break;
+        }
         text.assign(raw->body);
         xorWithKey(text, data.recordKey);
         std::vector<std::string> f = listRowFields(text);
-        if (f.size() == 1) break;
+        if (f.size() == 1) {
+            stop("the record holds no fields (its bytes or the key are damaged)");
+            break;
+        }
+        next = raw->position + 4 + raw->length;
         ++r;
         const std::string& status = fieldOrEmpty(f, 9);
         const std::string& group = fieldOrEmpty(f, 13);
@@ -142,6 +177,12 @@ Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int
         list.rows.push_back(
             buildListRow(std::move(f), static_cast<int>(list.rows.size()) + 1, maxCardNumber, sep));
         if (r > data.tables.entryCount) break;
+    }
+    if (!list.damage && r < data.tables.entryCount) {
+        list.damage = ListDamage{next - 1,
+                                 "the file ends after " + std::to_string(r) + " of the " +
+                                     std::to_string(data.tables.entryCount) + " entries",
+                                 r};
     }
     return list;
 }

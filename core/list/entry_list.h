@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,14 +64,25 @@ struct ListFilter {
     std::string group;    // upper-cased group name, or empty for every entry
 };
 
+// Where the reading of the entry index stopped short: the byte offset (from 0, as
+// lithora-pack verify counts) of the record it could not read, what was wrong with it, and how
+// many entries had been read before it.
+struct ListDamage {
+    std::int64_t byte = 0;
+    std::string reason;
+    int entriesRead = 0;
+};
+
 struct FullList {
     std::vector<ListRow> rows;
     std::vector<std::string> groupNames; // as written, in file order, each once
+    std::optional<ListDamage> damage;    // the reading stopped before the entry count
 };
 
 // Reads lithora.a from its start and builds a row for every entry the filter lets through.
-// A length outside 1..2023, a record without "|", or more records than entryCount end the list
-// quietly; a missing or unreadable file is an error.
+// A length outside 1..2023, a record without "|", or more records than entryCount end the list;
+// a missing or unreadable file is an error. The list keeps what was read before the stop, and
+// damage says where it was when the file holds fewer sound records than the entry count.
 Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int& maxCardNumber,
                               char decimalSeparator);
 

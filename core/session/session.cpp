@@ -4,6 +4,7 @@
 
 #include "card/card_loader.h"
 #include "list/match_list.h"
+#include "session/data_damage.h"
 #include "text/codepage.h"
 #include "text/escapes.h"
 #include "text/numeric.h"
@@ -21,7 +22,18 @@ int cardNumberOf(const std::string& cell) {
 
 // Fills a card's state from its list row: the number and entry, then the references, the entry
 // record and the optical record. False when the number is out of range or lithora.a unreadable.
+// Nothing of the card shown before is left: a blank card of this number that says why.
+void markUnreadable(CardState& card, std::string message) {
+    CardState blank;
+    blank.lastSelection = std::move(card.lastSelection);
+    blank.currentCardNumber = card.currentCardNumber;
+    blank.currentEntryIndex = card.currentEntryIndex;
+    blank.unreadableMessage = std::move(message);
+    card = std::move(blank);
+}
+
 bool readRowCard(const DataSet& data, char decimalSeparator, const ListRow& row, CardState& card) {
+    card.unreadableMessage.clear();
     card.currentName = row[ColName];
     card.currentFormula = row[ColFormula];
     card.currentCardNumber = cardNumberOf(row[ColCard]);
@@ -30,7 +42,21 @@ bool readRowCard(const DataSet& data, char decimalSeparator, const ListRow& row,
     card.currentEntryIndex =
         card.currentCardNumber == 0 ? 0 : data.tables.entryOf(card.currentCardNumber);
     loadCurrentReferences(data, card);
-    if (!loadCurrentCard(data, card, decimalSeparator)) return false;
+    if (Status loaded = loadCurrentCard(data, card, decimalSeparator); !loaded) {
+        markUnreadable(
+            card, unreadableCardMessage(card.currentCardNumber, loaded.error().message, data.dir));
+        return false;
+    }
+    // A record with no name is none: the tables lead to no entry, or the bytes are damaged.
+    if (card.currentRawName.empty() && card.currentCardNumber > 0) {
+        std::string reason = unreadableRecordReason(data, card.currentCardNumber);
+        if (reason.empty()) {
+            reason = "its record in " + data.file(DataFiles::kEntries).string() +
+                     " holds no name (its bytes or the key are damaged)";
+        }
+        markUnreadable(card, unreadableCardMessage(card.currentCardNumber, reason, data.dir));
+        return false;
+    }
     toPlainLetters(card.currentName);
     loadCurrentOpticalRecord(data, card);
     return true;
@@ -64,6 +90,7 @@ Status getFullList(Session& session, const std::string& groupFilter) {
         readFullList(session.data, filter, session.maxCardNumber, session.decimalSeparator);
     if (!list) return list.error();
     session.rows = std::move(list.value().rows);
+    session.listDamage = std::move(list.value().damage);
     if (session.groupCaptions.empty()) {
         session.groupCaptions = groupMenuCaptions(std::move(list.value().groupNames));
     }

@@ -30,6 +30,10 @@ struct Session {
 
     CardState card;
 
+    // Where the last reading of the list stopped short of the entry count; empty for a sound
+    // file. The desktop program tells it once after start-up.
+    std::optional<ListDamage> listDamage;
+
     // Written by the searches: one flag per entry index, and how many are set.
     std::vector<bool> matchFlags;
     int matchCount = 0;
@@ -43,8 +47,10 @@ Status startUp(Session& session);
 // the approval switch, and sets status panels 1 and 2.
 Status getFullList(Session& session, const std::string& groupFilter);
 
-// Makes the selected row the current card. False when no card could be loaded (no row, a card
-// number outside 0..10000, or lithora.a unreadable); the state then keeps what was reached.
+// Makes the selected row the current card. False when no card could be loaded: with no row or
+// a card number outside 0..10000 the state keeps what was reached; when the card's record
+// cannot be read (lithora.a unreadable, or the tables lead to no record with a name) the state
+// is a blank card of that number whose unreadableMessage says why.
 bool loadSelectedCard(Session& session);
 
 // Makes a card current that need not be in the list (a candidate of an identification): the

@@ -7,33 +7,12 @@
 #include "common/tool_support.h"
 #include "datafiles/datadir.h"
 #include "datafiles/record.h"
+#include "session/data_damage.h"
 
 using namespace lithora;
 using namespace lithora::cli;
 
 namespace lithora::cli {
-
-namespace {
-
-// Why the entry record of a card cannot be read, or empty when it can: lithora.d gives the
-// card no entry, or lithora.g gives that entry a position where lithora.a holds no record with
-// a body.
-std::string unreadableEntryRecord(const DataSet& data, int card) {
-    const int entry = data.tables.entryOf(card);
-    if (entry < 1) {
-        return std::string(DataFiles::kEntryOfCardTable) + " gives it entry " +
-               std::to_string(entry);
-    }
-    const std::int32_t position = data.tables.positionOfEntry(entry);
-    Result<RecordFile> file = RecordFile::open(data.file(DataFiles::kEntries));
-    if (file && !file.value().readRecordAt(position, data.recordKey).empty()) return {};
-    return std::string(DataFiles::kEntryOfCardTable) + " gives it entry " + std::to_string(entry) +
-           " and " + DataFiles::kRecordPositionTable + " that entry the position " +
-           std::to_string(position) + ", where " + data.file(DataFiles::kEntries).string() +
-           " holds no readable record";
-}
-
-} // namespace
 
 void printError(const std::string& message) {
     tools::printError("lithora-cli", message);
@@ -46,8 +25,8 @@ int makeCardCurrent(Session& session, int card) {
                    session.data.dir.string());
         return tools::kExitDataFault;
     }
-    // The desktop program shows a blank card when the tables lead nowhere; a query says so.
-    const std::string unreadable = unreadableEntryRecord(session.data, card);
+    // Tables that lead nowhere are a data fault, named as such.
+    const std::string unreadable = unreadableRecordReason(session.data, card);
     if (!unreadable.empty()) {
         printError("card " + std::to_string(card) + " could not be read: " + unreadable);
         return tools::kExitDataFault;
@@ -101,6 +80,11 @@ int main(int argc, char** argv) {
     if (Status s = startUp(session); !s) {
         printError(s.error().message);
         return tools::kExitDataFault;
+    }
+    // A list cut short by damage is still answered from, but never in silence.
+    if (const std::optional<ListDamage>& damage = session.listDamage) {
+        printError("warning: " + listDamageStatus(*damage) + " (" + damage->reason + "); run " +
+                   verifyCommand(session.data.dir) + " to see every damaged place");
     }
 
     for (const auto& command : commands) {
