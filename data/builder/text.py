@@ -66,11 +66,16 @@ def to_cp1252_text(text):
     return "".join(out)
 
 
+# An HTML tag: "<" and a tag name ("<sub>", "</sup>", "< br/>"). A "<" before a number or a
+# blank is no tag: "(x < 0.5, n > 3x/2)" of a formula keeps its text.
+_TAG = re.compile(r"<\s*/?\s*[A-Za-z][A-Za-z0-9]*(?:\s[^<>]*)?/?>")
+
+
 def plain_markup(text):
     """RRUFF's markup to plain text: _x_ subscripts and ^x^ superscripts lose their marks,
     HTML tags are dropped and entities decoded."""
     text = html.unescape(text)
-    text = re.sub(r"<[^>]+>", "", text)
+    text = _TAG.sub("", text)
     text = text.replace("^", "").replace("_", "")
     return text
 
@@ -129,7 +134,7 @@ def escape_cell(text):
 def clean_text(text):
     """Free text of a source made fit for a cell: one line, single blanks, Windows-1252, no "|"."""
     text = html.unescape(text)
-    text = re.sub(r"<[^>]+>", "", text)
+    text = _TAG.sub("", text)
     text = text.replace("|", "/")
     text = re.sub(r"\s+", " ", text).strip()
     return to_cp1252_text(text)
