@@ -23,7 +23,7 @@
 #include "search/text_search.h"
 #include "session/session.h"
 #include "source/packer.h"
-#include "source/synth.h"
+#include "synth.h"
 #include "text/split.h"
 
 using namespace lithora;

@@ -9,7 +9,7 @@
 #include "main/entry_list_view.h"
 #include "session/session.h"
 #include "source/packer.h"
-#include "source/synth.h"
+#include "synth.h"
 
 using namespace lithora;
 using namespace lithora::gui;

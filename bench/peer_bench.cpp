@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "source/synth.h"
+#include "synth.h"
 #include "text/numeric.h"
 #include "text/split.h"
 

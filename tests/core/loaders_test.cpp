@@ -7,8 +7,8 @@
 #include "list/entry_list.h"
 #include "list/match_list.h"
 #include "session/session.h"
-#include "source/synth.h"
 #include "support/test_support.h"
+#include "synth.h"
 #include "text/numeric.h"
 
 using namespace lithora;

@@ -7,8 +7,8 @@
 #include "search/near_miss.h"
 #include "search/search_run.h"
 #include "source/records.h"
-#include "source/synth.h"
 #include "support/test_support.h"
+#include "synth.h"
 
 using namespace lithora;
 using namespace lithora::test;

@@ -7,8 +7,8 @@
 #include "search/optics_search.h"
 #include "search/search_run.h"
 #include "source/records.h"
-#include "source/synth.h"
 #include "support/test_support.h"
+#include "synth.h"
 #include "text/codepage.h"
 #include "text/split.h"
 

@@ -1,4 +1,4 @@
-#include "source/synth.h"
+#include "synth.h"
 
 #include <gtest/gtest.h>
 

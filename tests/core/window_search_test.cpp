@@ -7,8 +7,8 @@
 #include "search/element_search.h"
 #include "search/text_search.h"
 #include "source/records.h"
-#include "source/synth.h"
 #include "support/test_support.h"
+#include "synth.h"
 #include "text/split.h"
 
 using namespace lithora;

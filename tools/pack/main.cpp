@@ -11,8 +11,8 @@
 #include "datafiles/record.h"
 #include "source/packer.h"
 #include "source/source_format.h"
-#include "source/synth.h"
 #include "source/verify.h"
+#include "synth.h"
 
 namespace {
 

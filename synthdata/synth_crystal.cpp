@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "source/synth_internal.h"
-#include "source/synth_tables.h"
+#include "synth_internal.h"
+#include "synth_tables.h"
 
 // The crystallographic and optical cells of a synthetic entry. Their numbers hang together as
 // in a real database: the cell obeys its crystal system, the volume and d-spacings follow from

@@ -1,4 +1,4 @@
-#include "source/synth.h"
+#include "synth.h"
 
 #include <algorithm>
 #include <span>
@@ -7,8 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "source/synth_internal.h"
-#include "source/synth_tables.h"
+#include "synth_internal.h"
+#include "synth_tables.h"
 #include "text/split.h"
 
 // The entries, names, formulas and references of a synthetic data set; the crystallographic

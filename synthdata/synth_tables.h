@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "source/synth_internal.h"
+#include "synth_internal.h"
 
 // The word and number tables the synthetic data set is drawn from. A table of plain texts is
 // drawn uniformly, so a repeated entry weighs more.
