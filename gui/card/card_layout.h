@@ -51,6 +51,8 @@ inline const QRect kFieldArea{113, 61, 523, 354};
 // The optics panel: its place in the window (left edge kept with the panel), its fields and
 // captions, the arrow between the index columns and where the λ sits on it.
 inline constexpr int kOpticsPanelLeft = 8;
+// The note that stands over the blank fields of a card that cannot be read.
+inline const QRect kUnreadableNote{60, 150, 540, 150};
 inline const QRect kOpticsPanel{kOpticsPanelLeft, 125, kWidth - kOpticsPanelLeft, kHeight - 125};
 const std::vector<FieldPlace>& opticsFields();
 const std::vector<LabelPlace>& opticsLabels();

@@ -197,6 +197,17 @@ frmCARD::frmCARD(CardWindowHost& host, QWidget* parent) : QWidget(parent), m_hos
     buildOpticsPanel();
     buildSearchFrame();
     arrangeCardFields();
+    m_unreadableNote = new QLabel(this);
+    m_unreadableNote->setObjectName(QStringLiteral("unreadableNote"));
+    m_unreadableNote->setGeometry(card_layout::kUnreadableNote);
+    m_unreadableNote->setWordWrap(true);
+    m_unreadableNote->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_unreadableNote->setMargin(12);
+    m_unreadableNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_unreadableNote->setFont(arialFont(9, false));
+    m_unreadableNote->setStyleSheet(QStringLiteral(
+        "QLabel { background-color: #fff8dc; color: black; border: 1px solid #b08000; }"));
+    m_unreadableNote->hide();
 }
 
 frmCARD::~frmCARD() {
@@ -430,6 +441,10 @@ void frmCARD::setCard() {
     showReferencePage(1);
 
     if (!state.currentOpticalRecord.empty()) setOptics();
+
+    m_unreadableNote->setText(qs(state.unreadableMessage));
+    m_unreadableNote->setVisible(!state.unreadableMessage.empty());
+    if (m_unreadableNote->isVisible()) m_unreadableNote->raise();
 }
 
 void frmCARD::showReferencePage(int value) {

@@ -107,6 +107,8 @@ class frmCARD : public QWidget {
     QFrame* frSEARCH() const { return m_frSEARCH; }
     QProgressBar* prb() const { return m_prb; }
     QLabel* lbHLP() const { return m_lbHLP; }
+    // Shown over the blank card in place of a card whose record cannot be read.
+    QLabel* unreadableNote() const { return m_unreadableNote; }
     QWidget* pb() const { return m_pb; }
     QAction* nearMissAction() const { return m_nearMissAction; }
     QPushButton* nearMissButton() const { return m_nearMissButton; }
@@ -161,6 +163,7 @@ class frmCARD : public QWidget {
     QCheckBox* m_full = nullptr;
     QProgressBar* m_prb = nullptr;
     QLabel* m_lbHLP = nullptr;
+    QLabel* m_unreadableNote = nullptr;
     QAction* m_nearMissAction = nullptr;
     QPushButton* m_nearMissButton = nullptr;
     QPointer<frmNEARMISSES> m_nearMissWindow;

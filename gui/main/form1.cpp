@@ -22,6 +22,7 @@
 #include "list/name_search.h"
 #include "main/entry_list_model.h"
 #include "main/entry_list_view.h"
+#include "session/data_damage.h"
 
 namespace lithora::gui {
 
@@ -183,6 +184,11 @@ void Form1::buildStatusBar() {
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         m_status->addPermanentWidget(m_panels[i], i == 2 ? 1 : 0);
     }
+    m_damageNote = new QLabel(m_status);
+    m_damageNote->setObjectName(QStringLiteral("damageNote"));
+    m_damageNote->setStyleSheet(QStringLiteral("QLabel { color: #a00000; font-weight: bold; }"));
+    m_status->addWidget(m_damageNote);
+    m_damageNote->hide();
 }
 
 void Form1::layoutChrome() {
@@ -312,7 +318,26 @@ bool Form1::Form_Load(const QString& commandLine, int screenHeightTwips) {
     cardWindow()->show();
     m_formLoaded = true;
     finishAppearance();
+    tellListDamage();
     return true;
+}
+
+void Form1::updateDamageNote() {
+    if (!m_session.listDamage) {
+        m_damageNote->hide();
+        return;
+    }
+    const lithora::ListDamage& damage = *m_session.listDamage;
+    m_damageNote->setText(qs(listDamageStatus(damage)));
+    m_damageNote->setToolTip(qs(listDamageMessage(damage, m_session.data.dir)));
+    m_damageNote->show();
+}
+
+void Form1::tellListDamage() {
+    updateDamageNote();
+    if (!m_session.listDamage) return;
+    showMessage(this, MessageIcon::Exclamation, QStringLiteral("Lithora"),
+                qs(listDamageMessage(*m_session.listDamage, m_session.data.dir)));
 }
 
 } // namespace lithora::gui

@@ -126,6 +126,8 @@ class Form1 : public QWidget,
     QToolButton* tb2b(int i) const { return m_tb2b[static_cast<std::size_t>(i)]; }
     QGroupBox* frL() const { return m_frame; }
     QLabel* Label1() const { return m_viewLabel; }
+    // The status bar's note of damage met while reading the list; hidden for sound data.
+    QLabel* damageNote() const { return m_damageNote; }
     QMenu* pop1() const { return m_pop1; }
     QMenu* pop2() const { return m_pop2; }
     QAction* itmLST(int i) const { return m_itmLST[static_cast<std::size_t>(i)]; }
@@ -156,6 +158,10 @@ class Form1 : public QWidget,
   private:
     void buildMenus();
     void finishAppearance();
+    // Tells once, after start-up, where the list stopped short of the entry count: the status
+    // bar's note and one message box. A reload brings the note up to date without a box.
+    void tellListDamage();
+    void updateDamageNote();
     void rebuildGroupMenu();
     void showCurrentCard();
     void reloadDatabase();
@@ -190,6 +196,7 @@ class Form1 : public QWidget,
     std::array<QToolButton*, 2> m_tb2b{};
     QStatusBar* m_status = nullptr;
     std::array<QLabel*, 4> m_panels{};
+    QLabel* m_damageNote = nullptr;
     frmCARD* m_card = nullptr;
     QPointer<frmELEMENTSEARCH> m_searchWindow;
     QPointer<frmIDENTIFY> m_identifyWindow;

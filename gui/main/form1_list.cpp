@@ -68,7 +68,8 @@ void Form1::refillList() {
 
 void Form1::loadSelectedCard() {
     m_session.selectedRow = selectedRow();
-    if (lithora::loadSelectedCard(m_session)) {
+    // A card that cannot be read is shown as such: blank, with the reason over it.
+    if (lithora::loadSelectedCard(m_session) || !m_session.card.unreadableMessage.empty()) {
         showCurrentCard();
     } else {
         SBT(qs(m_session.status[3]), 4);

@@ -186,6 +186,7 @@ void Form1::reloadDatabase() {
     refillList();
     selectRow(1);
     loadSelectedCard();
+    updateDamageNote();
 }
 
 void Form1::loadGroup(const QString& groupName) {
@@ -282,10 +283,12 @@ void Form1::presentCard(int card, const QString& whenNotListed) {
         return;
     }
     // A card the list does not hold is shown all the same; no row stands for it.
-    if (lithora::loadCard(m_session, card)) {
+    const bool loaded = lithora::loadCard(m_session, card);
+    if (loaded ||
+        (m_session.card.currentCardNumber == card && !m_session.card.unreadableMessage.empty())) {
         m_list->selectionModel()->clear();
         showCurrentCard();
-        Msg(whenNotListed);
+        if (loaded) Msg(whenNotListed);
     } else {
         SBT(qs(m_session.status[3]), 4);
     }

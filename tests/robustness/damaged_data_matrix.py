@@ -485,6 +485,11 @@ def check_run(cmd, r, damage, baseline, case_dir):
         rows, sound_rows = r.json["rows"], base.json["rows"]
         if rows != sound_rows[:len(rows)]:
             problems.append("the list is not the sound list's first entries")
+        # ... and a list cut short is never met in silence.
+        if len(rows) < len(sound_rows) and not (
+                "lithora.a" in r.stderr and "lithora-pack verify" in r.stderr):
+            problems.append(f"the list lost {len(sound_rows) - len(rows)} entries without a "
+                            f"word on standard error: {r.stderr.strip()[-300:]!r}")
     if cmd.kind == "gui" and r.rc != 0 and not (name == "lithora.a" and r.rc == 1):
         problems.append(f"the program did not start (exit {r.rc}): {r.stderr.strip()[-300:]!r}")
 
