@@ -12,7 +12,8 @@ cd "$root"
 packages=(build-essential cmake ninja-build pkg-config
           libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           qt6-base-dev fonts-liberation2 python3 poppler-utils
-          help2man dpkg-dev file desktop-file-utils libsqlite3-dev)
+          help2man dpkg-dev file desktop-file-utils libsqlite3-dev
+          python3-pytest python3-pymatgen python3-yaml)
 
 # shellcheck source=install_packages.sh
 source "$root/scripts/install_packages.sh"
@@ -31,6 +32,11 @@ run)
     exec build/bin/lithora
     ;;
 test)
+    # The data builder's tests, then a rebuild of the bundled database from data/raw/ into a
+    # temporary directory that must match the committed files byte for byte (a few minutes).
+    # Debian's interpreter: the python3-* packages live there.
+    /usr/bin/python3 -m pytest -q data/tests
+    bash scripts/check_data_reproducible.sh
     # Most of a test run is compiling, twice: neither build writes full debug information
     # (the sanitizers' reports still name files and lines), and the sanitized one is
     # optimised lightly, which also makes its tests run faster.

@@ -171,6 +171,24 @@ def write(path, entries, refs, optics, log, date):
     L.append("- Letters the records cannot hold other than č ć ň ń ě ř ő Č are folded to their "
              "base letter, with a note on the entry.")
     L.append("")
+    L.append("## Tests of the builder")
+    L.append("")
+    L.append("`data/tests/` holds the builder's tests (Debian package `python3-pytest`; "
+             "`scripts/setup.sh test` runs them, and so does `/usr/bin/python3 -m pytest -q "
+             "data/tests`). They cover formula parsing and element lists, space-group symbols "
+             "and numbers, the crystal system from the cell and the group, the card-number "
+             "registry, the clean-up of names, localities and references, the choice of a "
+             "structure, and the powder lines of quartz, halite and calcite against published "
+             "d-spacings (within 0.005 Å). A whole build on the fixtures must write the "
+             "committed rows of the same names, twice the same bytes. The fixtures in "
+             "`data/tests/fixtures/` are rows cut from the files of `data/raw/` by "
+             "`data/tests/cut_fixtures.py` (the AMCSD rows as an SQL script); a test checks "
+             "that each is still a row of its raw file.")
+    L.append("")
+    L.append("`scripts/check_data_reproducible.sh` rebuilds the database into a temporary "
+             "directory and compares it byte for byte with the committed `data/lithora/`, "
+             "`data/card_numbers.tsv` and this report; `scripts/setup.sh test` runs it too.")
+    L.append("")
     L.append("## Log of the build")
     L.append("")
     L += _table(sorted((k, len(v)) for k, v in log.items()), ("event", "count"))
