@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "datafiles/datadir.h"
 #include "text/codepage.h"
 #include "text/escapes.h"
 #include "text/numeric.h"
@@ -181,7 +182,8 @@ Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int
     if (!list.damage && r < data.tables.entryCount) {
         list.damage = ListDamage{next - 1,
                                  "the file ends after " + std::to_string(r) + " of the " +
-                                     std::to_string(data.tables.entryCount) + " entries",
+                                     std::to_string(data.tables.entryCount) + " entries that " +
+                                     DataFiles::kEntryOfCardTable + " counts",
                                  r};
     }
     return list;
