@@ -6,6 +6,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "datafiles/regular_file.h"
+
 namespace lithora {
 
 std::string recordKeyStep1() {
@@ -104,16 +106,6 @@ void appendInt16LE(std::string& out, std::int16_t value) {
 
 namespace {
 
-// Opens a file for reading only; the error says whether it is missing or unreadable.
-Result<std::FILE*> openForReading(const std::filesystem::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f) return f;
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(path, ec);
-    return makeError(exists ? ErrorCode::Unreadable : ErrorCode::NotFound,
-                     (exists ? "cannot read " : "file not found: ") + path.string());
-}
-
 Error tooLarge(const std::filesystem::path& path) {
     return makeError(ErrorCode::Damaged, path.string() + " is longer than the " +
                                              std::to_string(kMaxFileSize) +
@@ -123,7 +115,7 @@ Error tooLarge(const std::filesystem::path& path) {
 } // namespace
 
 Result<std::string> readWholeFile(const std::filesystem::path& path) {
-    Result<std::FILE*> opened = openForReading(path);
+    Result<std::FILE*> opened = openRegularFile(path);
     if (!opened) return opened.error();
     std::FILE* f = opened.value();
     std::string bytes;
@@ -152,15 +144,13 @@ Result<std::string> readWholeFile(const std::filesystem::path& path) {
 }
 
 Result<RecordFile> RecordFile::open(const std::filesystem::path& path) {
-    Result<std::FILE*> opened = openForReading(path);
+    Result<std::FILE*> opened = openRegularFile(path);
     if (!opened) return opened.error();
     std::FILE* f = opened.value();
-    // A directory opens for reading too, but the end it seeks to is no size: every position
-    // is checked against the size, so only a regular file has one.
-    std::error_code ec;
+    // Only a regular file gets this far, so the end it seeks to is its size: every position is
+    // checked against it.
     std::int64_t size = -1;
-    if (std::filesystem::is_regular_file(path, ec) && std::fseek(f, 0, SEEK_END) == 0)
-        size = std::ftell(f);
+    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     if (size < 0) {
         std::fclose(f);
         return makeError(ErrorCode::Unreadable, "cannot read " + path.string());

@@ -39,7 +39,8 @@ void appendInt32LE(std::string& out, std::int32_t value);
 void appendInt16LE(std::string& out, std::int16_t value);
 
 // One file opened for one operation, read by position. Every length and position is checked
-// against the file's size before it is used.
+// against the file's size before it is used. Like every reader below it opens nothing but a
+// regular file (datafiles/regular_file.h): a pipe, a directory or a device is unreadable.
 class RecordFile {
   public:
     static Result<RecordFile> open(const std::filesystem::path& path);

@@ -1,13 +1,28 @@
-// Data that break what a packed set promises: short records, odd lengths, many groups. The
-// readers must give what they can and never crash or read beyond a file.
+// Data that break what a packed set promises: short records, odd lengths, many groups, something
+// that is no file in place of a data file. The readers must give what they can and never crash,
+// read beyond a file or wait.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <cstring>
 #include <optional>
+#include <sstream>
+#include <thread>
 
 #include "card/card_loader.h"
 #include "datafiles/record.h"
+#include "datafiles/regular_file.h"
+#include "identify/ranking.h"
+#include "search/element_search.h"
+#include "search/search_run.h"
+#include "search/text_search.h"
 #include "session/session.h"
+#include "source/packer.h"
 #include "source/records.h"
+#include "source/verify.h"
+#include "support/not_a_file.h"
 #include "support/test_support.h"
 
 using namespace lithora;
@@ -187,4 +202,262 @@ TEST(ShortRecords, ACardNumberOutsideTheTablesLoadsNothing) {
     EXPECT_TRUE(loadSelectedCard(session));
     EXPECT_EQ(session.card.currentEntryIndex, 0);
     EXPECT_EQ(session.card.currentRawName, "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// A named pipe, a directory or a device in place of one of the eight data files. Opening a pipe
+// for reading waits for a writer and a device never ends; each must read as a file that cannot
+// be read, at once.
+
+namespace {
+
+const char* const kDataFiles[] = {DataFiles::kEntries,        DataFiles::kReferences,
+                                  DataFiles::kReferenceTable, DataFiles::kEntryOfCardTable,
+                                  DataFiles::kElements,       DataFiles::kRecordPositionTable,
+                                  DataFiles::kOptics,         DataFiles::kOpticsTable};
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+void outcome(std::ostringstream& out, const char* what, const SearchOutcome& o) {
+    out << what << ": end " << static_cast<int>(o.end) << ", " << o.matchCount << " matches, "
+        << o.title << ": " << o.message << '\n';
+}
+
+// What a session makes of a data directory: start-up with what the tables reported, every card
+// of the list, a search of each kind, an identification.
+void sessionTour(const std::filesystem::path& dir, std::ostringstream& out) {
+    Session session;
+    session.data.dir = dir;
+    session.errorSink = [&out](std::string_view operation, std::string_view message) {
+        out << "reported " << operation << ": " << message << '\n';
+    };
+    const Status started = startUp(session);
+    out << "start-up: " << (started ? std::string("ok") : started.error().message) << ", "
+        << session.rows.size() << " rows\n";
+    if (!started) return;
+    for (std::size_t row = 1; row <= session.rows.size(); ++row) {
+        session.selectedRow = static_cast<int>(row);
+        const bool loaded = loadSelectedCard(session);
+        const CardState& card = session.card;
+        out << "card " << card.currentCardNumber << (loaded ? " " : " not loaded ")
+            << card.currentRawName << ", " << card.currentReferenceCount << " references, "
+            << card.currentReferences[0] << ", optics " << card.currentOpticalRecord << ", "
+            << card.unreadableMessage << '\n';
+    }
+    FormCriterionTexts form;
+    form[0] = "cal";
+    outcome(out, "form", runCardFormSearch(session, form, {false, true}, nullptr));
+    OpticsCriterionTexts optics;
+    optics[8] = "-";
+    outcome(out, "optics", runOpticsSearch(session, optics, {false, true}, nullptr));
+    ElementSelection elements;
+    elements.applyPreset(3);
+    elements.require(atomicNumber("Ca"));
+    outcome(out, "elements", runElementSearch(session, elements, 0));
+    outcome(out, "text", runTextSearch(session, "garnet", CategoryGroup, "", 0));
+    outcome(out, "cell",
+            runTextSearch(session, "4.99 4.99 17.06 90 90 120", CategoryUnitCell, "", 0, true));
+    MeasuredPattern pattern;
+    pattern.peaks = {{3.035, 100}, {2.285, 18}, {2.095, 18}};
+    const Result<Identification> found = identifyPattern(session.data, pattern, {});
+    out << "identify: ";
+    if (found) {
+        for (const Candidate& c : found.value().candidates)
+            out << c.card << ' ';
+    } else {
+        out << found.error().message;
+    }
+    out << '\n';
+}
+
+// The session's tour, then what lithora-pack's unpack and verify make of the directory, as one
+// text. Every data file is read by at least one of them.
+std::string tour(const std::filesystem::path& dir) {
+    std::ostringstream out;
+    sessionTour(dir, out);
+    const Result<SourceSet> unpacked = unpackDataSet(dir, buildRecordKey());
+    out << "unpack: "
+        << (unpacked ? std::to_string(unpacked.value().entries.size()) + " entries"
+                     : unpacked.error().message)
+        << '\n';
+    for (const std::string& problem : verifyDataSet(dir, buildRecordKey()))
+        out << "verify: " << problem << '\n';
+    return out.str();
+}
+
+struct Replacement {
+    const char* file;
+    NotAFile kind;
+};
+
+void PrintTo(const Replacement& r, std::ostream* out) {
+    *out << r.file << " as a " << describe(r.kind);
+}
+
+std::string replacementName(const ::testing::TestParamInfo<Replacement>& info) {
+    return replaced(info.param.file, ".", "_") + "_" + describe(info.param.kind);
+}
+
+class NotARegularFile : public ::testing::TestWithParam<Replacement> {
+  protected:
+    void SetUp() override {
+        const SourceSet set = readFixtureSource("mini");
+        packInto(set, missing.path());
+        packInto(set, damaged.path());
+        std::filesystem::remove(missing.path() / GetParam().file);
+        std::string why;
+        ASSERT_TRUE(putInPlace(path(), GetParam().kind, &why)) << why;
+    }
+    std::filesystem::path path() const { return damaged.path() / GetParam().file; }
+
+    TempDir missing; // the same set without the file
+    TempDir damaged;
+};
+
+std::vector<Replacement> everyReplacement() {
+    std::vector<Replacement> all;
+    for (const char* file : kDataFiles)
+        for (NotAFile kind : kNotAFileKinds)
+            all.push_back({file, kind});
+    return all;
+}
+
+} // namespace
+
+// Every way a data file is opened refuses the thing in its place as it refuses an unreadable
+// file: "cannot read" and the path, nothing opened, nothing read.
+TEST_P(NotARegularFile, EveryOpenRefusesItAsUnreadable) {
+    const std::string message = "cannot read " + path().string();
+    PipeWatch watch(path());
+    const Result<std::FILE*> opened = openRegularFile(path());
+    ASSERT_FALSE(opened.ok());
+    EXPECT_EQ(opened.error().code, ErrorCode::Unreadable);
+    EXPECT_EQ(opened.error().message, message);
+    const Result<std::string> whole = readWholeFile(path());
+    ASSERT_FALSE(whole.ok());
+    EXPECT_EQ(whole.error().message, message);
+    const Result<RecordFile> file = RecordFile::open(path());
+    ASSERT_FALSE(file.ok());
+    EXPECT_EQ(file.error().message, message);
+    const Result<RecordBuffer> buffer = RecordBuffer::load(path());
+    ASSERT_FALSE(buffer.ok());
+    EXPECT_EQ(buffer.error().message, message);
+    const Result<SequentialRecords> records = SequentialRecords::load(path());
+    ASSERT_FALSE(records.ok());
+    EXPECT_EQ(records.error().message, message);
+    EXPECT_FALSE(watch.opened()) << "the pipe was opened for reading";
+}
+
+// A session, unpack and verify on the set give exactly what they give without the file, but
+// that the messages say "cannot read" where they said "file not found"; none opens the pipe.
+TEST_P(NotARegularFile, ASessionTakesItAsAnUnreadableFile) {
+    const std::string withoutFile =
+        replaced(tour(missing.path()), missing.path().string(), damaged.path().string());
+    ASSERT_NE(withoutFile.find("file not found: " + path().string()), std::string::npos)
+        << "the tour does not read " << GetParam().file << ":\n"
+        << withoutFile;
+    std::string seen;
+    {
+        PipeWatch watch(path());
+        seen = tour(damaged.path());
+        EXPECT_FALSE(watch.opened()) << "the pipe was opened for reading";
+    }
+    EXPECT_EQ(seen, replaced(withoutFile, "file not found: ", "cannot read "));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachDataFile, NotARegularFile, ::testing::ValuesIn(everyReplacement()),
+                         replacementName);
+
+TEST(OpenRegularFile, OpensAFileOrALinkToOneAndTellsMissingFromUnreadable) {
+    TempDir dir;
+    writeFile(dir.path() / "f", "bytes");
+    std::filesystem::create_symlink(dir.path() / "f", dir.path() / "link");
+    for (const char* name : {"f", "link"}) {
+        Result<std::FILE*> opened = openRegularFile(dir.path() / name);
+        ASSERT_TRUE(opened.ok()) << name << ": " << opened.error().message;
+        char buffer[8] = {};
+        EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, opened.value()), 5u) << name;
+        EXPECT_STREQ(buffer, "bytes");
+        std::fclose(opened.value());
+    }
+    const Result<std::FILE*> none = openRegularFile(dir.path() / "none");
+    ASSERT_FALSE(none.ok());
+    EXPECT_EQ(none.error().code, ErrorCode::NotFound);
+    EXPECT_EQ(none.error().message, "file not found: " + (dir.path() / "none").string());
+    // A link that leads nowhere is a missing file.
+    std::filesystem::create_symlink(dir.path() / "none", dir.path() / "dangling");
+    const Result<std::FILE*> dangling = openRegularFile(dir.path() / "dangling");
+    ASSERT_FALSE(dangling.ok());
+    EXPECT_EQ(dangling.error().code, ErrorCode::NotFound);
+}
+
+TEST(OpenRegularFile, RefusesASocketAndALinkToAPipe) {
+    TempDir dir;
+    std::string why;
+    ASSERT_TRUE(putInPlace(dir.path() / "pipe", NotAFile::Pipe, &why)) << why;
+    std::filesystem::create_symlink(dir.path() / "pipe", dir.path() / "link");
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(s, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = (dir.path() / "socket").string();
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    PipeWatch watch(dir.path() / "pipe");
+    for (const char* name : {"link", "socket"}) {
+        const Result<std::FILE*> opened = openRegularFile(dir.path() / name);
+        ASSERT_FALSE(opened.ok()) << name;
+        EXPECT_EQ(opened.error().code, ErrorCode::Unreadable) << name;
+        EXPECT_EQ(opened.error().message, "cannot read " + (dir.path() / name).string());
+    }
+    EXPECT_FALSE(watch.opened());
+    ::close(s);
+}
+
+// A pipe that takes the file's place between the look at the path and the open is refused on
+// the open file itself, without waiting: a plain open after the look hangs here within the
+// first second (until the test's time limit). The swaps fall by chance, so the opens go on for
+// two seconds.
+TEST(OpenRegularFile, NeverWaitsWhileAPipeAndAFileTakeTurnsInItsPlace) {
+    TempDir dir;
+    const std::filesystem::path target = dir.path() / "lithora.d";
+    const std::filesystem::path nextFile = dir.path() / "next-file";
+    const std::filesystem::path nextPipe = dir.path() / "next-pipe";
+    writeFile(target, "table");
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        std::string why;
+        while (!stop) {
+            if (putInPlace(nextPipe, NotAFile::Pipe, &why))
+                std::filesystem::rename(nextPipe, target);
+            writeFile(nextFile, "table");
+            std::filesystem::rename(nextFile, target);
+        }
+    });
+    int opened = 0;
+    int refused = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < until) {
+        const Result<std::FILE*> f = openRegularFile(target);
+        if (f) {
+            char buffer[8] = {};
+            EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, f.value()), 5u);
+            std::fclose(f.value());
+            ++opened;
+        } else {
+            EXPECT_EQ(f.error().message, "cannot read " + target.string());
+            ++refused;
+        }
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_GT(opened, 0);
+    EXPECT_GT(refused, 0);
 }
