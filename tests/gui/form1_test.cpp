@@ -10,8 +10,12 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <optional>
+
+#include "../support/not_a_file.h"
 #include "card/frm_card.h"
 #include "common/message_box.h"
+#include "datafiles/datadir.h"
 #include "datafiles/record.h"
 #include "gui_test_support.h"
 #include "main/entry_list_view.h"
@@ -22,6 +26,11 @@
 using namespace lithora;
 using namespace lithora::gui;
 using namespace lithora::gui::test;
+using lithora::test::describe;
+using lithora::test::kNotAFileKinds;
+using lithora::test::NotAFile;
+using lithora::test::PipeWatch;
+using lithora::test::putInPlace;
 
 namespace {
 
@@ -287,7 +296,137 @@ class Form1Test : public QObject {
         QVERIFY(process.readAllStandardError().contains("lithora.a"));
     }
 
+    // A named pipe, a directory or a device in place of a data file: start-up goes as it goes
+    // without the file, every message the same but for "cannot read" where it said "file not
+    // found", and nothing opens the pipe (opening it would wait for a writer).
+    void notARegularFileStartsAsAnUnreadableFile_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("kind");
+        for (const char* file : kDataFileNames) {
+            for (NotAFile kind : kNotAFileKinds) {
+                QTest::addRow("%s %s", file, describe(kind))
+                    << QString::fromLatin1(file) << static_cast<int>(kind);
+            }
+        }
+    }
+    void notARegularFileStartsAsAnUnreadableFile() {
+        QFETCH(QString, file);
+        QFETCH(int, kind);
+        const std::string name = file.toStdString();
+        DataDir missing;
+        std::filesystem::remove(missing.path() / name);
+        const StartUp withoutFile = startUp(missing.path());
+        if (reportedAtStartUp(name)) {
+            QVERIFY2(withoutFile.boxes.join('\n').contains(QStringLiteral("ROOT/INDEX/") + file),
+                     qPrintable(withoutFile.boxes.join('\n')));
+        }
+
+        DataDir damaged;
+        std::string why;
+        QVERIFY2(putInPlace(damaged.path() / name, static_cast<NotAFile>(kind), &why), why.c_str());
+        PipeWatch watch(damaged.path() / name);
+        const StartUp seen = startUp(damaged.path());
+        QVERIFY2(!watch.opened(), "the pipe was opened for reading");
+        QCOMPARE(seen.loaded, withoutFile.loaded);
+        QStringList expected = withoutFile.boxes;
+        expected.replaceInStrings(QStringLiteral("file not found: "),
+                                  QStringLiteral("cannot read "));
+        QCOMPARE(seen.boxes, expected);
+        QCOMPARE(seen.rows, withoutFile.rows);
+        QCOMPARE(seen.firstName, withoutFile.firstName);
+        QCOMPARE(seen.loaded, name != DataFiles::kEntries); // only the list's own file stops it
+    }
+
+    // The program itself, beside an INDEX with a pipe in place of a data file: it ends or
+    // starts as it does without the file, saying the same on standard error, and never waits.
+    void theProgramNeverWaitsOnAPipe_data() {
+        QTest::addColumn<QString>("file");
+        for (const char* file : kDataFileNames)
+            QTest::addRow("%s", file) << QString::fromLatin1(file);
+    }
+    void theProgramNeverWaitsOnAPipe() {
+        QFETCH(QString, file);
+        const std::string name = file.toStdString();
+        const ProgramRun withoutFile = runProgram(name, std::nullopt);
+        QVERIFY(withoutFile.finished);
+        if (reportedAtStartUp(name)) {
+            QVERIFY2(withoutFile.err.contains("ROOT/INDEX/" + file.toUtf8()),
+                     withoutFile.err.constData());
+        }
+        const ProgramRun seen = runProgram(name, NotAFile::Pipe);
+        QVERIFY2(seen.finished, "the program was still running after 20 s");
+        QVERIFY2(!seen.pipeOpened, "the program opened the pipe for reading");
+        QCOMPARE(seen.exitCode, withoutFile.exitCode);
+        QCOMPARE(seen.exitCode, name == DataFiles::kEntries ? 1 : 0);
+        QCOMPARE(seen.err, QByteArray(withoutFile.err).replace("file not found: ", "cannot read "));
+    }
+
   private:
+    static constexpr const char* kDataFileNames[] = {
+        DataFiles::kEntries,          DataFiles::kReferences, DataFiles::kReferenceTable,
+        DataFiles::kEntryOfCardTable, DataFiles::kElements,   DataFiles::kRecordPositionTable,
+        DataFiles::kOptics,           DataFiles::kOpticsTable};
+
+    // The list's file and the tables are read whole at start-up and named when they cannot
+    // be; the references and optical data are read card by card, the elements by their search.
+    static bool reportedAtStartUp(const std::string& file) {
+        return file != DataFiles::kReferences && file != DataFiles::kElements &&
+               file != DataFiles::kOptics;
+    }
+
+    struct StartUp {
+        bool loaded = false;
+        QStringList boxes; // title and text, the data directory written ROOT
+        int rows = 0;
+        QString firstName;
+    };
+    StartUp startUp(const std::filesystem::path& dir) {
+        m_boxes->shown.clear();
+        StartUp s;
+        Form1 form(dir);
+        s.loaded = form.Form_Load(QString(), kTallScreen);
+        const QString root = QString::fromStdString(dir.parent_path().string());
+        for (const RecordingBoxes::Shown& box : m_boxes->shown)
+            s.boxes << QString(box.title + QStringLiteral(": ") + box.text).replace(root, "ROOT");
+        s.rows = form.List1()->model()->rowCount();
+        if (s.loaded) s.firstName = field(form, 0);
+        return s;
+    }
+
+    struct ProgramRun {
+        bool finished = false;
+        bool pipeOpened = false;
+        int exitCode = -1;
+        QByteArray err; // the directory of the run written ROOT
+    };
+    // The program copied beside a packed mini set with the file taken away, or replaced.
+    static ProgramRun runProgram(const std::string& file, std::optional<NotAFile> kind) {
+        ProgramRun run;
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("lithora"));
+        if (!QFile::copy(QStringLiteral(LITHORA_PROGRAM), program)) return run;
+        QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner);
+        DataDir data;
+        const std::filesystem::path index = dir.filePath(QStringLiteral("INDEX")).toStdString();
+        std::filesystem::rename(data.path(), index);
+        std::filesystem::remove(index / file);
+        std::string why;
+        if (kind && !putInPlace(index / file, *kind, &why)) qFatal("%s", why.c_str());
+        PipeWatch watch(index / file);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LITHORA_UNATTENDED"), QStringLiteral("1"));
+        env.insert(QStringLiteral("LITHORA_QUIT_AFTER_START"), QStringLiteral("1"));
+        process.setProcessEnvironment(env);
+        process.start(program, {});
+        run.finished = process.waitForFinished(20000);
+        run.pipeOpened = watch.opened();
+        run.exitCode = process.exitCode();
+        run.err = process.readAllStandardError().replace(dir.path().toUtf8(), "ROOT");
+        return run;
+    }
+
     std::unique_ptr<RecordingBoxes> m_boxes;
 };
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The damaged-data matrix.
 
-Every file of a packed data set is damaged in turn (missing, empty, a directory, stretched to
-3 GiB, cut short, length fields and table values rewritten, random bytes), and every program
+Every file of a packed data set is damaged in turn (missing, empty, a directory, a named pipe,
+a link to a device, stretched to 3 GiB, cut short, length fields and table values rewritten,
+random bytes), and every program
 that reads a data set runs on the damaged copy: lithora-cli (list, card, the four searches,
 print), lithora-pack (verify, unpack) and the desktop program's start. Each run has a time
 limit and a memory guard.
@@ -25,6 +26,7 @@ per run (exit status and first message) for reading what each program made of ea
 
 import argparse
 import concurrent.futures
+import contextlib
 import json
 import os
 import random
@@ -53,6 +55,8 @@ SANITIZER_MARKS = ("AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSaniti
                    "runtime error:")
 
 DIRECTORY = object()                   # what a damage returns to put a directory in the file's place
+PIPE = object()                        # ... a named pipe, which a reader opening it would wait on
+DEVICE = object()                      # ... a symbolic link to /dev/zero, which reads without end
 HUGE = object()                        # ... to stretch the file with zeros (sparse) to HUGE_SIZE
 HUGE_SIZE = 3 << 30
 INT32_MAX = 2**31 - 1
@@ -101,7 +105,8 @@ class Damage:
     name: str                 # e.g. "lithora.a length -1 at the middle record"
     file: str                 # the damaged file
     apply: object             # bytes -> bytes, or None: the file is removed
-    kind: str                 # missing, empty, directory, huge, cut, length, value, random
+    kind: str                 # missing, empty, directory, pipe, device, huge, cut, length,
+                              # value, random
     unreadable: tuple = ()    # cards whose entry record the damage puts out of reach
 
 
@@ -225,6 +230,8 @@ def all_damages(sound):
         damages.append(Damage(f"{name} missing", name, None, "missing"))
         damages.append(Damage(f"{name} empty", name, lambda d: b"", "empty"))
         damages.append(Damage(f"{name} a directory", name, lambda d: DIRECTORY, "directory"))
+        damages.append(Damage(f"{name} a named pipe", name, lambda d: PIPE, "pipe"))
+        damages.append(Damage(f"{name} a link to /dev/zero", name, lambda d: DEVICE, "device"))
         damages.append(Damage(f"{name} stretched with zeros to 3 GiB", name, lambda d: HUGE,
                               "huge"))
         if name in RECORD_FILES:
@@ -466,7 +473,7 @@ def check_run(cmd, r, damage, baseline, case_dir):
                         f"without naming {name}")
     if cmd.kind == "card" and cmd.card in (0, 99999) and r.rc != 1:
         problems.append(f"card {cmd.card} gave exit {r.rc}, expected 1")
-    gone = damage.kind in ("missing", "directory", "huge")
+    gone = damage.kind in ("missing", "directory", "pipe", "device", "huge")
     if gone and name == "lithora.a" and (r.rc != 1 or not names_file(r, name)):
         problems.append(f"without a readable lithora.a it must stop with a message naming the "
                         f"file (exit {r.rc})")
@@ -542,6 +549,12 @@ def prepare_case_dir(args, root, label, sound, damage):
             if data is DIRECTORY:
                 os.makedirs(os.path.join(index, name))
                 continue
+            if data is PIPE:
+                os.mkfifo(os.path.join(index, name))
+                continue
+            if data is DEVICE:
+                os.symlink("/dev/zero", os.path.join(index, name))
+                continue
             if data is HUGE:
                 with open(os.path.join(index, name), "wb") as f:
                     f.write(sound.files[name])
@@ -610,14 +623,51 @@ def summary(cmd, r):
     return r.stdout.strip().splitlines()[0][:200] if r.stdout.strip() else ""
 
 
+class PipeWatch:
+    """Watches the named pipe in a data file's place while a program runs. Should the program
+    open it for reading, it would wait there for a writer until the time limit: the watcher
+    opens the writing end and closes it again at once, so that the reader meets the end of the
+    file, and notes that the pipe was opened."""
+
+    def __init__(self, path):
+        self.path = path
+        self.opened = False
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._watch, daemon=True)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        self._thread.join()
+
+    def _watch(self):
+        while not self._stop.wait(0.01):
+            try:
+                # Without a reader this fails (ENXIO); the descriptor is not inherited.
+                fd = os.open(self.path, os.O_WRONLY | os.O_NONBLOCK)
+            except OSError:
+                continue
+            self.opened = True
+            os.close(fd)
+
+
 def run_case(args, runner, sound, number, damage):
     label = f"{sound.label}-{number:03d}"
     case_dir = prepare_case_dir(args, args.work, label, sound, damage)
     failures = []
+    pipe = os.path.join(case_dir, "INDEX", damage.file) if damage.kind == "pipe" else None
     for cmd in commands_for(sound.criteria, sound.probe):
-        r = run_command(runner, args, cmd, case_dir)
+        watch = PipeWatch(pipe) if pipe else None
+        with watch or contextlib.nullcontext():
+            r = run_command(runner, args, cmd, case_dir)
         runner.outcomes.append((sound.label, damage.name, cmd.label, r.rc, summary(cmd, r)))
-        for p in check_run(cmd, r, damage, sound.baseline, case_dir):
+        problems = check_run(cmd, r, damage, sound.baseline, case_dir)
+        if watch is not None and watch.opened:
+            problems.append(f"opened the named pipe {damage.file} for reading")
+        for p in problems:
             failures.append(f"[{sound.label}] {damage.name} | {cmd.label}: {p}")
         pdf = os.path.join(case_dir, "card.pdf")
         if os.path.exists(pdf):
@@ -698,7 +748,7 @@ def main():
     for s, d in cases:
         kinds.setdefault(d.file, set()).add(d.kind)
     for name in FILES if not args.only else ():
-        wanted = {"missing", "empty", "directory", "huge", "cut", "random",
+        wanted = {"missing", "empty", "directory", "pipe", "device", "huge", "cut", "random",
                   "length" if name in RECORD_FILES else "value"}
         if not wanted <= kinds.get(name, set()):
             print(f"{name} misses damage of the kinds {sorted(wanted - kinds.get(name, set()))}")

@@ -1,8 +1,12 @@
 #include "support/tool_run.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
 
 #include "support/test_support.h"
 
@@ -11,7 +15,7 @@ extern char** environ;
 namespace lithora::test {
 
 ToolRun runTool(const std::string& program, const std::vector<std::string>& args,
-                const std::string& input) {
+                const std::string& input, int timeLimitSeconds) {
     TempDir io;
     const std::string inPath = (io.path() / "in").string();
     const std::string outPath = (io.path() / "out").string();
@@ -38,7 +42,20 @@ ToolRun runTool(const std::string& program, const std::vector<std::string>& args
         return r;
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    bool ended = false;
+    if (timeLimitSeconds > 0) {
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::seconds(timeLimitSeconds);
+        while (!ended && std::chrono::steady_clock::now() < until) {
+            ended = waitpid(pid, &status, WNOHANG) == pid;
+            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (!ended) {
+            r.timedOut = true;
+            kill(pid, SIGKILL);
+        }
+    }
+    while (!ended && waitpid(pid, &status, 0) < 0) {
     }
     if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);

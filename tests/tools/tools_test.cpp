@@ -7,9 +7,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/not_a_file.h"
 #include "support/test_support.h"
 #include "support/tool_run.h"
 
+using namespace lithora;
 using namespace lithora::test;
 using Json = nlohmann::ordered_json;
 
@@ -477,3 +479,115 @@ TEST_F(Tools, SearchTextAnySetting) {
     const ToolAnswer help = cli({"search", "text", "--help"});
     EXPECT_NE(help.out.find("--any-setting"), std::string::npos);
 }
+
+// A named pipe, a directory or a device in place of a data file: every command of both tools
+// answers at once as it answers without the file, the message saying "cannot read" and the path
+// where it said "file not found". A tool that waited on the pipe would be killed at the time
+// limit and fail here.
+namespace {
+
+constexpr int kToolTimeLimit = 20; // seconds; the whole set of commands takes well under one
+
+std::string replacedAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+struct ToolCommand {
+    const char* label;
+    bool pack; // lithora-pack, else lithora-cli
+    std::vector<std::string> args;
+};
+
+// INDEX and unpacked stand for the data directory and unpack's target below a run's root.
+const std::vector<ToolCommand>& everyCommand() {
+    static const std::vector<ToolCommand> commands = {
+        {"list", false, {"--data", "INDEX", "list"}},
+        {"card", false, {"--data", "INDEX", "card", "5"}},
+        {"search form", false, {"--data", "INDEX", "search", "form", "name=cal"}},
+        {"search optics", false, {"--data", "INDEX", "search", "optics", "optical_sign=-"}},
+        {"search elements",
+         false,
+         {"--data", "INDEX", "search", "elements", "--required", "Ca,O", "--preset", "all"}},
+        {"search text",
+         false,
+         {"--data", "INDEX", "search", "text", "--category", "Group", "garnet"}},
+        {"verify", true, {"verify", "INDEX"}},
+        {"unpack", true, {"unpack", "INDEX", "unpacked"}},
+    };
+    return commands;
+}
+
+ToolRun runIn(const std::filesystem::path& root, const ToolCommand& command) {
+    std::vector<std::string> args;
+    for (const std::string& a : command.args) {
+        args.push_back(a == "INDEX"      ? (root / "INDEX").string()
+                       : a == "unpacked" ? (root / "unpacked").string()
+                                         : a);
+    }
+    return runTool(command.pack ? LITHORA_PACK : LITHORA_CLI, args, std::string(), kToolTimeLimit);
+}
+
+class NotARegularFileInTools : public ::testing::TestWithParam<const char*> {};
+
+std::string fileTestName(const ::testing::TestParamInfo<const char*>& param) {
+    return replacedAll(param.param, ".", "_");
+}
+
+} // namespace
+
+TEST_P(NotARegularFileInTools, EveryCommandAnswersAsWithoutTheFile) {
+    const char* file = GetParam();
+    const SourceSet set = readFixtureSource("mini");
+    TempDir missing;
+    packInto(set, missing.path() / "INDEX");
+    std::filesystem::remove(missing.path() / "INDEX" / file);
+    std::map<std::string, ToolRun> withoutFile;
+    for (const ToolCommand& command : everyCommand()) {
+        ToolRun r = runIn(missing.path(), command);
+        ASSERT_FALSE(r.timedOut) << command.label;
+        r.out = replacedAll(r.out, missing.path().string(), "ROOT");
+        r.err = replacedAll(replacedAll(r.err, missing.path().string(), "ROOT"),
+                            "file not found: ", "cannot read ");
+        withoutFile[command.label] = r;
+    }
+    // Every file is read by some command, and the message names it.
+    const std::string named = "cannot read ROOT/INDEX/" + std::string(file);
+    EXPECT_NE(withoutFile["verify"].err.find(named), std::string::npos)
+        << withoutFile["verify"].err;
+
+    for (NotAFile kind : kNotAFileKinds) {
+        SCOPED_TRACE(std::string(file) + " as a " + describe(kind));
+        TempDir damaged;
+        packInto(set, damaged.path() / "INDEX");
+        std::string why;
+        ASSERT_TRUE(putInPlace(damaged.path() / "INDEX" / file, kind, &why)) << why;
+        PipeWatch watch(damaged.path() / "INDEX" / file);
+        for (const ToolCommand& command : everyCommand()) {
+            SCOPED_TRACE(command.label);
+            const ToolRun r = runIn(damaged.path(), command);
+            ASSERT_FALSE(r.timedOut) << "still running after " << kToolTimeLimit << " s";
+            const ToolRun& expected = withoutFile[command.label];
+            EXPECT_EQ(r.exitCode, expected.exitCode) << r.err;
+            EXPECT_EQ(replacedAll(r.out, damaged.path().string(), "ROOT"), expected.out);
+            EXPECT_EQ(replacedAll(r.err, damaged.path().string(), "ROOT"), expected.err);
+        }
+        EXPECT_FALSE(watch.opened()) << "a tool opened the pipe for reading";
+    }
+    // Without lithora.a nothing of the database can be shown: every command ends with 1.
+    if (std::string(file) == "lithora.a") {
+        for (const ToolCommand& command : everyCommand()) {
+            EXPECT_EQ(withoutFile[command.label].exitCode, 1) << command.label;
+            EXPECT_NE(withoutFile[command.label].err.find(named), std::string::npos)
+                << command.label << ": " << withoutFile[command.label].err;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachDataFile, NotARegularFileInTools,
+                         ::testing::Values("lithora.a", "lithora.b", "lithora.c", "lithora.d",
+                                           "lithora.e", "lithora.g", "lithora.h", "lithora.i"),
+                         fileTestName);
