@@ -38,15 +38,16 @@ test)
     /usr/bin/python3 -m pytest -q data/tests
     bash scripts/check_data_reproducible.sh
     # Most of a test run is compiling, twice: neither build writes full debug information
-    # (the sanitizers' reports still name files and lines), and the sanitized one is
-    # optimised lightly, which also makes its tests run faster.
+    # (line tables are enough for the sanitizers' reports to name files and lines). The
+    # sanitized build stays unoptimised: at -O1 the sanitizers make GCC warn of values "maybe
+    # used uninitialized" inside the standard library.
     build build-ci -DLITHORA_WERROR=ON -DLITHORA_BUILD_BENCHMARKS=ON \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
     ctest --test-dir build-ci --output-on-failure --parallel "$(nproc)"
     # The same tests with the address and undefined-behaviour sanitizers. Qt keeps some
     # allocations for the life of the process, so leak reports are off.
     build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLITHORA_WERROR=ON -DLITHORA_SANITIZE=ON \
-        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
+        -DCMAKE_CXX_FLAGS_DEBUG="-g1"
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir build-sanitize --output-on-failure --parallel "$(nproc)" -E install_and_package
     ;;
