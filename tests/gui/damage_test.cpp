@@ -118,25 +118,12 @@ class DamageTest : public QObject {
 
     void theProgramNeverWaitsOnItsDamageMessage() {
         // Unattended, the program tells the damage on standard error and goes on.
-        QTemporaryDir dir;
-        const QString program = dir.filePath(QStringLiteral("lithora"));
-        QVERIFY(QFile::copy(QStringLiteral(LITHORA_PROGRAM), program));
-        QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner);
-        DataDir data;
-        damageEntry(data.path(), 3, -5);
-        std::filesystem::rename(data.path(), dir.filePath(QStringLiteral("INDEX")).toStdString());
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LITHORA_UNATTENDED"), QStringLiteral("1"));
-        env.insert(QStringLiteral("LITHORA_QUIT_AFTER_START"), QStringLiteral("1"));
-        process.setProcessEnvironment(env);
-        process.start(program, {});
-        QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(process.exitCode(), 0);
-        const QByteArray said = process.readAllStandardError();
-        QVERIFY2(said.contains("lithora.a is damaged at byte"), said.constData());
-        QCOMPARE(said.count("is damaged at byte"), 1);
+        const ProgramRun run =
+            runProgramBeside([](const std::filesystem::path& index) { damageEntry(index, 3, -5); });
+        QVERIFY(run.finished);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains("lithora.a is damaged at byte"), run.err.constData());
+        QCOMPARE(run.err.count("is damaged at byte"), 1);
     }
 
   private:

@@ -278,22 +278,14 @@ class Form1Test : public QObject {
 
     void theProgramExitsNonZeroWithoutItsEntryIndex() {
         // The program beside its own INDEX directory, with lithora.a taken away.
-        QTemporaryDir dir;
-        const QString program = dir.filePath(QStringLiteral("lithora"));
-        QVERIFY(QFile::copy(QStringLiteral(LITHORA_PROGRAM), program));
-        QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner);
-        DataDir data;
-        std::filesystem::rename(data.path(), dir.filePath(QStringLiteral("INDEX")).toStdString());
-        std::filesystem::remove(dir.filePath(QStringLiteral("INDEX/lithora.a")).toStdString());
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LITHORA_UNATTENDED"), QStringLiteral("1"));
-        process.setProcessEnvironment(env);
-        process.start(program, {});
-        QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(process.exitCode(), 1);
-        QVERIFY(process.readAllStandardError().contains("lithora.a"));
+        const ProgramRun run = runProgramBeside(
+            [](const std::filesystem::path& index) {
+                std::filesystem::remove(index / DataFiles::kEntries);
+            },
+            false);
+        QVERIFY(run.finished);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains("lithora.a"));
     }
 
     // A named pipe, a directory or a device in place of a data file: start-up goes as it goes
@@ -347,18 +339,19 @@ class Form1Test : public QObject {
     void theProgramNeverWaitsOnAPipe() {
         QFETCH(QString, file);
         const std::string name = file.toStdString();
-        const ProgramRun withoutFile = runProgram(name, std::nullopt);
+        const ProgramRun withoutFile = runProgram(name, std::nullopt).run;
         QVERIFY(withoutFile.finished);
         if (reportedAtStartUp(name)) {
             QVERIFY2(withoutFile.err.contains("ROOT/INDEX/" + file.toUtf8()),
                      withoutFile.err.constData());
         }
-        const ProgramRun seen = runProgram(name, NotAFile::Pipe);
-        QVERIFY2(seen.finished, "the program was still running after 20 s");
+        const PipeRun seen = runProgram(name, NotAFile::Pipe);
+        QVERIFY2(seen.run.finished, "the program was still running after 20 s");
         QVERIFY2(!seen.pipeOpened, "the program opened the pipe for reading");
-        QCOMPARE(seen.exitCode, withoutFile.exitCode);
-        QCOMPARE(seen.exitCode, name == DataFiles::kEntries ? 1 : 0);
-        QCOMPARE(seen.err, QByteArray(withoutFile.err).replace("file not found: ", "cannot read "));
+        QCOMPARE(seen.run.exitCode, withoutFile.exitCode);
+        QCOMPARE(seen.run.exitCode, name == DataFiles::kEntries ? 1 : 0);
+        QCOMPARE(seen.run.err,
+                 QByteArray(withoutFile.err).replace("file not found: ", "cannot read "));
     }
 
   private:
@@ -393,38 +386,22 @@ class Form1Test : public QObject {
         return s;
     }
 
-    struct ProgramRun {
-        bool finished = false;
-        bool pipeOpened = false;
-        int exitCode = -1;
-        QByteArray err; // the directory of the run written ROOT
-    };
-    // The program copied beside a packed mini set with the file taken away, or replaced.
-    static ProgramRun runProgram(const std::string& file, std::optional<NotAFile> kind) {
+    struct PipeRun {
         ProgramRun run;
-        QTemporaryDir dir;
-        const QString program = dir.filePath(QStringLiteral("lithora"));
-        if (!QFile::copy(QStringLiteral(LITHORA_PROGRAM), program)) return run;
-        QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner);
-        DataDir data;
-        const std::filesystem::path index = dir.filePath(QStringLiteral("INDEX")).toStdString();
-        std::filesystem::rename(data.path(), index);
-        std::filesystem::remove(index / file);
-        std::string why;
-        if (kind && !putInPlace(index / file, *kind, &why)) qFatal("%s", why.c_str());
-        PipeWatch watch(index / file);
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LITHORA_UNATTENDED"), QStringLiteral("1"));
-        env.insert(QStringLiteral("LITHORA_QUIT_AFTER_START"), QStringLiteral("1"));
-        process.setProcessEnvironment(env);
-        process.start(program, {});
-        run.finished = process.waitForFinished(20000);
-        run.pipeOpened = watch.opened();
-        run.exitCode = process.exitCode();
-        run.err = process.readAllStandardError().replace(dir.path().toUtf8(), "ROOT");
-        return run;
+        bool pipeOpened = false;
+    };
+    // The program beside a packed mini set with the file taken away, or replaced.
+    static PipeRun runProgram(const std::string& file, std::optional<NotAFile> kind) {
+        PipeRun seen;
+        std::optional<PipeWatch> watch;
+        seen.run = runProgramBeside([&](const std::filesystem::path& index) {
+            std::filesystem::remove(index / file);
+            std::string why;
+            if (kind && !putInPlace(index / file, *kind, &why)) qFatal("%s", why.c_str());
+            watch.emplace(index / file);
+        });
+        seen.pipeOpened = watch && watch->opened();
+        return seen;
     }
 
     std::unique_ptr<RecordingBoxes> m_boxes;

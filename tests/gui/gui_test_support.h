@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "common/message_box.h"
@@ -47,13 +50,6 @@ inline int pixelsNear(const QImage& image, const QColor& colour, int from, int t
     return count;
 }
 
-#ifdef LITHORA_PROGRAM
-// The bundled database the build packs beside the program.
-inline std::filesystem::path bundledData() {
-    return std::filesystem::path(LITHORA_PROGRAM).parent_path() / "INDEX";
-}
-#endif
-
 inline constexpr int kTallScreen = 16000; // twips: a screen of about 1070 pixels
 inline constexpr int kSmallScreen = 8400; // at most 9000 twips: the compact layout
 
@@ -78,5 +74,46 @@ class DataDir {
   private:
     QTemporaryDir m_dir;
 };
+
+#ifdef LITHORA_PROGRAM
+// The bundled database the build packs beside the program.
+inline std::filesystem::path bundledData() {
+    return std::filesystem::path(LITHORA_PROGRAM).parent_path() / "INDEX";
+}
+
+// How a run of the real program ended.
+struct ProgramRun {
+    bool finished = false; // within the time limit
+    int exitCode = -1;
+    QByteArray err; // standard error, the run's directory written ROOT
+};
+
+// The program copied into a scratch directory beside a packed copy of the mini set, which
+// prepare may change first; run offscreen and unattended (message boxes go to standard error),
+// quitting once started unless quitAfterStart is false, for at most 20 s.
+inline ProgramRun runProgramBeside(const std::function<void(const std::filesystem::path&)>& prepare,
+                                   bool quitAfterStart = true) {
+    ProgramRun run;
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("lithora"));
+    if (!QFile::copy(QStringLiteral(LITHORA_PROGRAM), program)) return run;
+    QFile::setPermissions(program, QFile::ExeOwner | QFile::ReadOwner);
+    DataDir data;
+    const std::filesystem::path index = dir.filePath(QStringLiteral("INDEX")).toStdString();
+    std::filesystem::rename(data.path(), index);
+    if (prepare) prepare(index);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("LITHORA_UNATTENDED"), QStringLiteral("1"));
+    if (quitAfterStart) env.insert(QStringLiteral("LITHORA_QUIT_AFTER_START"), QStringLiteral("1"));
+    process.setProcessEnvironment(env);
+    process.start(program, {});
+    run.finished = process.waitForFinished(20000);
+    run.exitCode = process.exitCode();
+    run.err = process.readAllStandardError().replace(dir.path().toUtf8(), "ROOT");
+    return run;
+}
+#endif
 
 } // namespace lithora::gui::test
