@@ -35,7 +35,8 @@ const std::array<ListColumnInfo, kListColumnCount> kListColumns = {{
 
 namespace {
 
-// Why the record at a byte offset cannot be read when SequentialRecords gives nothing there.
+// Why the list cannot go on with the record at a byte offset: its length is out of range, or
+// runs past the end, or the file ends inside it.
 std::string stopReason(const std::string& bytes, std::size_t offset) {
     if (offset + 4 > bytes.size()) {
         return "the file ends inside a record's length (" + std::to_string(bytes.size() - offset) +
@@ -43,8 +44,10 @@ std::string stopReason(const std::string& bytes, std::size_t offset) {
     }
     const std::int32_t n =
         readInt32LE(reinterpret_cast<const unsigned char*>(bytes.data() + offset));
-    if (n > kMaxEntryRecordLength || n < 1)
-        return "length " + std::to_string(n) + " is outside 1..2023";
+    if (n > kMaxEntryRecordLength || n < 1) {
+        return "length " + std::to_string(n) + " is outside 1.." +
+               std::to_string(kMaxEntryRecordLength);
+    }
     return "length " + std::to_string(n) + " runs past the end of the file (" +
            std::to_string(bytes.size() - offset - 4) + " bytes left)";
 }
@@ -147,12 +150,8 @@ Result<FullList> readFullList(const DataSet& data, const ListFilter& filter, int
     };
     while (!records.atEnd()) {
         const std::optional<SequentialRecords::Raw> raw = records.next(kMaxEntryRecordLength);
-        if (!raw) {
+        if (!raw || raw->length < 1) {
             stop(stopReason(records.bytes(), static_cast<std::size_t>(next - 1)));
-            break;
-        }
-        if (raw->length < 1) {
-            stop("length " + std::to_string(raw->length) + " is outside 1..2023");
             break;
         }
         text.assign(raw->body);

@@ -20,8 +20,6 @@ int cardNumberOf(const std::string& cell) {
     return static_cast<int>(std::nearbyint(v));
 }
 
-// Fills a card's state from its list row: the number and entry, then the references, the entry
-// record and the optical record. False when the number is out of range or lithora.a unreadable.
 // Nothing of the card shown before is left: a blank card of this number that says why.
 void markUnreadable(CardState& card, std::string message) {
     CardState blank;
@@ -32,6 +30,9 @@ void markUnreadable(CardState& card, std::string message) {
     card = std::move(blank);
 }
 
+// Fills a card's state from its list row: the number and entry, then the references, the entry
+// record and the optical record. False when the number is out of range or the record cannot be
+// read (lithora.a unreadable, or no record with a name where the tables lead).
 bool readRowCard(const DataSet& data, char decimalSeparator, const ListRow& row, CardState& card) {
     card.unreadableMessage.clear();
     card.currentName = row[ColName];

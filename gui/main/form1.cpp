@@ -335,9 +335,10 @@ void Form1::updateDamageNote() {
 
 void Form1::tellListDamage() {
     updateDamageNote();
-    if (!m_session.listDamage) return;
-    showMessage(this, MessageIcon::Exclamation, QStringLiteral("Lithora"),
-                qs(listDamageMessage(*m_session.listDamage, m_session.data.dir)));
+    // The note's tooltip holds the whole message.
+    if (m_session.listDamage)
+        showMessage(this, MessageIcon::Exclamation, QStringLiteral("Lithora"),
+                    m_damageNote->toolTip());
 }
 
 } // namespace lithora::gui

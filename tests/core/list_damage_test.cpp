@@ -5,6 +5,7 @@
 #include "card/card_texts.h"
 #include "datafiles/datadir.h"
 #include "datafiles/record.h"
+#include "datafiles/tables.h"
 #include "session/data_damage.h"
 #include "session/session.h"
 #include "support/test_support.h"
@@ -19,21 +20,17 @@ namespace {
 class ListDamageTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        packed = packInto(readFixtureSource("mini"), dir.path());
         Session sound;
-        sound.data = packed;
+        sound.data = packInto(readFixtureSource("mini"), dir.path());
         ASSERT_TRUE(startUp(sound).ok());
-        entryCount = sound.data.tables.entryCount;
-        ASSERT_EQ(static_cast<int>(sound.rows.size()), entryCount);
+        tables = sound.data.tables;
+        ASSERT_EQ(static_cast<int>(sound.rows.size()), tables.entryCount);
         bytes = readFile(dir.path() / DataFiles::kEntries);
     }
 
     // The 0-based byte offset of an entry's record (its length field).
-    std::size_t offsetOf(int entry) {
-        Session s;
-        s.data = packed;
-        EXPECT_TRUE(startUp(s).ok());
-        return static_cast<std::size_t>(s.data.tables.positionOfEntry(entry) - 1);
+    std::size_t offsetOf(int entry) const {
+        return static_cast<std::size_t>(tables.positionOfEntry(entry) - 1);
     }
 
     Session restart(const std::string& entries) {
@@ -53,8 +50,7 @@ class ListDamageTest : public ::testing::Test {
     }
 
     TempDir dir;
-    DataSet packed;
-    int entryCount = 0;
+    LookupTables tables; // of the sound set
     std::string bytes;
 };
 
