@@ -24,6 +24,7 @@
 #include "source/verify.h"
 #include "support/not_a_file.h"
 #include "support/test_support.h"
+#include "text/split.h"
 
 using namespace lithora;
 using namespace lithora::test;
@@ -211,19 +212,6 @@ TEST(ShortRecords, ACardNumberOutsideTheTablesLoadsNothing) {
 
 namespace {
 
-const char* const kDataFiles[] = {DataFiles::kEntries,        DataFiles::kReferences,
-                                  DataFiles::kReferenceTable, DataFiles::kEntryOfCardTable,
-                                  DataFiles::kElements,       DataFiles::kRecordPositionTable,
-                                  DataFiles::kOptics,         DataFiles::kOpticsTable};
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 void outcome(std::ostringstream& out, const char* what, const SearchOutcome& o) {
     out << what << ": end " << static_cast<int>(o.end) << ", " << o.matchCount << " matches, "
         << o.title << ": " << o.message << '\n';
@@ -301,7 +289,7 @@ void PrintTo(const Replacement& r, std::ostream* out) {
 }
 
 std::string replacementName(const ::testing::TestParamInfo<Replacement>& info) {
-    return replaced(info.param.file, ".", "_") + "_" + describe(info.param.kind);
+    return replaceAll(info.param.file, ".", "_") + "_" + describe(info.param.kind);
 }
 
 class NotARegularFile : public ::testing::TestWithParam<Replacement> {
@@ -322,7 +310,7 @@ class NotARegularFile : public ::testing::TestWithParam<Replacement> {
 
 std::vector<Replacement> everyReplacement() {
     std::vector<Replacement> all;
-    for (const char* file : kDataFiles)
+    for (const char* file : PackedSet::kNames)
         for (NotAFile kind : kNotAFileKinds)
             all.push_back({file, kind});
     return all;
@@ -358,7 +346,7 @@ TEST_P(NotARegularFile, EveryOpenRefusesItAsUnreadable) {
 // that the messages say "cannot read" where they said "file not found"; none opens the pipe.
 TEST_P(NotARegularFile, ASessionTakesItAsAnUnreadableFile) {
     const std::string withoutFile =
-        replaced(tour(missing.path()), missing.path().string(), damaged.path().string());
+        replaceAll(tour(missing.path()), missing.path().string(), damaged.path().string());
     ASSERT_NE(withoutFile.find("file not found: " + path().string()), std::string::npos)
         << "the tour does not read " << GetParam().file << ":\n"
         << withoutFile;
@@ -368,7 +356,7 @@ TEST_P(NotARegularFile, ASessionTakesItAsAnUnreadableFile) {
         seen = tour(damaged.path());
         EXPECT_FALSE(watch.opened()) << "the pipe was opened for reading";
     }
-    EXPECT_EQ(seen, replaced(withoutFile, "file not found: ", "cannot read "));
+    EXPECT_EQ(seen, replaceAll(withoutFile, "file not found: ", "cannot read "));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachDataFile, NotARegularFile, ::testing::ValuesIn(everyReplacement()),

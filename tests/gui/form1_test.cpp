@@ -294,7 +294,7 @@ class Form1Test : public QObject {
     void notARegularFileStartsAsAnUnreadableFile_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("kind");
-        for (const char* file : kDataFileNames) {
+        for (const char* file : PackedSet::kNames) {
             for (NotAFile kind : kNotAFileKinds) {
                 QTest::addRow("%s %s", file, describe(kind))
                     << QString::fromLatin1(file) << static_cast<int>(kind);
@@ -333,7 +333,7 @@ class Form1Test : public QObject {
     // starts as it does without the file, saying the same on standard error, and never waits.
     void theProgramNeverWaitsOnAPipe_data() {
         QTest::addColumn<QString>("file");
-        for (const char* file : kDataFileNames)
+        for (const char* file : PackedSet::kNames)
             QTest::addRow("%s", file) << QString::fromLatin1(file);
     }
     void theProgramNeverWaitsOnAPipe() {
@@ -355,11 +355,6 @@ class Form1Test : public QObject {
     }
 
   private:
-    static constexpr const char* kDataFileNames[] = {
-        DataFiles::kEntries,          DataFiles::kReferences, DataFiles::kReferenceTable,
-        DataFiles::kEntryOfCardTable, DataFiles::kElements,   DataFiles::kRecordPositionTable,
-        DataFiles::kOptics,           DataFiles::kOpticsTable};
-
     // The list's file and the tables are read whole at start-up and named when they cannot
     // be; the references and optical data are read card by card, the elements by their search.
     static bool reportedAtStartUp(const std::string& file) {

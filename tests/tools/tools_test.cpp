@@ -7,9 +7,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "source/packer.h"
 #include "support/not_a_file.h"
 #include "support/test_support.h"
 #include "support/tool_run.h"
+#include "text/split.h"
 
 using namespace lithora;
 using namespace lithora::test;
@@ -488,14 +490,6 @@ namespace {
 
 constexpr int kToolTimeLimit = 20; // seconds; the whole set of commands takes well under one
 
-std::string replacedAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 struct ToolCommand {
     const char* label;
     bool pack; // lithora-pack, else lithora-cli
@@ -534,7 +528,7 @@ ToolRun runIn(const std::filesystem::path& root, const ToolCommand& command) {
 class NotARegularFileInTools : public ::testing::TestWithParam<const char*> {};
 
 std::string fileTestName(const ::testing::TestParamInfo<const char*>& param) {
-    return replacedAll(param.param, ".", "_");
+    return replaceAll(param.param, ".", "_");
 }
 
 } // namespace
@@ -549,9 +543,9 @@ TEST_P(NotARegularFileInTools, EveryCommandAnswersAsWithoutTheFile) {
     for (const ToolCommand& command : everyCommand()) {
         ToolRun r = runIn(missing.path(), command);
         ASSERT_FALSE(r.timedOut) << command.label;
-        r.out = replacedAll(r.out, missing.path().string(), "ROOT");
-        r.err = replacedAll(replacedAll(r.err, missing.path().string(), "ROOT"),
-                            "file not found: ", "cannot read ");
+        r.out = replaceAll(r.out, missing.path().string(), "ROOT");
+        r.err = replaceAll(replaceAll(r.err, missing.path().string(), "ROOT"),
+                           "file not found: ", "cannot read ");
         withoutFile[command.label] = r;
     }
     // Every file is read by some command, and the message names it.
@@ -572,8 +566,8 @@ TEST_P(NotARegularFileInTools, EveryCommandAnswersAsWithoutTheFile) {
             ASSERT_FALSE(r.timedOut) << "still running after " << kToolTimeLimit << " s";
             const ToolRun& expected = withoutFile[command.label];
             EXPECT_EQ(r.exitCode, expected.exitCode) << r.err;
-            EXPECT_EQ(replacedAll(r.out, damaged.path().string(), "ROOT"), expected.out);
-            EXPECT_EQ(replacedAll(r.err, damaged.path().string(), "ROOT"), expected.err);
+            EXPECT_EQ(replaceAll(r.out, damaged.path().string(), "ROOT"), expected.out);
+            EXPECT_EQ(replaceAll(r.err, damaged.path().string(), "ROOT"), expected.err);
         }
         EXPECT_FALSE(watch.opened()) << "a tool opened the pipe for reading";
     }
@@ -588,6 +582,4 @@ TEST_P(NotARegularFileInTools, EveryCommandAnswersAsWithoutTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachDataFile, NotARegularFileInTools,
-                         ::testing::Values("lithora.a", "lithora.b", "lithora.c", "lithora.d",
-                                           "lithora.e", "lithora.g", "lithora.h", "lithora.i"),
-                         fileTestName);
+                         ::testing::ValuesIn(PackedSet::kNames), fileTestName);
