@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <deque>
 #include <numeric>
 
-#include "datafiles/record.h"
+#include "datafiles/regular_file.h"
 
 namespace lithora {
 
@@ -230,7 +231,7 @@ Result<Profile> parseProfile(std::string_view text) {
     return profile;
 }
 
-Result<Profile> readProfileFile(const std::filesystem::path& path) {
+Result<std::string> readPatternFileBytes(const std::filesystem::path& path) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (ec || !std::filesystem::exists(status)) {
@@ -244,12 +245,30 @@ Result<Profile> readProfileFile(const std::filesystem::path& path) {
         return makeError(ErrorCode::Unreadable,
                          path.string() + " is not an ordinary file; open a saved pattern file");
     }
+    const Error tooLarge = makeError(
+        ErrorCode::Damaged, path.filename().string() + " is larger than 32 MB: no pattern file is");
     const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > static_cast<std::uintmax_t>(kMaxProfileFileSize)) {
-        return makeError(ErrorCode::Damaged,
-                         path.filename().string() + " is larger than 32 MB: no pattern file is");
-    }
-    Result<std::string> bytes = readWholeFile(path);
+    if (!ec && size > static_cast<std::uintmax_t>(kMaxProfileFileSize)) return tooLarge;
+    Result<std::FILE*> opened = openRegularFile(path);
+    if (!opened) return opened.error();
+    std::FILE* f = opened.value();
+    std::string bytes;
+    if (!ec) bytes.reserve(static_cast<std::size_t>(size));
+    char buffer[1 << 16];
+    std::size_t n = 0;
+    // The limit holds for a file that grew since its size was taken, too.
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 &&
+           bytes.size() <= static_cast<std::size_t>(kMaxProfileFileSize))
+        bytes.append(buffer, n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) return makeError(ErrorCode::Unreadable, "read error in " + path.string());
+    if (bytes.size() > static_cast<std::size_t>(kMaxProfileFileSize)) return tooLarge;
+    return bytes;
+}
+
+Result<Profile> readProfileFile(const std::filesystem::path& path) {
+    Result<std::string> bytes = readPatternFileBytes(path);
     if (!bytes) return bytes.error();
     Result<Profile> profile = parseProfile(bytes.value());
     if (!profile) {

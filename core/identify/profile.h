@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,6 +28,9 @@ inline constexpr std::int64_t kMaxProfileFileSize = std::int64_t{32} << 20;
 Result<Profile> parseProfile(std::string_view text);
 // The same from a file (.xy, .csv, .txt, .dat or any other name), at most 32 MB.
 Result<Profile> readProfileFile(const std::filesystem::path& path);
+// The bytes of a pattern file, as every pattern reader takes them: a regular file of at most
+// 32 MB (a folder, a pipe or a device is refused before anything is read).
+Result<std::string> readPatternFileBytes(const std::filesystem::path& path);
 
 struct PeakFinding {
     double thresholdPercent = 3.0; // of the highest peak above the background
