@@ -5,6 +5,7 @@
 
 #include "cli_commands.h"
 #include "common/tool_support.h"
+#include "identify/instrument_file.h"
 #include "identify/peak_list.h"
 #include "identify/profile.h"
 #include "identify/ranking.h"
@@ -86,6 +87,23 @@ Json candidateJson(const Candidate& c, const MeasuredPattern& pattern, double wa
                 {"unexplainedPeaks", std::move(unexplained)}};
 }
 
+Json optionalJson(const std::optional<double>& value) {
+    return value ? Json(*value) : Json();
+}
+
+Json scanAsJson(const MeasuredScan& scan, const WavelengthDecision& used) {
+    return Json{{"format", scan.format},
+                {"formatId", scan.formatId},
+                {"sample", scan.sampleName},
+                {"points", scan.profile.twoTheta.size()},
+                {"note", scan.scanNote},
+                {"kAlpha1", optionalJson(scan.wavelengths.kAlpha1)},
+                {"kAlpha2", optionalJson(scan.wavelengths.kAlpha2)},
+                {"ratioKAlpha2KAlpha1", optionalJson(scan.wavelengths.ratio)},
+                {"anode", scan.wavelengths.anode},
+                {"wavelengthNote", used.note}};
+}
+
 class IdentifyCommand : public Command {
   public:
     explicit IdentifyCommand(CLI::App& app) {
@@ -106,16 +124,21 @@ class IdentifyCommand : public Command {
                       ->type_name("LIST");
         auto* f = m_app
                       ->add_option("--file", a.file,
-                                   "a measured profile: two columns, 2θ and counts (.xy, .csv, "
-                                   ".txt, .dat); its peaks are found as the desktop program "
-                                   "finds them")
+                                   "a measured scan: a diffractometer's file (PANalytical "
+                                   ".xrdml, Bruker .raw versions 1-3 and .uxd, Philips .rd and "
+                                   ".udf, Rigaku .dat, powder CIF .cif), whose wavelength is "
+                                   "used, or two text columns, 2θ and counts (.xy, .csv, .txt, "
+                                   ".dat); its peaks are found as the desktop program finds them")
                       ->type_name("FILE");
         d->excludes(t)->excludes(f);
         t->excludes(f);
-        m_app
-            ->add_option("--wavelength", a.wavelength,
-                         "for 2θ: Cu, Co, Fe, Cr, Mo, Ag (Kα1) or a number in Å (default Cu)")
-            ->type_name("W");
+        m_wavelength = m_app
+                           ->add_option("--wavelength", a.wavelength,
+                                        "for 2θ: Cu, Co, Fe, Cr, Mo, Ag (Kα1) or a number in Å "
+                                        "(default: the one a --file states, else Cu); one "
+                                        "more than 0.001 Å from the file's is used with a "
+                                        "warning")
+                           ->type_name("W");
         m_app
             ->add_option("--tolerance", a.tolerance,
                          "largest Δd/d of a matched line, in percent (default 0.6)")
@@ -147,7 +170,10 @@ class IdentifyCommand : public Command {
                          "second phase); the card itself is left out")
             ->type_name("CARD");
         m_app->footer(
-            "The answer: {\"input\": the peaks as read, with the wavelength and tolerance; "
+            "The answer: {\"input\": the peaks as read, with the wavelength, where it came from "
+            "(wavelengthSource: file, chosen or default) and the tolerance, and for --file the "
+            "scan (format, sample, the wavelengths the file states, which of its scans was "
+            "read); \"warnings\": a wavelength chosen against the file's; "
             "\"residualOf\": the card taken away, with the peaks it explained; \"entriesScored\"; "
             "\"candidates\": best first, each with rank, card, name, formula, figureOfMerit "
             "(0-100), linesMatched of linesCounted, explained, unexplained, agreement, "
@@ -165,18 +191,31 @@ class IdentifyCommand : public Command {
             printError("--wavelength: " + wavelength.error().message);
             return tools::kExitUsage;
         }
-        const double lambda = wavelength.value();
+        const bool wavelengthGiven = m_wavelength->count() > 0;
+        double lambda = wavelength.value();
+        std::string source = wavelengthGiven ? "chosen" : "default";
+        Json warnings = Json::array();
+        Json scanJson;
         MeasuredPattern pattern;
         std::string kind;
         if (!a.file.empty()) {
-            Result<Profile> profile = readProfileFile(a.file);
-            if (!profile) {
-                printError(profile.error().message);
+            Result<MeasuredScan> scan = readScanFile(a.file);
+            if (!scan) {
+                printError(scan.error().message);
                 return tools::kExitDataFault;
             }
+            const WavelengthDecision used =
+                decideWavelength(wavelengthGiven ? std::optional<double>(lambda) : std::nullopt,
+                                 scan.value().wavelengths);
+            lambda = used.angstrom;
+            source = used.source == WavelengthSource::File     ? "file"
+                     : used.source == WavelengthSource::Chosen ? "chosen"
+                                                               : "default";
+            if (!used.warning.empty()) warnings.push_back(used.warning);
+            scanJson = scanAsJson(scan.value(), used);
             PeakFinding finding;
             finding.thresholdPercent = a.threshold;
-            pattern = patternOfPeaks(findPeaks(profile.value(), finding), lambda);
+            pattern = patternOfPeaks(findPeaks(scan.value().profile, finding), lambda);
             if (pattern.peaks.empty()) {
                 printError(a.file + ": no peak stands above the background; try a lower "
                                     "--threshold");
@@ -222,13 +261,16 @@ class IdentifyCommand : public Command {
         Json input{{"kind", kind},
                    {"wavelength", lambda},
                    {"wavelengthName", wavelengthLabel(lambda)},
+                   {"wavelengthSource", source},
                    {"tolerancePercent", a.tolerance},
                    {"intensitiesGiven", pattern.intensitiesGiven}};
         Json peaks = Json::array();
         for (const Peak& p : pattern.peaks)
             peaks.push_back(peakJson(p, lambda, withAngle));
         input["peaks"] = std::move(peaks);
+        if (!scanJson.is_null()) input["scan"] = std::move(scanJson);
         out["input"] = std::move(input);
+        out["warnings"] = std::move(warnings);
 
         MeasuredPattern ranked = pattern;
         if (a.residualOf != 0) {
@@ -293,6 +335,7 @@ class IdentifyCommand : public Command {
     }
 
     CLI::App* m_app = nullptr;
+    CLI::Option* m_wavelength = nullptr;
     IdentifyArguments m_args;
 };
 
