@@ -285,6 +285,29 @@ std::size_t rangesIn(std::string_view text, std::string_view marker) {
     return count;
 }
 
+// xylib 1.6 hands the range a UXD _DRIVE line begins to the file at each data keyword after it
+// (_COUNTS, _CPS, _2THETACOUNTS, ...): a second one under the same _DRIVE puts the same range in
+// twice, and it is freed twice (a crash found by fuzzing). True for such a file. Lines are taken
+// as xylib or any stricter reading takes them: blanks before a keyword do not hide it.
+bool uxdRangeTakenTwice(std::string_view text) {
+    int dataKeywords = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+        if (line.starts_with("_DRIVE")) {
+            dataKeywords = 0;
+        } else if (line.starts_with("_COUNT") || line.starts_with("_CPS") ||
+                   line.starts_with("_2THETACOUNTS") || line.starts_with("_2THETACPS")) {
+            if (++dataKeywords > 1) return true;
+        }
+    }
+    return false;
+}
+
 // The format of the bytes by their content (the name is not asked: a UXD file saved as .txt is
 // still UXD), with xylib's own detail such as "ver. 3"; nullptr for none of them.
 const ScanFormat* formatOf(std::istream& in, std::string& details) {
@@ -468,6 +491,9 @@ Result<MeasuredScan> parseScan(std::string_view bytes, std::string_view fileName
         if (!format->rangeMarker.empty() && rangesIn(bytes, format->rangeMarker) > kMaxRanges) {
             return scanError(fileName, "more than " + std::to_string(kMaxRanges) +
                                            " scans in one " + scan.format + " file");
+        }
+        if (format->id == "uxd" && uxdRangeTakenTwice(bytes)) {
+            return scanError(fileName, "a range of this UXD file has two blocks of counts");
         }
         std::string renamed;
         if (format->id == "xrdml") {

@@ -228,6 +228,12 @@ Result<Profile> parseProfile(std::string_view text) {
         profile.twoTheta.push_back(p.x);
         profile.counts.push_back(p.y);
     }
+    // Ten lines at one angle are one point.
+    if (profile.twoTheta.size() < 10) {
+        return makeError(ErrorCode::Damaged,
+                         "Too few points: " + std::to_string(profile.twoTheta.size()) +
+                             " different angles 2θ, a pattern has at least 10");
+    }
     return profile;
 }
 

@@ -154,6 +154,28 @@ TEST(ScanInput, TensOfThousandsOfRangesAreRefusedBeforeXylibReadsThem) {
     EXPECT_NE(read.error().message.find("more than 1000 scans"), std::string::npos);
 }
 
+// Regression (fuzzing): two _COUNTS under one _DRIVE made xylib put the same range into the file
+// twice and free it twice, a crash. Such a file is refused before xylib reads it.
+TEST(ScanInput, AUxdRangeWithTwoBlocksOfCountsIsRefusedBeforeXylibReadsIt) {
+    const std::string uxd = fixtureBytes("scan.uxd");
+    const std::string twice = replaced(uxd, "; range 2\n_DRIVE='COUPLED'\n", "");
+    const Result<MeasuredScan> read = parseScan(twice, "twice.uxd");
+    ASSERT_FALSE(read.ok());
+    EXPECT_EQ(read.error().message, "twice.uxd: a range of this UXD file has two blocks of counts");
+}
+
+// Regression (fuzzing): a text file of ten or more lines at fewer than ten angles was read as a
+// pattern of fewer than 10 points, the repeated angles being dropped after the count.
+TEST(ScanInput, RepeatedAnglesLeavingFewerThanTenPointsAreRefused) {
+    std::string text;
+    for (int i = 0; i < 12; ++i)
+        text += std::to_string(20 + i % 3) + " 100\n";
+    const Result<MeasuredScan> read = parseScan(text, "repeated.xy");
+    ASSERT_FALSE(read.ok());
+    EXPECT_EQ(read.error().message,
+              "repeated.xy: Too few points: 3 different angles 2θ, a pattern has at least 10");
+}
+
 TEST(ScanInput, EveryBadTextAsAScanFileEndsInAScanOrAMessage) {
     for (const BadText& t : badTexts())
         expectScanOrMessage(parseScan(t.text, "typed.xy"), "typed.xy", t.label);
