@@ -385,6 +385,17 @@ void patternSeeds(const std::filesystem::path& repo, const std::vector<Packed>& 
     seed("fuzz_profile", "bad", joinParts({"threshold=-5", "! header\n10 1\n11 x\n"}));
 }
 
+// The scan fixtures of the tests, one seed each: every format the scan reader tells apart.
+void scanSeeds(const std::filesystem::path& repo) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(repo / "tests/fixtures/scans")) {
+        if (entry.path().extension() != ".py") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const std::filesystem::path& file : files)
+        seed("fuzz_scan_file", file.filename().string(), readFile(file));
+}
+
 void searchSeeds(const std::vector<Packed>& sets) {
     for (const Packed& p : sets) {
         const bool main = p.name == "mini-renumbered" || p.name == "bundled-first";
@@ -436,6 +447,7 @@ int main(int argc, char** argv) {
     searchSeeds(sets);
     sourceSeeds(repo, sets);
     patternSeeds(repo, sets);
+    scanSeeds(repo);
     std::printf("wrote %d seeds into %s\n", g_written, g_out.c_str());
     return 0;
 }
