@@ -7,7 +7,8 @@
 
 namespace lithora {
 
-// The eight files of a data directory.
+// The eight files of a data directory, and the optional ninth: without lithora.p every card has
+// its eight diffraction lines only.
 struct DataFiles {
     static constexpr const char* kEntries = "lithora.a";
     static constexpr const char* kReferences = "lithora.b";
@@ -17,6 +18,7 @@ struct DataFiles {
     static constexpr const char* kRecordPositionTable = "lithora.g";
     static constexpr const char* kOptics = "lithora.h";
     static constexpr const char* kOpticsTable = "lithora.i";
+    static constexpr const char* kPatterns = "lithora.p";
 };
 
 // Where a program finds its data and documents: the directory of its executable when INDEX

@@ -10,6 +10,7 @@
 namespace lithora {
 
 struct ReducedCellIndex;
+class ReferencePatterns;
 
 // A data directory as the program holds it: where it is, the key its records are scrambled
 // with, and the tables loaded from it.
@@ -19,6 +20,9 @@ struct DataSet {
     LookupTables tables;
     // The entries' reduced cells, made by the first any-setting cell search (cell/cell_index.h).
     std::shared_ptr<const ReducedCellIndex> reducedCells;
+    // The reference patterns of lithora.p, read by the first that needs them
+    // (datafiles/reference_patterns.h).
+    std::shared_ptr<const ReferencePatterns> referencePatterns;
 
     std::filesystem::path file(const char* name) const { return dir / name; }
 };

@@ -1,0 +1,36 @@
+#include "patterns/identification_lines.h"
+
+#include "identify/ranking.h"
+
+namespace lithora {
+
+IdentificationLines identificationLines(const ReferencePatterns* patterns, int card,
+                                        std::string_view dField, std::string_view intensityField) {
+    IdentificationLines lines;
+    if (patterns) {
+        lines.m_pattern = patterns->find(card);
+        if (lines.m_pattern) {
+            lines.m_source = LineSource::Pattern;
+            return lines;
+        }
+    }
+    const CardLines own = cardLinesOf(dField, intensityField);
+    static_assert(kMaxCardLines == std::tuple_size_v<decltype(lines.m_cardD)>);
+    // cardLinesOf gives the strongest first; a pattern runs in decreasing d, and so do these.
+    std::size_t count = 0;
+    for (int j = 0; j < own.count; ++j) {
+        const double d = own.d[static_cast<std::size_t>(j)];
+        std::size_t k = count++;
+        for (; k > 0 && lines.m_cardD[k - 1] < d; --k) {
+            lines.m_cardD[k] = lines.m_cardD[k - 1];
+            lines.m_cardIntensity[k] = lines.m_cardIntensity[k - 1];
+        }
+        lines.m_cardD[k] = d;
+        lines.m_cardIntensity[k] = own.intensity[static_cast<std::size_t>(j)];
+    }
+    lines.m_cardCount = count;
+    lines.m_source = count > 0 ? LineSource::CardLines : LineSource::None;
+    return lines;
+}
+
+} // namespace lithora
