@@ -1,11 +1,14 @@
 #include "source/packer.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "datafiles/datadir.h"
 #include "datafiles/record.h"
+#include "datafiles/reference_patterns.h"
 #include "source/records.h"
 #include "text/numeric.h"
 #include "text/split.h"
@@ -45,6 +48,48 @@ Error damaged(const char* file, std::int64_t position, const std::string& why) {
 int cardOf(std::string_view text) {
     const float v = numericValue(text);
     return v >= 1 && v <= kMaxCardNumber ? static_cast<int>(v) : 0;
+}
+
+// The patterns of lithora.p, when the directory holds it, into the set whose entries are read.
+Status unpackPatterns(const std::filesystem::path& dir, SourceSet& set) {
+    const ReferencePatterns store = loadReferencePatterns(dir);
+    switch (store.state()) {
+    case PatternFileState::Missing:
+        return Ok{};
+    case PatternFileState::Damaged:
+        return makeError(ErrorCode::Damaged, store.message());
+    case PatternFileState::Unreadable:
+        return makeError(ErrorCode::Unreadable, store.message());
+    case PatternFileState::Read:
+        break;
+    }
+    std::set<int> cards;
+    for (const SourceEntry& e : set.entries)
+        cards.insert(cardOf(e.cells[FieldCard]));
+    std::vector<SourcePattern>& patterns = set.patterns.emplace();
+    for (std::size_t i = 0; i < store.cardCount(); ++i) {
+        const PatternView v = store.at(i);
+        if (!cards.count(v.card)) {
+            return makeError(ErrorCode::Damaged,
+                             (dir / DataFiles::kPatterns).string() + ": the pattern of card " +
+                                 std::to_string(v.card) + " belongs to no entry");
+        }
+        SourcePattern p{v.card, v.iicThousandths, v.cut, {}, 0};
+        p.lines.resize(v.size());
+        for (std::size_t j = 0; j < v.size(); ++j) {
+            // The stored counts come back exactly: each double is within an ulp of count × unit.
+            SourcePatternLine& l = p.lines[j];
+            l.d = static_cast<std::uint32_t>(std::lround(v.d[j] / kPatternDUnit));
+            l.intensity =
+                static_cast<std::uint32_t>(std::lround(v.intensity[j] / kPatternIntensityUnit));
+            l.h = v.hkl[j].h;
+            l.k = v.hkl[j].k;
+            l.l = v.hkl[j].l;
+            l.multiplicity = v.multiplicity[j];
+        }
+        patterns.push_back(std::move(p));
+    }
+    return Ok{};
 }
 
 } // namespace
@@ -104,8 +149,59 @@ PackedSet packSourceSet(const SourceSet& set, std::string_view key) {
     packed.file(DataFiles::kRecordPositionTable) = int32Table(recordPosition);
     packed.file(DataFiles::kReferenceTable) = int32Table(referencePosition);
     packed.file(DataFiles::kOpticsTable) = int32Table(opticalPosition);
+    if (set.patterns) packed.patterns = packPatterns(*set.patterns);
     return packed;
 }
+
+std::string packPatterns(const std::vector<SourcePattern>& patterns) {
+    std::string out;
+    appendInt32LE(out, static_cast<std::int32_t>(kPatternHeader.size()));
+    out += kPatternHeader;
+    auto u32 = [&out](std::uint32_t v) { appendInt32LE(out, static_cast<std::int32_t>(v)); };
+    auto u16 = [&out](std::uint32_t v) { appendInt16LE(out, static_cast<std::int16_t>(v)); };
+    for (const SourcePattern& p : patterns) {
+        const int n = static_cast<int>(p.lines.size());
+        appendInt32LE(out, patternRecordLength(n));
+        appendInt32LE(out, p.card);
+        u32(p.iic);
+        u32(p.cut);
+        u16(static_cast<std::uint32_t>(n));
+        for (const SourcePatternLine& l : p.lines)
+            u32(l.d);
+        for (const SourcePatternLine& l : p.lines)
+            u16(l.intensity);
+        for (const SourcePatternLine& l : p.lines) {
+            for (const int index : {l.h, l.k, l.l})
+                appendInt16LE(out, static_cast<std::int16_t>(index));
+        }
+        for (const SourcePatternLine& l : p.lines)
+            u16(l.multiplicity);
+    }
+    return out;
+}
+
+namespace {
+
+Status writeThroughTemporary(const std::filesystem::path& target, const std::string& bytes) {
+    std::error_code ec;
+    const std::filesystem::path temporary = target.string() + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::filesystem::remove(temporary, ec);
+            return makeError(ErrorCode::WriteFailed, "cannot write " + target.string());
+        }
+    }
+    std::filesystem::rename(temporary, target, ec);
+    if (ec)
+        return makeError(ErrorCode::WriteFailed,
+                         "cannot write " + target.string() + ": " + ec.message());
+    return Ok{};
+}
+
+} // namespace
 
 Status writePackedSet(const PackedSet& packed, const std::filesystem::path& dir) {
     std::error_code ec;
@@ -114,22 +210,13 @@ Status writePackedSet(const PackedSet& packed, const std::filesystem::path& dir)
         return makeError(ErrorCode::WriteFailed, "cannot create the directory " + dir.string());
     }
     for (std::size_t i = 0; i < packed.files.size(); ++i) {
-        const std::filesystem::path target = dir / PackedSet::kNames[i];
-        const std::filesystem::path temporary = target.string() + ".tmp";
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            out.write(packed.files[i].data(), static_cast<std::streamsize>(packed.files[i].size()));
-            out.close();
-            if (!out) {
-                std::filesystem::remove(temporary, ec);
-                return makeError(ErrorCode::WriteFailed, "cannot write " + target.string());
-            }
-        }
-        std::filesystem::rename(temporary, target, ec);
-        if (ec)
-            return makeError(ErrorCode::WriteFailed,
-                             "cannot write " + target.string() + ": " + ec.message());
+        if (Status s = writeThroughTemporary(dir / PackedSet::kNames[i], packed.files[i]); !s)
+            return s;
     }
+    const std::filesystem::path patterns = dir / DataFiles::kPatterns;
+    if (packed.patterns) return writeThroughTemporary(patterns, *packed.patterns);
+    std::filesystem::remove(patterns, ec);
+    if (ec) return makeError(ErrorCode::WriteFailed, "cannot remove " + patterns.string());
     return Ok{};
 }
 
@@ -203,6 +290,7 @@ Result<SourceSet> unpackDataSet(const std::filesystem::path& dir, std::string_vi
         std::copy(cells.begin(), cells.end(), optics.fields.begin());
         set.optics.push_back(std::move(optics));
     }
+    if (Status s = unpackPatterns(dir, set); !s) return s.error();
     return set;
 }
 

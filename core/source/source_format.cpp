@@ -9,7 +9,9 @@
 
 #include "datafiles/datadir.h"
 #include "datafiles/record.h"
+#include "source/pattern_source.h"
 #include "source/records.h"
+#include "source/tsv_file.h"
 #include "text/codepage.h"
 #include "text/escapes.h"
 #include "text/numeric.h"
@@ -26,20 +28,8 @@ int hexDigit(char c) {
     return -1;
 }
 
-struct TsvRow {
-    int line = 0;
-    std::vector<std::string> cells; // unescaped; a cell that does not unescape as written
-};
+} // namespace
 
-struct TsvFile {
-    std::string name;
-    std::vector<TsvRow> rows;
-    // The first cell of each line whose column count is wrong, as written.
-    std::vector<std::string> unreadFirstCells;
-};
-
-// Reads one file: header check, column count, cell escapes. Problems are appended; a line with a
-// bad cell is kept (that cell as written) so that the rules across rows still see it.
 TsvFile readTsv(const std::filesystem::path& dir, const char* name,
                 const std::vector<std::string_view>& columns, std::size_t nameColumn,
                 std::vector<SourceProblem>& problems) {
@@ -105,12 +95,15 @@ TsvFile readTsv(const std::filesystem::path& dir, const char* name,
     return file;
 }
 
+namespace {
+
 template <std::size_t N>
 std::vector<std::string_view> columnList(const std::array<std::string_view, N>& a) {
     return std::vector<std::string_view>(a.begin(), a.end());
 }
 
-// Card numbers are written plainly: 1 to 10000, no sign, no leading zero, no blanks.
+} // namespace
+
 int parseCard(std::string_view text) {
     if (text.empty() || text.size() > 5 || text[0] == '0') return 0;
     int value = 0;
@@ -118,6 +111,8 @@ int parseCard(std::string_view text) {
     if (ec != std::errc() || ptr != text.data() + text.size()) return 0;
     return value >= 1 && value <= kMaxCardNumber ? value : 0;
 }
+
+namespace {
 
 bool isNumberWord(std::string_view word) {
     if (word.empty()) return false;
@@ -150,6 +145,7 @@ void sortProblems(std::vector<SourceProblem>& problems) {
         if (file == kEntriesFile) return 1;
         if (file == kReferencesFile) return 2;
         if (file == kOpticsFile) return 3;
+        if (file == kPatternsFile) return 4;
         // Any other name is the source directory itself, which comes before what is in it.
         return 0;
     };
@@ -365,6 +361,8 @@ std::vector<SourceProblem> validateRows(const SourceSet& set, const std::set<int
                 {kReferencesFile, r.line, "addition", "a cell may not contain |", 3});
     }
 
+    if (set.patterns) validatePatterns(*set.patterns, knownCard, problems);
+
     std::set<int> cardsWithOptics;
     for (const SourceOptics& o : set.optics) {
         if (o.card == 0 || !knownCard(o.card)) {
@@ -443,6 +441,15 @@ SourceReadResult readSource(const std::filesystem::path& dir) {
         result.set.optics.push_back(std::move(o));
     }
 
+    // patterns.tsv is optional: only a file that is there (or something else in its place) is read.
+    std::error_code missing;
+    if (std::filesystem::symlink_status(dir / kPatternsFile, missing).type() !=
+        std::filesystem::file_type::not_found) {
+        const TsvFile patterns = readTsv(dir, kPatternsFile, columnList(kPatternColumns),
+                                         kPatternColumns.size(), problems);
+        result.set.patterns = patternsFromRows(patterns.rows, problems);
+    }
+
     // The rules run on whatever was read, so that one bad cell does not hide the faults of other
     // rows; what they would say of a cell already found bad is left out. A missing entries.tsv,
     // or one with a wrong header, gives no rows to check the card numbers of the others against.
@@ -508,7 +515,12 @@ Status writeSource(const SourceSet& set, const std::filesystem::path& dir) {
     }
     if (Status s = writeFile(kEntriesFile, entries); !s) return s;
     if (Status s = writeFile(kReferencesFile, references); !s) return s;
-    return writeFile(kOpticsFile, optics);
+    if (Status s = writeFile(kOpticsFile, optics); !s) return s;
+    if (set.patterns) return writeFile(kPatternsFile, patternsText(*set.patterns));
+    std::filesystem::remove(dir / kPatternsFile, ec);
+    if (ec)
+        return makeError(ErrorCode::WriteFailed, "cannot remove " + (dir / kPatternsFile).string());
+    return Ok{};
 }
 
 } // namespace lithora

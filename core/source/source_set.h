@@ -1,12 +1,16 @@
 #pragma once
 
 #include <array>
+#include <climits>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // A data set in readable form: what entries.tsv, references.tsv and optics.tsv hold, with every
-// cell already unescaped into the Windows-1252 bytes its record stores.
+// cell already unescaped into the Windows-1252 bytes its record stores, and the numbers of
+// patterns.tsv.
 namespace lithora {
 
 inline constexpr std::array<std::string_view, 28> kEntryColumns = {
@@ -62,6 +66,9 @@ inline constexpr std::array<std::string_view, 42> kOpticsFieldColumns = {"f0",
                                                                          "f40",
                                                                          "f41"};
 
+inline constexpr std::array<std::string_view, 9> kPatternColumns = {
+    "card", "iic", "cut", "d", "intensity", "h", "k", "l", "multiplicity"};
+
 // The field numbers of an entry record by meaning.
 enum EntryField {
     FieldCard = 0,
@@ -115,10 +122,33 @@ struct SourceOptics {
     int line = 0;
 };
 
+// One reflection line of a reference pattern, in the units lithora.p stores. A cell that could
+// not be read as a number leaves 0 (kUnreadIndex for an index), which the rules pass over.
+struct SourcePatternLine {
+    static constexpr int kUnreadIndex = INT_MIN;
+    std::uint32_t d = 0;         // 0.0001 Å
+    std::uint32_t intensity = 0; // 0.01, the strongest line 100.00
+    int h = 0, k = 0, l = 0;
+    std::uint32_t multiplicity = 0;
+    int line = 0; // physical line in patterns.tsv
+};
+
+// The whole computed pattern of a card: its lines in decreasing d.
+struct SourcePattern {
+    int card = 0;
+    std::uint32_t iic = 0; // I/Ic in thousandths; 0 when unknown
+    std::uint32_t cut = 0; // weaker lines dropped beyond those kept
+    std::vector<SourcePatternLine> lines;
+    int line = 0; // physical line of its first row
+};
+
 struct SourceSet {
     std::vector<SourceEntry> entries;        // in entry-index order
     std::vector<SourceReference> references; // one card's references consecutive, in order
     std::vector<SourceOptics> optics;        // one row per card that has optical data
+    // The reference patterns in ascending card order; none when the set has no patterns.tsv
+    // (an empty list is a patterns.tsv of its header alone).
+    std::optional<std::vector<SourcePattern>> patterns;
 };
 
 } // namespace lithora

@@ -6,6 +6,7 @@
 
 #include "datafiles/datadir.h"
 #include "datafiles/record.h"
+#include "datafiles/reference_patterns.h"
 #include "source/packer.h"
 #include "source/records.h"
 #include "text/numeric.h"
@@ -34,6 +35,7 @@ class Checker {
             checkElements();
             checkReferences();
             checkOptics();
+            checkPatterns();
         }
         // Listed by file, then by byte: what concerns a file as a whole before its records.
         std::stable_sort(m_problems.begin(), m_problems.end(),
@@ -291,6 +293,44 @@ class Checker {
         for (std::int64_t p : starts) {
             if (!used.count(p))
                 problemAt(DataFiles::kOptics, p, "no card of lithora.i points at this record");
+        }
+    }
+
+    // lithora.p is optional; when there, every record and field is checked, and each card must
+    // be one of the entry index. A record whose length is damaged ends the check (nothing says
+    // where the next would start); any other fault is listed and the check goes on.
+    void checkPatterns() {
+        const char* name = DataFiles::kPatterns;
+        Result<std::string> read = readWholeFile(m_dir / name);
+        if (!read) {
+            if (read.error().code != ErrorCode::NotFound) problem(name, read.error().message);
+            return;
+        }
+        const std::string& bytes = read.value();
+        SequentialRecords records(bytes);
+        const auto header = records.next();
+        if (!header || header->body != kPatternHeader) {
+            problem(name, "the first record must be the header \"PATTERNS 1\"", 0);
+            return;
+        }
+        int previousCard = 0;
+        while (!records.atEnd()) {
+            const auto raw = records.next();
+            if (!raw || raw->length < 1) {
+                problem(name, "the last record is cut short or its length is damaged");
+                return;
+            }
+            if (auto fault = checkPatternRecord(raw->body, raw->position - 1, previousCard))
+                problem(name, "byte " + std::to_string(fault->byte) + ": " + fault->why,
+                        fault->byte);
+            if (raw->body.size() < 4) continue;
+            const std::int32_t card =
+                readInt32LE(reinterpret_cast<const unsigned char*>(raw->body.data()));
+            if (card >= 1 && card <= kMaxCardNumber && !m_cards.count(card)) {
+                problemAt(name, raw->position,
+                          "card " + std::to_string(card) + " has a pattern but no entry");
+            }
+            previousCard = std::max(previousCard, card);
         }
     }
 

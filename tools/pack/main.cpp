@@ -1,5 +1,6 @@
-// lithora-pack: builds the eight data files from a readable source and back, checks a data
-// directory, and writes synthetic data sets for tests and benchmarks.
+// lithora-pack: builds the eight data files (and lithora.p, the reference patterns) from a
+// readable source and back, checks a data directory, and writes synthetic data sets for tests
+// and benchmarks.
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -36,7 +37,9 @@ int runPack(const std::string& sourceDir, const std::string& indexDir) {
     }
     std::cout << "packed " << source.set.entries.size() << " entries, "
               << source.set.references.size() << " references, " << source.set.optics.size()
-              << " optical records into " << indexDir << '\n';
+              << " optical records";
+    if (source.set.patterns) std::cout << ", " << source.set.patterns->size() << " patterns";
+    std::cout << " into " << indexDir << '\n';
     return kExitOk;
 }
 
@@ -57,7 +60,9 @@ int runUnpack(const std::string& indexDir, const std::string& sourceDir) {
         printError(kProgram, s.error().message);
         return kExitDataFault;
     }
-    std::cout << "unpacked " << set.value().entries.size() << " entries into " << sourceDir << '\n';
+    std::cout << "unpacked " << set.value().entries.size() << " entries";
+    if (set.value().patterns) std::cout << " and " << set.value().patterns->size() << " patterns";
+    std::cout << " into " << sourceDir << '\n';
     return kExitOk;
 }
 
@@ -90,6 +95,28 @@ int runSynth(int count, std::uint64_t seed, const std::string& indexDir) {
     return kExitOk;
 }
 
+// The readable source's fourth file, as the README describes the other three.
+const char* const kSourceHelp =
+    R"(The source directory holds entries.tsv, references.tsv, optics.tsv and, when the
+set has reference patterns, patterns.tsv: UTF-8, tab-separated, LF or CRLF line
+ends, a header line of the column names, an empty line skipped.
+
+patterns.tsv: the whole computed pattern of each species, one row per reflection
+line; pack writes it into lithora.p, unpack writes it back when lithora.p is there.
+Header: card iic cut d intensity h k l multiplicity
+  card          a card of entries.tsv; the rows of a card are consecutive, the
+                cards ascend, a card has 1 to 500 lines in strictly decreasing d
+  iic           the reference intensity ratio I/Ic (corundum = 1): more than 0,
+                at most 3 decimals, empty when unknown; first row of a card only
+  cut           how many weaker lines were dropped beyond those kept: 0..1000000;
+                first row of a card only
+  d             in Å: more than 0, at most 100, at most 4 decimals
+  intensity     relative to the strongest line: more than 0, at most 100, at most
+                2 decimals; at least one line of each card is 100.00
+  h k l         whole numbers -999..999, not all 0 (hexagonal indices without i)
+  multiplicity  whole number 1..192
+A source without patterns.tsv packs no lithora.p (and removes one left in INDEX_DIR).)";
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -97,13 +124,16 @@ int main(int argc, char** argv) {
                  kProgram};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string(LITHORA_VERSION));
+    app.footer(kSourceHelp);
 
     std::string source;
     std::string index;
-    CLI::App* pack =
-        app.add_subcommand("pack", "build the eight data files from a source directory");
+    CLI::App* pack = app.add_subcommand(
+        "pack", "build the eight data files, and lithora.p from patterns.tsv, from a source "
+                "directory");
     pack->add_option("SOURCE_DIR", source,
-                     "directory holding entries.tsv, references.tsv, optics.tsv")
+                     "directory holding entries.tsv, references.tsv, optics.tsv and "
+                     "optionally patterns.tsv")
         ->required();
     pack->add_option("INDEX_DIR", index, "data directory to write")->required();
 
@@ -112,8 +142,9 @@ int main(int argc, char** argv) {
     unpack->add_option("INDEX_DIR", index, "data directory to read")->required();
     unpack->add_option("SOURCE_DIR", source, "source directory to write")->required();
 
-    CLI::App* verify =
-        app.add_subcommand("verify", "check every file and cross-reference; list each problem");
+    CLI::App* verify = app.add_subcommand(
+        "verify", "check every file and cross-reference, lithora.p when it is there; list each "
+                  "problem");
     verify->add_option("INDEX_DIR", index, "data directory to check")->required();
 
     int count = 0;
