@@ -279,6 +279,8 @@ TEST(Pack, UnpackThenPackReproducesTheFilesByteForByte) {
     for (std::size_t i = 0; i < packed.files.size(); ++i) {
         EXPECT_EQ(again.files[i], packed.files[i]) << PackedSet::kNames[i];
     }
+    ASSERT_TRUE(packed.patterns); // the mini source has patterns.tsv
+    EXPECT_EQ(again.patterns, packed.patterns);
     ASSERT_EQ(reread.set.entries.size(), source.entries.size());
     for (std::size_t i = 0; i < source.entries.size(); ++i)
         EXPECT_EQ(reread.set.entries[i].cells, source.entries[i].cells);
