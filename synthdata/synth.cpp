@@ -375,6 +375,7 @@ SourceSet synthesize(int count, std::uint64_t seed) {
             set.optics.push_back(
                 makeOptics(random, cards[i], traits[i].chemistry, traits[i].system));
     }
+    set.patterns = makePatterns(set.entries, seed);
     return set;
 }
 

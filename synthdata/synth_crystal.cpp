@@ -36,25 +36,6 @@ enum OpticsField : std::size_t {
     OptR470 = 33
 };
 
-// libm's cosine may differ in the last bit between platforms; this series uses only + - * /,
-// which IEEE 754 rounds exactly, so volumes and d-spacings print the same everywhere.
-double cosDegrees(double degrees) {
-    if (degrees == 90.0) return 0.0;
-    const bool obtuse = degrees > 90.0;
-    const double x = (obtuse ? 180.0 - degrees : degrees) * 3.14159265358979323846 / 180.0;
-    double term = 1.0;
-    double sum = 1.0;
-    for (int k = 1; k <= 12; ++k) {
-        term *= -x * x / static_cast<double>((2 * k - 1) * (2 * k));
-        sum += term;
-    }
-    return obtuse ? -sum : sum;
-}
-
-struct CellParameters {
-    double a, b, c, alpha, beta, gamma;
-};
-
 double volumeFactor(const CellParameters& p) {
     const double ca = cosDegrees(p.alpha);
     const double cb = cosDegrees(p.beta);
@@ -260,6 +241,21 @@ void fillRefraction(Random& random, std::string_view system, std::array<std::str
 }
 
 } // namespace
+
+// libm's cosine may differ in the last bit between platforms; this series uses only + - * /,
+// which IEEE 754 rounds exactly, so volumes and d-spacings print the same everywhere.
+double cosDegrees(double degrees) {
+    if (degrees == 90.0) return 0.0;
+    const bool obtuse = degrees > 90.0;
+    const double x = (obtuse ? 180.0 - degrees : degrees) * 3.14159265358979323846 / 180.0;
+    double term = 1.0;
+    double sum = 1.0;
+    for (int k = 1; k <= 12; ++k) {
+        term *= -x * x / static_cast<double>((2 * k - 1) * (2 * k));
+        sum += term;
+    }
+    return obtuse ? -sum : sum;
+}
 
 SourceOptics makeOptics(Random& random, int card, Chemistry chemistry, std::string_view system) {
     SourceOptics optics;

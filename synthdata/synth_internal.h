@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "source/source_set.h"
 
@@ -108,11 +109,24 @@ enum class Chemistry {
     Silicate
 };
 
+struct CellParameters {
+    double a, b, c, alpha, beta, gamma;
+};
+
+// The cosine of an angle in degrees, the same to the last bit on every platform.
+double cosDegrees(double degrees);
+
 // Fills the crystallographic cells of an entry of a crystal system (a code such as "H/R"):
 // space group, crystal class, cell, Z, d-spacings and intensities.
 void fillCrystalCells(Random& random, std::string_view system, std::array<std::string, 28>& cells);
 
 // An optical record: reflectance for ore minerals, refractive indices for the others.
 SourceOptics makeOptics(Random& random, int card, Chemistry chemistry, std::string_view system);
+
+// The whole computed pattern of every entry that has diffraction lines and a cell, in card
+// order (synth_pattern.cpp). Drawn from a generator of its own, so that adding patterns left
+// every other byte of a synthetic set as it was.
+std::vector<SourcePattern> makePatterns(const std::vector<SourceEntry>& entries,
+                                        std::uint64_t seed);
 
 } // namespace lithora::synth
