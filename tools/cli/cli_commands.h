@@ -33,6 +33,7 @@ std::unique_ptr<Command> makeSearchCommand(CLI::App& app);
 std::unique_ptr<Command> makePrintCommand(CLI::App& app);
 std::unique_ptr<Command> makeIdentifyCommand(CLI::App& app);
 std::unique_ptr<Command> makeCompareCommand(CLI::App& app);
+std::unique_ptr<Command> makePatternCommand(CLI::App& app);
 
 // Selects the row of a card and makes it current, as a click on the row does; an exit code
 // other than 0, after one line on standard error, when the card is not there or unreadable.

@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     commands.push_back(makePrintCommand(app));
     commands.push_back(makeIdentifyCommand(app));
     commands.push_back(makeCompareCommand(app));
+    commands.push_back(makePatternCommand(app));
 
     if (const int code = tools::parseArguments(app, argc, argv); code >= 0) return code;
 
