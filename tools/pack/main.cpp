@@ -124,7 +124,6 @@ int main(int argc, char** argv) {
                  kProgram};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string(LITHORA_VERSION));
-    app.footer(kSourceHelp);
 
     std::string source;
     std::string index;
@@ -156,6 +155,8 @@ int main(int argc, char** argv) {
     synth->add_option("INDEX_DIR", index, "data directory to write")->required();
     synth->add_option("--seed", seed, "seed of the generator (default 1)");
 
+    // Set last: a subcommand made after it would repeat it in its own help.
+    app.footer(kSourceHelp);
     if (const int code = parseArguments(app, argc, argv); code >= 0) return code;
     if (*pack) return runPack(source, index);
     if (*unpack) return runUnpack(index, source);
