@@ -10,6 +10,7 @@
 #include "cell/cell_index.h"
 #include "datafiles/element_index.h"
 #include "datafiles/record.h"
+#include "datafiles/reference_patterns.h"
 #include "identify/peak_list.h"
 #include "identify/profile.h"
 #include "identify/ranking.h"
@@ -294,6 +295,34 @@ void BM_IdentifyPattern(benchmark::State& state) {
     state.counters["scored"] = scored;
 }
 
+// lithora.p read whole and checked, then every card's d and intensity walked as a ranking reads
+// them: each card of the entry index looked up, each of its lines tested.
+void BM_LoadReferencePatterns(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    std::vector<int> cards;
+    for (int card = 1; card <= kMaxCardNumber; ++card) {
+        if (session.data.tables.entryOf(card) > 0) cards.push_back(card);
+    }
+    std::size_t lines = 0, patterns = 0;
+    for (auto _ : state) {
+        const ReferencePatterns store = loadReferencePatterns(session.data.dir);
+        if (store.state() != PatternFileState::Read) std::abort();
+        std::size_t strong = 0;
+        lines = patterns = 0;
+        for (const int card : cards) {
+            const std::optional<PatternView> p = store.find(card);
+            if (!p) continue;
+            ++patterns;
+            lines += p->size();
+            for (std::size_t i = 0; i < p->size(); ++i)
+                strong += (p->d[i] > 2.0) & (p->intensity[i] >= 1.0);
+        }
+        benchmark::DoNotOptimize(strong);
+    }
+    state.counters["patterns"] = static_cast<double>(patterns);
+    state.counters["lines"] = static_cast<double>(lines);
+}
+
 // Peak finding in a profile of N points from 5° to 90° 2θ: forty peaks on a falling
 // background with counting noise.
 void BM_FindPeaks(benchmark::State& state) {
@@ -421,6 +450,11 @@ BENCHMARK_CAPTURE(BM_TextPass, unitcell_any, CategoryUnitCell, kSixCellValues, t
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdentifyPattern)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindPeaks)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadReferencePatterns)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAndUnscrambleEntries)
     ->Arg(1000)
     ->Arg(5000)

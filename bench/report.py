@@ -63,6 +63,8 @@ ROWS = [
      "< 5 ms, ≤ 3× floor", lambda ms, f, p, w: ms < 5 and ms <= 3 * f),
     ("Peak finding (columns: 1,000 / 5,000 / 10,000 points)", "BM_FindPeaks", None, None, False,
      "< 5 ms", lambda ms, f, p, w: ms < 5),
+    ("Reference patterns: lithora.p loaded, every card's lines read", "BM_LoadReferencePatterns",
+     None, None, False, "< 5 ms", lambda ms, f, p, w: ms < 5),
 ]
 
 
