@@ -376,7 +376,7 @@ class PatternLoader {
     // The file failed while it was read: what was read stays, as before damage.
     ReferencePatterns unreadable() {
         m_out.m_state = PatternFileState::Unreadable;
-        m_out.m_message = "read error in " + std::string(m_file);
+        m_out.m_message = m_out.m_damage = "read error in " + std::string(m_file);
         return std::move(m_out);
     }
 
@@ -384,12 +384,15 @@ class PatternLoader {
         ReferencePatterns& p = m_out;
         p.m_state = PatternFileState::Damaged;
         const std::size_t kept = p.m_card.size();
-        p.m_message = std::string(m_file) + " is damaged at byte " + std::to_string(fault.byte) +
-                      ": " + fault.why + ". " +
-                      (kept == 1 ? std::string("The pattern of the 1 card before it is used")
-                                 : "The patterns of the " + std::to_string(kept) +
-                                       " cards before it are used") +
-                      "; the cards after it have their eight lines only";
+        p.m_damage = std::string(m_file) + " is damaged at byte " + std::to_string(fault.byte) +
+                     ": " + fault.why;
+        p.m_message = p.m_damage + ". " +
+                      (kept == 0   ? std::string("Every card has its eight lines only")
+                       : kept == 1 ? "The pattern of the 1 card before it is used; the cards "
+                                     "after it have their eight lines only"
+                                   : "The patterns of the " + std::to_string(kept) +
+                                         " cards before it are used; the cards after it have "
+                                         "their eight lines only");
         return std::move(m_out);
     }
 
@@ -450,7 +453,7 @@ ReferencePatterns loadReferencePatterns(const std::filesystem::path& dataDir) {
     out.m_stamp = stamp;
     auto fail = [&](PatternFileState state, std::string message) {
         out.m_state = state;
-        out.m_message = std::move(message);
+        out.m_message = out.m_damage = std::move(message);
         return std::move(out);
     };
     Result<std::FILE*> opened = openRegularFile(path);

@@ -85,8 +85,10 @@ class ReferencePatterns {
   public:
     PatternFileState state() const { return m_state; }
     // For Damaged and Unreadable: what the user is told, naming the file, the byte and what was
-    // expected; empty otherwise.
+    // expected, and what the program does without the rest; empty otherwise.
     const std::string& message() const { return m_message; }
+    // The fault alone ("PATH is damaged at byte N: why"), for a reader that stops at it.
+    const std::string& damage() const { return m_damage; }
 
     std::size_t cardCount() const { return m_card.size(); }
     std::size_t lineCount() const { return m_lines; }
@@ -115,6 +117,7 @@ class ReferencePatterns {
 
     PatternFileState m_state = PatternFileState::Missing;
     std::string m_message;
+    std::string m_damage;
     std::vector<std::int32_t> m_slot; // by card number: index into the per-card arrays, or -1
     std::vector<std::int16_t> m_card;
     std::vector<std::uint32_t> m_offset;

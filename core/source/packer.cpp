@@ -57,9 +57,9 @@ Status unpackPatterns(const std::filesystem::path& dir, SourceSet& set) {
     case PatternFileState::Missing:
         return Ok{};
     case PatternFileState::Damaged:
-        return makeError(ErrorCode::Damaged, store.message());
+        return makeError(ErrorCode::Damaged, store.damage());
     case PatternFileState::Unreadable:
-        return makeError(ErrorCode::Unreadable, store.message());
+        return makeError(ErrorCode::Unreadable, store.damage());
     case PatternFileState::Read:
         break;
     }

@@ -297,8 +297,8 @@ class Checker {
     }
 
     // lithora.p is optional; when there, every record and field is checked, and each card must
-    // be one of the entry index. A record whose length is damaged ends the check (nothing says
-    // where the next would start); any other fault is listed and the check goes on.
+    // be one of the entry index. A damaged length ends the check; any other fault is listed and
+    // the check goes on.
     void checkPatterns() {
         const char* name = DataFiles::kPatterns;
         Result<std::string> read = readWholeFile(m_dir / name);
@@ -306,31 +306,57 @@ class Checker {
             if (read.error().code != ErrorCode::NotFound) problem(name, read.error().message);
             return;
         }
-        const std::string& bytes = read.value();
-        SequentialRecords records(bytes);
-        const auto header = records.next();
-        if (!header || header->body != kPatternHeader) {
+        const std::string_view bytes = read.value();
+        const auto size = static_cast<std::int64_t>(bytes.size());
+        auto lengthAt = [&](std::int64_t at) {
+            return readInt32LE(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+        };
+        const auto headerSize = static_cast<std::int64_t>(kPatternHeader.size());
+        if (size < 4 + headerSize || lengthAt(0) != headerSize ||
+            bytes.substr(4, kPatternHeader.size()) != kPatternHeader) {
             problem(name, "the first record must be the header \"PATTERNS 1\"", 0);
             return;
         }
         int previousCard = 0;
-        while (!records.atEnd()) {
-            const auto raw = records.next();
-            if (!raw || raw->length < 1) {
-                problem(name, "the last record is cut short or its length is damaged");
+        for (std::int64_t at = 4 + headerSize; at < size;) {
+            const std::string where = "byte " + std::to_string(at) + ": ";
+            if (size - at < 4) {
+                problem(name, where + "the file ends inside a length field", at);
                 return;
             }
-            if (auto fault = checkPatternRecord(raw->body, raw->position - 1, previousCard))
+            // A length that breaks the format or runs past the end leaves nothing to say where
+            // the next record would start: the check ends there.
+            const std::int32_t length = lengthAt(at);
+            if (length < patternRecordLength(1) || length > patternRecordLength(kMaxPatternLines) ||
+                (length - 14) % 14 != 0) {
+                problem(name,
+                        where + "length " + std::to_string(length) +
+                            " is not 14 + 14 n bytes for n from 1 to 500",
+                        at);
+                return;
+            }
+            if (length > size - at - 4) {
+                problem(name,
+                        where + "the record of " + std::to_string(length) +
+                            " bytes runs past the end of the file (" +
+                            std::to_string(size - at - 4) + " bytes left)",
+                        at);
+                return;
+            }
+            const std::string_view body =
+                bytes.substr(static_cast<std::size_t>(at) + 4, static_cast<std::size_t>(length));
+            if (auto fault = checkPatternRecord(body, at, previousCard))
                 problem(name, "byte " + std::to_string(fault->byte) + ": " + fault->why,
                         fault->byte);
-            if (raw->body.size() < 4) continue;
-            const std::int32_t card =
-                readInt32LE(reinterpret_cast<const unsigned char*>(raw->body.data()));
-            if (card >= 1 && card <= kMaxCardNumber && !m_cards.count(card)) {
-                problemAt(name, raw->position,
-                          "card " + std::to_string(card) + " has a pattern but no entry");
+            if (body.size() >= 4) {
+                const std::int32_t card = lengthAt(at + 4);
+                if (card >= 1 && card <= kMaxCardNumber && !m_cards.count(card))
+                    problem(name,
+                            where + "card " + std::to_string(card) + " has a pattern but no entry",
+                            at);
+                previousCard = std::max(previousCard, card);
             }
-            previousCard = std::max(previousCard, card);
+            at += 4 + length;
         }
     }
 

@@ -122,8 +122,8 @@ TEST(PatternSource, VerifyNamesEachFaultOfLithoraP) {
               "lithora.p: byte 36: card 1: line 2: d 3.8550 Å is not below the line before's "
               "3.8550 Å\n");
     EXPECT_EQ(problems(card), "lithora.p: byte 284: card 6 has a pattern but no entry\n");
-    EXPECT_EQ(problems(sound.substr(0, 300)),
-              "lithora.p: the last record is cut short or its length is damaged\n");
+    EXPECT_EQ(problems(sound.substr(0, 300)), "lithora.p: byte 284: the record of 154 bytes runs "
+                                              "past the end of the file (12 bytes left)\n");
     EXPECT_EQ(problems("PATTERNS 1"), "lithora.p: the first record must be the header "
                                       "\"PATTERNS 1\"\n");
     std::filesystem::remove(dir.path() / "lithora.p");
