@@ -1,0 +1,98 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "identify/peak_list.h"
+
+// One candidate's whole pattern against the measured peaks, with the instrument's faults fitted
+// for that candidate: a zero shift, a specimen displacement and a lattice scale.
+namespace lithora {
+
+// How a pattern's positions were measured: in 2θ for a wavelength (a profile, a typed 2θ list),
+// where a zero shift and a displacement move lines too, or as d-spacings, where only a common
+// Δd/d (the lattice scale) can be told.
+struct MeasuredAxis {
+    bool twoTheta = false;
+    double wavelength = kDefaultWavelength; // Kα1, Å
+};
+
+// The faults fitted for one candidate. A line of spacing d appears at
+//   2θ(d · (1 + lattice)) + zero + displacement · cos θ
+// (2θ axis), or at d · (1 + lattice) (d axis).
+struct InstrumentFit {
+    double zero = 0.0;         // degrees 2θ
+    double displacement = 0.0; // degrees 2θ at cos θ = 1
+    double lattice = 0.0;      // Δd/d, 0.01 = 1 %
+};
+
+inline constexpr double kGoniometerRadiusMm = 240.0;
+// A sample standing s mm above the focusing circle moves its lines by −2 s cos θ / R (radians).
+double displacementMillimetres(double displacementDegrees, double radiusMm = kGoniometerRadiusMm);
+
+// The measured peaks as the matching walks them: ordered by position x, where x is 2θ in
+// degrees on the 2θ axis and −ln d on the d axis (so that x rises as 2θ does on both).
+struct PreparedPeaks {
+    MeasuredAxis axis;
+    std::vector<double> x;
+    std::vector<double> intensity; // relative (strongest 100); all 100 without intensities
+    std::vector<int> index;        // into the pattern's peaks
+    double total = 0.0;
+    double weakest = 0.0; // the weakest measured peak: a weaker line could not have been seen
+    bool intensities = true;
+    // The range a line is counted in: the measured 2θ range, or the span of typed peaks. As d.
+    double dMin = 0.0, dMax = 0.0;
+    std::vector<double> strongX; // the positions of the eight strongest peaks
+};
+
+// rangeTwoTheta: the scan's 2θ range when the peaks come from a profile ({0, 0}: the range the
+// peaks span, a little widened).
+PreparedPeaks preparePeaks(const MeasuredPattern& pattern, const MeasuredAxis& axis,
+                           double rangeMin = 0.0, double rangeMax = 0.0);
+
+struct MatchSettings {
+    double tolerancePercent = 0.3;  // d axis: Δd/d left after the fit
+    double toleranceTwoTheta = 0.1; // 2θ axis: degrees left after the fit
+    bool fitInstrument = true;      // false: positions as calculated, no fit
+};
+
+// One reference line in the comparison.
+struct LineMatch {
+    int line = -1;               // index into the candidate's lines
+    double cardD = 0.0;          // as calculated
+    double cardIntensity = 0.0;  // relative to the candidate's strongest line in range, 100
+    int peak = -1;               // index into the pattern's peaks, or -1 when no peak is near
+    double deltaD = 0.0;         // measured d − calculated d (no fit), Å
+    double residual = 0.0;       // measured − expected after the fit (degrees or Δd/d)
+    bool belowDetection = false; // missed, but too weak to have been seen
+};
+
+struct PatternScore {
+    double figureOfMerit = 0.0; // 0 .. 100
+    double explained = 0.0;     // share of the counted line intensity found, closeness weighted
+    double unexplained = 1.0;   // share of the measured intensity no line explains
+    double agreement = 1.0;     // how alike the matched intensities are, 0 .. 1
+    double plausibility = 1.0;  // how likely the fitted faults are, 0 .. 1
+    InstrumentFit fit;
+    double scale = 0.0; // measured intensity per unit of line intensity
+    int linesInRange = 0;
+    int linesCounted = 0; // in range and strong enough to be seen
+    int linesMatched = 0;
+    std::vector<LineMatch> lines; // matched and counted lines, by d falling
+};
+
+// d and intensity of a candidate's lines in decreasing d (intensity relative, any scale).
+PatternScore matchPattern(const PreparedPeaks& peaks, std::span<const double> d,
+                          std::span<const double> intensity, const MatchSettings& settings);
+
+// A quick look that passes over hopeless candidates before matchPattern: the share of the
+// intensity of the candidate's eight strongest lines in range that has a measured peak within
+// the widest fault window, times the share of the eight strongest peaks that one of those lines
+// reaches. 0 when the candidate has no line in range.
+double coarseCoverage(const PreparedPeaks& peaks, std::span<const double> d,
+                      std::span<const double> intensity);
+
+// Where a line of spacing d is expected for a fit, on the peaks' axis (x as in PreparedPeaks).
+double expectedPosition(const MeasuredAxis& axis, double d, const InstrumentFit& fit);
+
+} // namespace lithora

@@ -1,0 +1,136 @@
+// A candidate's whole pattern against measured peaks with the instrument's faults fitted, and a
+// profile against the candidate's calculated one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "identify/pattern_match.h"
+#include "identify/profile_fit.h"
+
+using namespace lithora;
+
+namespace {
+
+// Quartz's strongest lines (d Å, I), as calculated for Cu Kα.
+const std::vector<double> kD = {4.2549, 3.3427, 2.4567, 2.2814, 2.2360, 2.1273,
+                                1.9795, 1.8175, 1.6717, 1.5415, 1.3820, 1.3737};
+const std::vector<double> kI = {21, 100, 7, 7, 3, 5, 3, 13, 4, 9, 6, 11};
+
+constexpr double kCu = 1.540598;
+
+// The measured peaks of those lines for a fit: positions where the fit puts them, as d.
+MeasuredPattern measured(const MeasuredAxis& axis, const InstrumentFit& fault) {
+    MeasuredPattern p;
+    for (std::size_t i = 0; i < kD.size(); ++i) {
+        const double x = expectedPosition(axis, kD[i], fault);
+        const double d = axis.twoTheta ? dFromTwoTheta(x, axis.wavelength) : std::exp(-x);
+        p.peaks.push_back(Peak{d, kI[i]});
+    }
+    normalisePattern(p);
+    return p;
+}
+
+TEST(PatternMatch, TheFitFindsEachFaultAndTheCandidateScoresHigh) {
+    struct Case {
+        bool twoTheta;
+        InstrumentFit fault;
+    };
+    // Faults at the edge of what lab scans show (and a 2 % solid solution): the fit must reach
+    // each, since a match that did not fit would lose most lines at a 0.1° (2θ) or 0.3 % (d)
+    // tolerance.
+    const Case cases[] = {
+        {true, {0.12, 0.0, 0.0}},  {true, {0.0, 0.0, 0.012}},  {true, {-0.1, 0.0, -0.008}},
+        {true, {0.0, -0.09, 0.0}}, {false, {0.0, 0.0, 0.015}}, {false, {0.0, 0.0, -0.02}},
+    };
+    for (const Case& c : cases) {
+        const MeasuredAxis axis{c.twoTheta, kCu};
+        const PatternScore s =
+            matchPattern(preparePeaks(measured(axis, c.fault), axis, 15.0, 75.0), kD, kI, {});
+        EXPECT_EQ(s.linesMatched, s.linesCounted) << c.fault.zero << " " << c.fault.lattice;
+        // Every line found where the fit puts it; only the size of the faults costs.
+        EXPECT_GT(s.explained, 0.99);
+        EXPECT_LT(s.unexplained, 1e-9);
+        EXPECT_GT(s.plausibility, 0.4);
+        // What a line's position shows is the sum of the faults at its angle: zero and
+        // displacement are nearly alike over a scan, so the test checks where lines land.
+        for (double d : {4.2549, 1.3737}) {
+            EXPECT_NEAR(expectedPosition(axis, d, s.fit), expectedPosition(axis, d, c.fault),
+                        c.twoTheta ? 0.01 : 1e-4);
+        }
+    }
+}
+
+TEST(PatternMatch, AnImpurityPeakDoesNotDragTheFit) {
+    const MeasuredAxis axis{true, kCu};
+    const InstrumentFit fault{0.05, 0.0, 0.0};
+    MeasuredPattern p = measured(axis, fault);
+    // A strong foreign peak 0.08° above quartz's 3.343 line, within the matching window.
+    p.peaks.push_back(Peak{dFromTwoTheta(twoThetaFromD(3.3427, kCu) + 0.05 + 0.08, kCu), 60});
+    normalisePattern(p);
+    const PatternScore s = matchPattern(preparePeaks(p, axis, 15.0, 75.0), kD, kI, {});
+    EXPECT_NEAR(expectedPosition(axis, 2.4567, s.fit), expectedPosition(axis, 2.4567, fault), 0.02);
+    EXPECT_GT(s.unexplained, 0.1); // the foreign peak stays unexplained
+}
+
+TEST(PatternMatch, OnlyLinesInsideTheScanCount) {
+    const MeasuredAxis axis{true, kCu};
+    // 2θ 18..40 holds quartz's lines from 4.255 (20.9°) to 2.236 (40.3° is out): five lines.
+    MeasuredPattern p;
+    for (std::size_t i = 0; i < 4; ++i)
+        p.peaks.push_back(Peak{kD[i], kI[i]});
+    normalisePattern(p);
+    const PatternScore s = matchPattern(preparePeaks(p, axis, 18.0, 40.0), kD, kI, {});
+    EXPECT_EQ(s.linesInRange, 4);
+    EXPECT_EQ(s.linesMatched, 4);
+    EXPECT_NEAR(s.unexplained, 0.0, 1e-12);
+}
+
+// A profile of Gaussian-topped lines with Kα2 at half height, on a flat background.
+Profile doubletProfile(const std::vector<double>& twoTheta, const std::vector<double>& height,
+                       double fwhm, double ratio) {
+    Profile p;
+    const double alpha2 = 1.544426;
+    for (double x = 20.0; x <= 60.0; x += 0.01) {
+        double y = 100.0;
+        for (std::size_t i = 0; i < twoTheta.size(); ++i) {
+            const double d = dFromTwoTheta(twoTheta[i], kCu);
+            for (const auto& [centre, share] :
+                 {std::pair{twoTheta[i], 1.0}, std::pair{twoThetaFromD(d, alpha2), ratio}}) {
+                const double q = (x - centre) / fwhm;
+                y += share * height[i] * std::exp(-4.0 * std::numbers::ln2 * q * q);
+            }
+        }
+        p.twoTheta.push_back(x);
+        p.counts.push_back(y);
+    }
+    return p;
+}
+
+TEST(ProfileFit, StrippingKAlpha2LeavesOnePeakOfTheMeasuredWidth) {
+    const Profile p = doubletProfile({30.0, 50.0}, {1000.0, 800.0}, 0.08, 0.5);
+    const std::vector<double> flat(p.counts.size(), 100.0);
+    const Profile stripped = stripKAlpha2(p, flat, radiationFor(kCu));
+    const std::vector<FoundPeak> before = findPeaks(p), after = findPeaks(stripped);
+    // At 50° the doublet is resolved (0.14° apart): two peaks before, one after.
+    EXPECT_EQ(before.size(), 3u); // 30°: 0.08° apart, one peak
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_NEAR(after[0].twoTheta, 30.0, 0.01);
+    EXPECT_NEAR(after[1].twoTheta, 50.0, 0.01);
+    EXPECT_NEAR(measureWidths(stripped, flat, after).at(40.0), 0.08, 0.01);
+}
+
+TEST(ProfileFit, TheRightLinesReproduceTheProfileAndWrongOnesDoNot) {
+    const MeasuredAxis axis{true, kCu};
+    const std::vector<double> at = {twoThetaFromD(3.3427, kCu), twoThetaFromD(2.4567, kCu)};
+    const Profile p = doubletProfile(at, {1000.0, 300.0}, 0.1, 0.5);
+    const std::vector<double> flat(p.counts.size(), 100.0);
+    const ProfileTarget target = profileTarget(p, flat, radiationFor(kCu), PeakWidth{0.1, 0.0});
+    const std::vector<double> rightD = {3.3427, 2.4567}, rightI = {100.0, 30.0};
+    const std::vector<double> wrongD = {3.03, 2.28}, wrongI = {100.0, 30.0};
+    EXPECT_LT(compareProfile(target, axis, rightD, rightI, {}).rwp, 0.25);
+    EXPECT_GT(compareProfile(target, axis, wrongD, wrongI, {}).rwp, 0.9);
+}
+
+} // namespace
