@@ -3,17 +3,19 @@
 
 Every file of a packed data set is damaged in turn (missing, empty, a directory, a named pipe,
 a link to a device, stretched to 3 GiB, cut short, length fields and table values rewritten,
-random bytes), and every program
-that reads a data set runs on the damaged copy: lithora-cli (list, card, the four searches,
-print), lithora-pack (verify, unpack) and the desktop program's start. Each run has a time
-limit and a memory guard.
+random bytes), lithora.p in a few of these ways, and every program that reads a data set runs
+on the damaged copy: lithora-cli (list, card, the four searches, print, pattern), lithora-pack
+(verify, unpack) and the desktop program's start. Each run has a time limit and a memory
+guard.
 
 A run passes when it ends on its own (no signal, no sanitizer report, within the time limit
 and the memory limit) and either succeeds with well-formed output or exits with 1 and names
 the damaged file on standard error. On top of that each case states what must hold for the
 file it damages: a missing lithora.a stops every program with a message naming it, a damaged
 file leaves whatever does not read it exactly as it was on the sound set, verify names the
-damaged file, and a missing table is reported by every program at start-up.
+damaged file, and a missing table is reported by every program at start-up. A damaged
+lithora.p is told once by lithora-cli pattern, which answers with the patterns read before the
+damage or the card lines; without lithora.p it answers with the card lines in silence.
 
 Usage: damaged_data_matrix.py --cli BIN --pack BIN --program BIN --fixtures DIR --work DIR
        [--sanitized] [--jobs N] [--only TEXT] [--keep] [--outcomes FILE.tsv]
@@ -42,6 +44,9 @@ from dataclasses import dataclass, field
 
 FILES = ("lithora.a", "lithora.b", "lithora.c", "lithora.d",
          "lithora.e", "lithora.g", "lithora.h", "lithora.i")
+# The reference patterns: a set works without them, and only lithora-cli pattern, verify and
+# unpack read them.
+PATTERNS = "lithora.p"
 RECORD_FILES = ("lithora.a", "lithora.b", "lithora.e", "lithora.h")
 TABLE_FILES = ("lithora.c", "lithora.d", "lithora.g", "lithora.i")
 HEADER_FILES = ("lithora.a", "lithora.e")  # their first record is a header, not an entry
@@ -223,6 +228,29 @@ def random_damages(name, data, seed_base):
     return damages
 
 
+def pattern_damages(data):
+    """lithora.p: gone in the three ways that matter, its header, a cut, a length, a field, noise.
+    The middle record is albite's in the mini set: the pattern of calcite before it stays."""
+    records = walk_records(data)
+    offset, length = records[(len(records) + 1) // 2]
+    first_d = offset + 4 + 14
+    return [
+        Damage(f"{PATTERNS} missing", PATTERNS, None, "missing"),
+        Damage(f"{PATTERNS} a directory", PATTERNS, lambda d: DIRECTORY, "directory"),
+        Damage(f"{PATTERNS} a named pipe", PATTERNS, lambda d: PIPE, "pipe"),
+        Damage(f"{PATTERNS} with the header of another version", PATTERNS,
+               lambda d: d[:4] + b"PATTERNS 2" + d[14:], "value"),
+        Damage(f"{PATTERNS} cut inside a record body ({offset + 4 + length // 2} of {len(data)} "
+               f"bytes)", PATTERNS, lambda d: d[:offset + 4 + length // 2], "cut"),
+        Damage(f"{PATTERNS} length {INT32_MAX} at the middle record", PATTERNS,
+               lambda d: put_int32_at(d, offset, INT32_MAX), "length"),
+        Damage(f"{PATTERNS} a d out of order at the middle record", PATTERNS,
+               lambda d: d[:first_d + 4] + d[first_d:first_d + 4] + d[first_d + 8:], "value"),
+        Damage(f"{PATTERNS} replaced by {len(data)} random bytes (seed 900)", PATTERNS,
+               lambda d: random.Random(900).randbytes(len(d)), "random"),
+    ]
+
+
 def all_damages(sound):
     damages = []
     for k, name in enumerate(FILES):
@@ -239,6 +267,8 @@ def all_damages(sound):
         else:
             damages += table_damages(name, data, sound)
         damages += random_damages(name, data, k + 1)
+    if PATTERNS in sound.files:
+        damages += pattern_damages(sound.files[PATTERNS])
     return damages
 
 
@@ -252,6 +282,9 @@ def synthetic_damages(sound):
                  f"replaced by {len(sound.files[name])} random bytes")
         for pick in picks:
             wanted += [d for d in mine if pick in d.name][:1]
+    if PATTERNS in sound.files:
+        wanted += [d for d in pattern_damages(sound.files[PATTERNS])
+                   if "body" in d.name or "random" in d.name]
     return wanted
 
 
@@ -345,7 +378,7 @@ class Runner:
 @dataclass
 class Command:
     label: str
-    kind: str                  # list, card, search, print, verify, unpack, gui
+    kind: str                  # list, card, search, print, verify, unpack, gui, pattern
     args: list = field(default_factory=list)
     reads: tuple = ()          # the files whose damage may change its outcome
     card: int = 0              # for card and print
@@ -369,8 +402,11 @@ def commands_for(criteria, cards):
         Command("search text", "search", ["search", "text"] + criteria["text"],
                 ("lithora.a", "lithora.d", "lithora.g")),
         Command(f"print {first}", "print", ["print", str(first)], ALL_BUT_ELEMENTS, first),
-        Command("verify", "verify", [], FILES),
-        Command("unpack", "unpack", [], ("lithora.a", "lithora.b", "lithora.h", "lithora.i")),
+        Command(f"pattern {first}", "pattern", ["pattern", str(first)],
+                ALL_BUT_ELEMENTS + (PATTERNS,), first),
+        Command("verify", "verify", [], FILES + (PATTERNS,)),
+        Command("unpack", "unpack", [], ("lithora.a", "lithora.b", "lithora.h", "lithora.i",
+                                         PATTERNS)),
         Command("program start", "gui", [], ALL_BUT_ELEMENTS),
     ]
     return cmds
@@ -446,7 +482,7 @@ def check_run(cmd, r, damage, baseline, case_dir):
 
     # Outcomes any run may have: success with well-formed output, or 1 naming the file.
     if r.rc == 0:
-        if cmd.kind in ("list", "card", "search", "print") and r.json is None:
+        if cmd.kind in ("list", "card", "search", "print", "pattern") and r.json is None:
             problems.append("exit 0 without a JSON object on standard output")
         if cmd.kind == "print" and r.json is not None:
             pdf = os.path.join(case_dir, "card.pdf")
@@ -465,8 +501,13 @@ def check_run(cmd, r, damage, baseline, case_dir):
         problems.append(f"exit status {r.rc} (a data fault is 1): {r.stderr.strip()[-300:]!r}")
 
     # What holds for particular files and kinds of damage.
-    if cmd.kind == "verify" and (r.rc != 1 or not names_file(r, name)):
+    quiet = name == PATTERNS and damage.kind == "missing"  # a set without patterns is sound
+    if cmd.kind == "verify" and not quiet and (r.rc != 1 or not names_file(r, name)):
         problems.append(f"verify did not report the damaged {name} (exit {r.rc})")
+    if cmd.kind == "verify" and quiet and r.rc != 0:
+        problems.append(f"verify failed a set without {name} (exit {r.rc})")
+    if name == PATTERNS:
+        problems += pattern_problems(cmd, r, quiet, base)
     if cmd.kind in ("card", "print") and cmd.card in damage.unreadable and \
             (r.rc != 1 or not names_file(r, name)):
         problems.append(f"card {cmd.card}'s record is out of reach, but it gave exit {r.rc} "
@@ -521,6 +562,26 @@ def check_run(cmd, r, damage, baseline, case_dir):
     return problems
 
 
+def pattern_problems(cmd, r, quiet, base):
+    """A damaged lithora.p is told once, and then each card has the pattern read before the
+    damage or its card lines; without lithora.p every card has its card lines, in silence."""
+    problems = []
+    if cmd.kind not in ("pattern", "verify", "unpack") and r.stderr.count(PATTERNS):
+        problems.append(f"spoke of {PATTERNS}, which it does not read: {r.stderr.strip()[-300:]!r}")
+    if cmd.kind != "pattern":
+        return problems
+    if r.rc != 0 or r.json is None:
+        return problems + [f"exit {r.rc}: a damaged {PATTERNS} must leave the card lines"]
+    told = sum(PATTERNS in line for line in r.stderr.splitlines())
+    if quiet and (r.stderr or r.json["source"] != "card lines"):
+        problems.append(f"without {PATTERNS}: {r.json['source']!r}, said {r.stderr.strip()!r}")
+    if not quiet and told != 1:
+        problems.append(f"the damage was told {told} times: {r.stderr.strip()[-300:]!r}")
+    if r.json["source"] == "pattern" and base is not None and base.json != r.json:
+        problems.append("a pattern read before the damage differs from the sound one")
+    return problems
+
+
 # ----------------------------------------------------------------------------------------------
 # The sets and the cases
 
@@ -540,7 +601,7 @@ def prepare_case_dir(args, root, label, sound, damage):
     shutil.rmtree(case_dir, ignore_errors=True)
     index = os.path.join(case_dir, "INDEX")
     os.makedirs(index)
-    for name in FILES:
+    for name in sound.files:
         data = sound.files[name]
         if damage is not None and name == damage.file:
             if damage.apply is None:
@@ -679,11 +740,14 @@ def run_case(args, runner, sound, number, damage):
 
 def load_set(label, directory, criteria):
     files = {}
-    for name in FILES:
+    for name in FILES + (PATTERNS,):
+        if name == PATTERNS and not os.path.exists(os.path.join(directory, name)):
+            continue
         with open(os.path.join(directory, name), "rb") as f:
             files[name] = f.read()
-    for name in RECORD_FILES:
-        walk_records(files[name])
+    for name in RECORD_FILES + (PATTERNS,):
+        if name in files:
+            walk_records(files[name])
     return SoundSet(label, directory, files, criteria)
 
 
@@ -769,7 +833,8 @@ def main():
     if args.outcomes:
         with open(args.outcomes, "w", encoding="utf-8") as f:
             f.write("set\tdamage\trun\texit\toutcome\n")
-            for row in sorted(runner.outcomes, key=lambda o: (o[0], FILES.index(o[1][:9]), o[1])):
+            order = FILES + (PATTERNS,)
+            for row in sorted(runner.outcomes, key=lambda o: (o[0], order.index(o[1][:9]), o[1])):
                 f.write("\t".join(str(x).replace("\t", " ") for x in row) + "\n")
     elapsed = time.monotonic() - started
     print(f"\n{len(cases)} damaged sets, {runner.runs} runs in {elapsed:.1f} s; "
