@@ -319,7 +319,10 @@ class ReadOnlyTest : public QObject {
             {"search", "text", "--category", "Group", "garnet"},
             {"search", "text", "--category", "Unit Cell", "4.99", "4.99", "17.06", "0", "0", "0"},
             {"print", "1", "--pdf", pdf},
+            {"pattern", "1"},  // calcite's whole pattern, read from lithora.p
+            {"pattern", "17"}, // card lines: lithora.p has no pattern for it
         };
+        QVERIFY(fs::exists(scene.index() / "lithora.p"));
         for (const QStringList& q : queries) {
             QString err;
             QCOMPARE(scene.run(QStringLiteral(LITHORA_CLI), QStringList{"--data", index} + q, &err),
