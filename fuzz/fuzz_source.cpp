@@ -1,9 +1,9 @@
-// The readable source of lithora-pack: fuzzed entries.tsv, references.tsv and optics.tsv read
-// and checked; a source that reads clean is packed, and the packed set must verify, unpack to
-// the same set, and write out and read back as the same set again.
+// The readable source of lithora-pack: fuzzed entries.tsv, references.tsv, optics.tsv and
+// patterns.tsv read and checked; a source that reads clean is packed, and the packed set must
+// verify, unpack to the same set, and write out and read back as the same set again.
 //
-// Input: the three files, cut at kPartSeparator in the order entries, references, optics. A
-// missing part leaves that file out.
+// Input: the four files, cut at kPartSeparator in the order entries, references, optics,
+// patterns. A missing part leaves that file out (patterns.tsv is optional).
 #include "datafiles/record.h"
 #include "fuzz_support.h"
 #include "source/packer.h"
@@ -33,6 +33,14 @@ SourceSet expectedAfterPacking(const SourceSet& set) {
         out.optics.push_back(o);
         out.optics.back().line = 0;
     }
+    out.patterns = set.patterns;
+    if (out.patterns) {
+        for (SourcePattern& p : *out.patterns) {
+            p.line = 0;
+            for (SourcePatternLine& l : p.lines)
+                l.line = 0;
+        }
+    }
     return out;
 }
 
@@ -51,6 +59,19 @@ void checkSameSet(const SourceSet& a, const SourceSet& b) {
         FUZZ_CHECK(a.optics[i].card == b.optics[i].card);
         FUZZ_CHECK(a.optics[i].fields == b.optics[i].fields);
     }
+    FUZZ_CHECK(a.patterns.has_value() == b.patterns.has_value());
+    if (!a.patterns) return;
+    FUZZ_CHECK(a.patterns->size() == b.patterns->size());
+    for (std::size_t i = 0; i < a.patterns->size(); ++i) {
+        const SourcePattern &x = (*a.patterns)[i], &y = (*b.patterns)[i];
+        FUZZ_CHECK(x.card == y.card && x.iic == y.iic && x.cut == y.cut);
+        FUZZ_CHECK(x.lines.size() == y.lines.size());
+        for (std::size_t j = 0; j < x.lines.size(); ++j) {
+            const SourcePatternLine &l = x.lines[j], &m = y.lines[j];
+            FUZZ_CHECK(l.d == m.d && l.intensity == m.intensity && l.h == m.h && l.k == m.k &&
+                       l.l == m.l && l.multiplicity == m.multiplicity);
+        }
+    }
 }
 
 } // namespace
@@ -59,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string_view> parts =
         splitParts(std::string_view(reinterpret_cast<const char*>(data), size));
     const std::filesystem::path source = scratchDirectory("source");
-    const char* const names[] = {kEntriesFile, kReferencesFile, kOpticsFile};
-    for (std::size_t i = 0; i < 3; ++i) {
+    const char* const names[] = {kEntriesFile, kReferencesFile, kOpticsFile, kPatternsFile};
+    for (std::size_t i = 0; i < 4; ++i) {
         if (i < parts.size()) {
             writeBytes(source / names[i], parts[i]);
         } else {
@@ -80,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string key = buildRecordKey();
     const PackedSet packed = packSourceSet(read.set, key);
     FUZZ_CHECK(packSourceSet(read.set, key).files == packed.files); // deterministic
+    FUZZ_CHECK(packSourceSet(read.set, key).patterns == packed.patterns);
     const std::filesystem::path index = scratchDirectory("source-index");
     FUZZ_CHECK(writePackedSet(packed, index).ok());
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "datafiles/datadir.h"
@@ -58,11 +59,14 @@ struct Packed {
     std::string name;
     SourceSet source; // empty for a fixture read as packed files
     std::array<std::string, kDataFileCount> files;
+    std::optional<std::string> patterns; // lithora.p
 };
 
 Packed packed(std::string name, SourceSet set) {
-    Packed p{std::move(name), std::move(set), {}};
-    p.files = packSourceSet(p.source, buildRecordKey()).files;
+    Packed p{std::move(name), std::move(set), {}, {}};
+    PackedSet packedSet = packSourceSet(p.source, buildRecordKey());
+    p.files = std::move(packedSet.files);
+    p.patterns = std::move(packedSet.patterns);
     return p;
 }
 
@@ -115,6 +119,17 @@ SourceSet slice(const SourceSet& full, const std::vector<std::size_t>& chosen) {
             out.optics.back().card = it->second;
         }
     }
+    if (full.patterns) {
+        std::vector<SourcePattern>& patterns = out.patterns.emplace();
+        for (const SourcePattern& p : *full.patterns) {
+            if (const auto it = newCard.find(p.card); it != newCard.end()) {
+                patterns.push_back(p);
+                patterns.back().card = it->second;
+            }
+        }
+        std::sort(patterns.begin(), patterns.end(),
+                  [](const SourcePattern& a, const SourcePattern& b) { return a.card < b.card; });
+    }
     // References of one card stay together: sort by first appearance is already so.
     return out;
 }
@@ -129,7 +144,7 @@ std::vector<std::size_t> everyEntry(const SourceSet& set) {
 std::vector<Packed> dataSets(const std::filesystem::path& repo) {
     std::vector<Packed> sets;
     // The packed fixture exactly as the tests read it.
-    Packed mini{"mini", readSourceOrDie(repo / "tests/fixtures/mini"), {}};
+    Packed mini{"mini", readSourceOrDie(repo / "tests/fixtures/mini"), {}, {}};
     for (std::size_t i = 0; i < kDataFileCount; ++i)
         mini.files[i] = readFile(repo / "tests/fixtures/mini-index" / PackedSet::kNames[i]);
     // The fixture holds card 10000, which keeps its tables long: the searches get it
@@ -409,8 +424,12 @@ void searchSeeds(const std::vector<Packed>& sets) {
 
 void sourceSeeds(const std::filesystem::path& repo, const std::vector<Packed>& sets) {
     auto sourceBytes = [](const std::filesystem::path& dir) {
-        return joinParts({readFile(dir / kEntriesFile), readFile(dir / kReferencesFile),
-                          readFile(dir / kOpticsFile)});
+        std::vector<std::string> parts{readFile(dir / kEntriesFile),
+                                       readFile(dir / kReferencesFile),
+                                       readFile(dir / kOpticsFile)};
+        if (std::filesystem::exists(dir / kPatternsFile))
+            parts.push_back(readFile(dir / kPatternsFile));
+        return joinParts(parts);
     };
     seed("fuzz_source", "mini", sourceBytes(repo / "tests/fixtures/mini"));
     seed("fuzz_source", "sample", sourceBytes(repo / "data/sample"));
@@ -432,6 +451,18 @@ void sourceSeeds(const std::filesystem::path& repo, const std::vector<Packed>& s
                     "card\tf0\n1\tx\n"}));
 }
 
+// lithora.p as packed, and cut or with another header, for the reader of reference patterns.
+void referencePatternSeeds(const std::filesystem::path& repo, const std::vector<Packed>& sets) {
+    const std::string mini = readFile(repo / "tests/fixtures/mini-index" / DataFiles::kPatterns);
+    seed("fuzz_patterns", "mini", mini);
+    seed("fuzz_patterns", "mini-cut", mini.substr(0, 300));
+    seed("fuzz_patterns", "mini-other-header", mini.substr(0, 13) + "2" + mini.substr(14));
+    for (const Packed& p : sets) {
+        if (p.patterns && (p.name == "synth" || p.name == "bundled-first"))
+            seed("fuzz_patterns", p.name, *p.patterns);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -447,6 +478,7 @@ int main(int argc, char** argv) {
     searchSeeds(sets);
     sourceSeeds(repo, sets);
     patternSeeds(repo, sets);
+    referencePatternSeeds(repo, sets);
     scanSeeds(repo);
     std::printf("wrote %d seeds into %s\n", g_written, g_out.c_str());
     return 0;
