@@ -137,8 +137,8 @@ QWidget* frmIDENTIFY::buildInput() {
 
     auto* fileRow = new QHBoxLayout;
     m_openFile = makeButton(QStringLiteral("&Open Pattern File…"),
-                            QStringLiteral("Read a measured profile (2θ and counts) and find its "
-                                           "peaks"));
+                            QStringLiteral("Read a measured scan (a diffractometer's file, or 2θ "
+                                           "and counts as text) and find its peaks"));
     m_clear = makeButton(QStringLiteral("Cl&ear"),
                          QStringLiteral("Empty the peak list and forget the pattern file"));
     fileRow->addWidget(m_openFile, 1);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "identify/instrument_file.h"
 #include "identify/profile.h"
 #include "identify/ranking.h"
 #include "session/session.h"
@@ -112,6 +113,10 @@ class frmIDENTIFY : public QWidget {
     void updateButtons();
     void showRanking(const Identification& ranking, const MeasuredPattern& pattern);
     std::optional<double> typedWavelength();
+    // The wavelength for the peaks: the field's, or the pattern file's when the field agrees
+    // with it; keeps the choice, and a warning when they disagree, for the summary line.
+    std::optional<double> usedWavelength();
+    void showFileStatus();
     std::optional<IdentifyOptions> typedOptions();
 
     IdentifyWindowHost& m_host;
@@ -128,7 +133,13 @@ class frmIDENTIFY : public QWidget {
     std::optional<Profile> m_profile;
     std::vector<double> m_background; // what the peak finder took off, for the plot
     QString m_profileName;
-    QString m_writtenText; // what the peak finder last wrote into the peak list
+    ScanWavelengths m_fileWavelengths; // the lines the pattern file states
+    QString m_scanFormat;
+    QString m_scanDetails;       // its sample and which of its scans was read, for the tooltip
+    QString m_fileAbout;         // the file line: name, format, points, peaks
+    QString m_wavelengthNote;    // the wavelength the file's peaks were placed with
+    QString m_wavelengthWarning; // why that is not the file's, or empty
+    QString m_writtenText;       // what the peak finder last wrote into the peak list
 
     CandidateModel* m_model = nullptr;
     LineMatchModel* m_lineModel = nullptr;

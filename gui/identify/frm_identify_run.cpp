@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStringList>
 #include <QTableView>
 
 #include "common/busy_cursor.h"
@@ -27,7 +28,14 @@ namespace lithora::gui {
 
 namespace {
 
-const QString kPatternFilter = QStringLiteral("Patterns (*.xy *.csv *.txt *.dat);;All files (*)");
+// Every format the scan reader knows, all of them together first.
+QString patternFilter() {
+    QStringList filters;
+    for (const std::string& filter : scanFileFilters())
+        filters << qs(filter);
+    filters << QStringLiteral("All files (*)");
+    return filters.join(QStringLiteral(";;"));
+}
 
 QString escapedMnemonic(QString text) {
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -64,6 +72,22 @@ std::optional<double> frmIDENTIFY::typedWavelength() {
     return wavelength.value();
 }
 
+std::optional<double> frmIDENTIFY::usedWavelength() {
+    const std::optional<double> typed = typedWavelength();
+    if (!typed || !m_profile) return typed;
+    // The field is the user's choice: the file's line was put there when the file was opened.
+    const WavelengthDecision used = decideWavelength(typed, m_fileWavelengths);
+    m_wavelengthNote = qs(used.note);
+    m_wavelengthWarning = qs(used.warning);
+    showFileStatus();
+    return used.angstrom;
+}
+
+void frmIDENTIFY::showFileStatus() {
+    m_fileLabel->setText(m_fileAbout);
+    m_fileLabel->setToolTip(m_fileAbout + m_scanDetails + QLatin1Char('\n') + m_wavelengthNote);
+}
+
 std::optional<IdentifyOptions> frmIDENTIFY::typedOptions() {
     IdentifyOptions options;
     options.tolerancePercent = m_tolerance->value();
@@ -86,7 +110,7 @@ std::optional<IdentifyOptions> frmIDENTIFY::typedOptions() {
 }
 
 void frmIDENTIFY::identify() {
-    const std::optional<double> wavelength = typedWavelength();
+    const std::optional<double> wavelength = usedWavelength();
     if (!wavelength) return;
     const bool angles = m_position->currentIndex() == 1;
     Result<MeasuredPattern> pattern =
@@ -183,6 +207,14 @@ void frmIDENTIFY::showRanking(const Identification& ranking, const MeasuredPatte
                    : QStringLiteral(" · best %1 of %2 entries")
                          .arg(ranking.candidates.size())
                          .arg(ranking.entriesScored);
+    // A pattern file's peaks: which wavelength placed them, and first, where it must be seen, a
+    // choice against the file's.
+    if (m_profile) {
+        summary += QStringLiteral(" · ") + m_wavelengthNote;
+        if (!m_wavelengthWarning.isEmpty())
+            summary =
+                QStringLiteral("Warning: ") + m_wavelengthWarning + QStringLiteral(" · ") + summary;
+    }
     m_summary->setText(summary);
     m_summary->setToolTip(summary);
     m_fullPattern->setVisible(!m_removed.empty());
@@ -235,22 +267,32 @@ void frmIDENTIFY::showAsList() {
 
 void frmIDENTIFY::chooseFile() {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Pattern File"),
-                                                      QString(), kPatternFilter);
+                                                      QString(), patternFilter());
     if (!path.isEmpty()) openPatternFile(path);
 }
 
 bool frmIDENTIFY::openPatternFile(const QString& path) {
-    Result<Profile> profile = [&] {
+    Result<MeasuredScan> read = [&] {
         BusyCursor busy;
-        return readProfileFile(std::filesystem::path(path.toStdU16String()));
+        return readScanFile(std::filesystem::path(path.toStdU16String()));
     }();
-    if (!profile) {
+    if (!read) {
         showMessage(this, MessageIcon::Exclamation, QStringLiteral("Open Pattern File"),
-                    qs(profile.error().message));
+                    qs(read.error().message));
         return false;
     }
-    m_profile = std::move(profile).value();
+    MeasuredScan& scan = read.value();
+    m_profile = std::move(scan.profile);
     m_profileName = QFileInfo(path).fileName();
+    m_fileWavelengths = scan.wavelengths;
+    m_scanFormat = qs(scan.format);
+    m_scanDetails.clear();
+    if (!scan.sampleName.empty())
+        m_scanDetails += QStringLiteral("\nSample: ") + qs(scan.sampleName);
+    if (!scan.scanNote.empty()) m_scanDetails += QLatin1Char('\n') + qs(scan.scanNote);
+    // The field shows the line the file states; changed afterwards, it is a choice against it.
+    if (scan.wavelengths.kAlpha1)
+        m_wavelength->setEditText(QString::number(*scan.wavelengths.kAlpha1, 'f', 5));
     m_threshold->setEnabled(true);
     {
         // The peak finder writes the list in 2θ; the change of unit must not rewrite it first.
@@ -264,7 +306,7 @@ bool frmIDENTIFY::openPatternFile(const QString& path) {
 
 bool frmIDENTIFY::findProfilePeaks() {
     if (!m_profile) return false;
-    const std::optional<double> wavelength = typedWavelength();
+    const std::optional<double> wavelength = usedWavelength();
     if (!wavelength) return false;
     PeakFinding finding;
     finding.thresholdPercent = m_threshold->value();
@@ -280,12 +322,11 @@ bool frmIDENTIFY::findProfilePeaks() {
                                             finding.thresholdPercent)));
     m_writtenText = m_peaks->toPlainText();
     const std::size_t usable = patternOfPeaks(peaks, *wavelength).peaks.size();
-    const QString about = QStringLiteral("%1 · %2 points · %3")
-                              .arg(m_profileName)
-                              .arg(m_profile->twoTheta.size())
-                              .arg(countText(usable, "peak"));
-    m_fileLabel->setText(about);
-    m_fileLabel->setToolTip(about);
+    // One arg() for all: a %3 in a file name stays as it is.
+    m_fileAbout = QStringLiteral("%1 · %2 · %3 points · %4")
+                      .arg(m_profileName, m_scanFormat, QString::number(m_profile->twoTheta.size()),
+                           countText(usable, "peak"));
+    showFileStatus();
     if (usable == 0) {
         showMessage(this, MessageIcon::Exclamation, QStringLiteral("Open Pattern File"),
                     QStringLiteral("No peak of %1 stands above the background and the threshold "
@@ -307,6 +348,12 @@ void frmIDENTIFY::clearInput() {
     m_profile.reset();
     m_background.clear();
     m_profileName.clear();
+    m_fileWavelengths = {};
+    m_scanFormat.clear();
+    m_scanDetails.clear();
+    m_fileAbout.clear();
+    m_wavelengthNote.clear();
+    m_wavelengthWarning.clear();
     m_writtenText.clear();
     m_threshold->setEnabled(false);
     m_fileLabel->setText(QStringLiteral("No pattern file"));

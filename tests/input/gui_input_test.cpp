@@ -1,7 +1,8 @@
 // Bad typed input in the windows, on the offscreen platform: every text of bad_texts.h pasted
 // or typed into the card window's search fields and its optics panel, into the search window's
 // keyword and "max" fields, and into the name field of the main window; the search or lookup
-// runs as a user starts it, and a sound search must still work afterwards.
+// runs as a user starts it, and a sound search must still work afterwards. Scan files, sound and
+// not, opened in the Identify Pattern window.
 //
 // The mini fixture's list: 1 Albite, 2 Akermanite, 3 Calcite (card 1), 4 cechite, 5 Feldspar,
 // 6 Garnet, 7 Monoclinite, 8 Zeolite-X, 9 Zalum.
@@ -11,12 +12,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <map>
 
 #include "bad_texts.h"
 #include "card/frm_card.h"
 #include "gui_test_support.h"
+#include "identify/frm_identify.h"
 #include "main/entry_list_view.h"
 #include "main/form1.h"
 #include "search/frm_element_search.h"
@@ -289,6 +292,45 @@ class InputGuiTest : public QObject {
         QTest::keyClick(list, Qt::Key_C);
         QCOMPARE(m_form->selectedRow(), 3); // Calcite
         QVERIFY(m_boxes->shown.empty());
+    }
+
+    // An instrument file in the Identify Pattern window: its wavelength (scan.uxd states Co
+    // Kα1, 1.78897 Å) goes into the field and the summary above the candidates; a contradicting
+    // choice is used with a warning there, not in a box. Files that are no scans end in one
+    // message each.
+    void scanFilesInTheIdentifyWindow() {
+        m_form->toolbarAction(4)->trigger();
+        frmIDENTIFY* w = m_form->identifyWindow();
+        QVERIFY(w);
+        const auto scans = std::filesystem::path(LITHORA_FIXTURES_DIR) / "scans";
+        QVERIFY(w->openPatternFile(q((scans / "scan.uxd").string())));
+        QVERIFY(m_boxes->shown.empty());
+        QCOMPARE(w->wavelengthBox()->currentText(), QStringLiteral("1.78897"));
+        QCOMPARE(w->fileLabel()->text(),
+                 QStringLiteral("scan.uxd · Bruker/Siemens UXD · 40 points · 1 peak"));
+        QVERIFY(w->fileLabel()->toolTip().contains(QStringLiteral("Sample: Quartz UXD")));
+        const QString summary = w->summaryLabel()->text();
+        QVERIFY2(summary.endsWith(QStringLiteral("Wavelength 1.78897 Å (Kα1) from the file")),
+                 qPrintable(summary));
+        w->wavelengthBox()->setEditText(QStringLiteral("Cu"));
+        QTest::mouseClick(w->identifyButton(), Qt::LeftButton);
+        QVERIFY(m_boxes->shown.empty());
+        QVERIFY2(w->summaryLabel()->text().startsWith(QStringLiteral(
+                     "Warning: The file states 1.78897 Å (Kα1), but 1.54060 Å was chosen")),
+                 qPrintable(w->summaryLabel()->text()));
+
+        QTemporaryDir dir;
+        QFile garbage(dir.filePath(QStringLiteral("garbage.raw")));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray("RAW1.01\0\0\0\x01\x7f garbage", 20));
+        garbage.close();
+        for (const QString& path :
+             {q((scans / "bruker-v4-header.raw").string()), dir.path(), garbage.fileName()}) {
+            m_boxes->shown.clear();
+            QVERIFY(!w->openPatternFile(path));
+            QCOMPARE(m_boxes->shown.size(), std::size_t{1});
+            QCOMPARE(m_boxes->shown[0].title, QStringLiteral("Open Pattern File"));
+        }
     }
 
   private:
