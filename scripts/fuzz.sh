@@ -16,12 +16,12 @@ cd "$root"
 
 all_targets=(fuzz_records fuzz_tables fuzz_datadir fuzz_card fuzz_search_form fuzz_search_optics
              fuzz_search_elements fuzz_search_text fuzz_source fuzz_peak_list fuzz_profile
-             fuzz_search_identify)
+             fuzz_search_identify fuzz_scan_file fuzz_patterns)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 
 # clang with libFuzzer, and what configuring the project needs (as scripts/setup.sh installs it).
 packages=(clang-14 libclang-rt-14-dev build-essential cmake ninja-build pkg-config python3
-          libgtest-dev libcli11-dev nlohmann-json3-dev qt6-base-dev help2man)
+          libgtest-dev libcli11-dev nlohmann-json3-dev qt6-base-dev help2man libxy-dev)
 
 # shellcheck source=install_packages.sh
 source "$root/scripts/install_packages.sh"
