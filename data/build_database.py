@@ -3,7 +3,7 @@
 
     /usr/bin/python3 data/build_database.py [--jobs N]
 
-writes data/lithora/{entries,references,optics}.tsv, updates the card-number registry
+writes data/lithora/{entries,references,optics,patterns}.tsv, updates the card-number registry
 data/card_numbers.tsv and the data report docs/data.md, and prints a log of what it did.
 Same inputs give the same bytes. Needs the Debian packages python3-pymatgen (with numpy, scipy
 and spglib) and python3-yaml; the ordinary build needs neither this script nor them.
@@ -18,14 +18,14 @@ from concurrent.futures import ProcessPoolExecutor
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
-from builder import (crystallography, encyclopaedia, groups, ima, output,  # noqa: E402
-                     references, registry, report, structures, symmetry)
+from builder import (candidates, crystallography, encyclopaedia, extra, groups,  # noqa: E402
+                     ima, output, powder, references, registry, report, structures, symmetry)
 from builder.text import clean_text, sort_key  # noqa: E402
 
 DATA_DATE = "2026-12-06"  # last_updated of every entry: the date of this data build
 
-# AMCSD names that differ from the IMA names.
-AMCSD_ALIASES = {"sulphur": ["sulfur"], "baryte": ["barite"], "sylvite": ["sylvine"]}
+# The species whose structure is the reference of I/Ic.
+IIC_REFERENCE = "Corundum"
 
 
 def parse_args():
@@ -54,28 +54,41 @@ def _worker_table():
 
 
 def structure_task(task):
-    """Choose a structure for one species and compute its powder lines; falls back to the
+    """Choose a structure for one species and compute its powder pattern; falls back to the
     next candidate when one fails. Returns a plain dict (or None) and a log."""
-    index, records, formulas = task
+    index, name, records, formulas, hand = task
     table = _worker_table()
     log = {}
     choices = structures.choose_structure(records, formulas, table, log)
+    if hand is not None:
+        picked = [c for c in choices if c.analysis.record.id == hand]
+        if not picked:
+            raise RuntimeError(f"{name}: the structure {hand} chosen by hand is not a candidate")
+        if choices[0] is not picked[0]:
+            log.setdefault("structure chosen by hand over the best score", []).append(
+                f"{name}: {hand} over {choices[0].analysis.record.id}")
+        choices = picked + [c for c in choices if c is not picked[0]]
     for choice in choices:
         an = choice.analysis
         try:
-            lines = structures.powder_lines(an)
+            pattern = powder.calculate(an)
         except Exception as e:  # pymatgen raises assorted errors on odd structures
             log.setdefault("powder pattern failed, next candidate taken", []).append(
                 f"{an.record.id} {an.record.mineral}: {type(e).__name__}: {e}")
             continue
         rec = an.record
+        if pattern.cut:
+            log.setdefault("pattern cut to its strongest lines", []).append(
+                f"{name}: {pattern.cut} weaker lines dropped")
         return index, {
             "id": rec.id, "number": an.number, "point_group": an.point_group,
             "symbol": an.symbol, "standard": an.standard_symbol, "symbol_note": an.symbol_note,
             "published": rec.hm, "cell": an.cell, "volume": an.volume, "z": choice.z,
-            "density": rec.density, "mass": _cell_mass(an.sites), "lines": lines,
+            "density": rec.density, "mass": _cell_mass(an.sites), "lines": pattern.card,
+            "pattern": pattern.lines, "cut": pattern.cut, "iic_factor": pattern.iic_factor(),
             "rhombohedral": an.rhombohedral_axes, "reasons": choice.reasons,
             "mineral": rec.mineral, "title": rec.title, "publication": rec.publication,
+            "origin": rec.origin, "model": rec.model, "cell_change": rec.cell_change,
             "candidates": len(records), "readable": len(choices),
         }, log
     return index, None, log
@@ -88,44 +101,6 @@ def _cell_mass(sites):
         for el, occ in sp.items():
             total += float(Element(el).atomic_mass) * occ
     return total
-
-
-def candidate_records(s, amcsd, polytypes):
-    """The AMCSD structures that may stand for a species: those filed under its name and its
-    polytypes' names; when there are none, those filed under a spelling of the AMCSD, a former
-    name, the current name (for a former name) or a polytype name."""
-    own = amcsd.get(ima.key(s.name), [])
-    if own:
-        return own + polytypes.get(ima.key(s.name), [])
-    for alias in AMCSD_ALIASES.get(ima.key(s.name), []):
-        if amcsd.get(alias):
-            return amcsd[alias]
-    for former in s.former_names:
-        if amcsd.get(ima.key(former)):
-            return amcsd[ima.key(former)]
-    if s.successor and amcsd.get(ima.key(s.successor)):
-        return amcsd[ima.key(s.successor)]
-    return polytypes.get(ima.key(s.name), [])
-
-
-def filed_note(s, amcsd_name):
-    """Where the structure used was filed, when that is not under the species' own name."""
-    if ima.key(amcsd_name) == ima.key(s.name):
-        return ""
-    if any(ima.key(amcsd_name) == ima.key(f) for f in s.former_names):
-        return f"filed in the AMCSD under the former name {amcsd_name}"
-    return f"filed in the AMCSD as {amcsd_name}"
-
-
-def polytype_index(amcsd):
-    """AMCSD names with a polytype suffix ("Wurtzite-2H", "Lizardite 1T") by their base."""
-    import re
-    out = {}
-    for name, recs in sorted(amcsd.items()):
-        m = re.fullmatch(r"(.+?)-?(\d+[a-z][a-z0-9]*)", name)
-        if m:
-            out.setdefault(m.group(1), []).extend(recs)
-    return out
 
 
 # --- Formatting -----------------------------------------------------------------------
@@ -165,7 +140,10 @@ def main():
         os.path.join(raw, "rruff_ima_export_2021-12-25.csv"))
     merge(species_log)
     amcsd = structures.load_amcsd(os.path.join(raw, "amcsd_amscif_trim.db"))
-    polytypes = polytype_index(amcsd)
+    extras, extra_log = extra.load(os.path.join(raw, "extra-structures"))
+    merge(extra_log)
+    pool_of = candidates.Candidates(species, amcsd, extras)
+    merge(pool_of.log)
     table = symmetry.SettingTable()
     psg = crystallography.read_point_space_groups(
         os.path.join(raw, "rruff_point_space_group_2022-08.csv"))
@@ -174,7 +152,8 @@ def main():
         os.path.join(raw, "wikipedia_infobox_minerals_2016.json"))
     gems = encyclopaedia.read_gems(os.path.join(raw, "gemmology_yaml"))
     print(f"sources read: {len(species)} names, {sum(map(len, amcsd.values()))} named "
-          f"structures, {len(wiki)} infoboxes, {len(gems)} gem files "
+          f"structures and {sum(map(len, extras.values()))} of separate files, {len(wiki)} "
+          f"infoboxes, {len(gems)} gem files "
           f"({time.time() - t0:.1f} s)", flush=True)
 
     # Groups: names that would catch unrelated groups are made exact.
@@ -187,9 +166,10 @@ def main():
     # Structures.
     tasks = []
     for i, s in enumerate(species):
-        recs = candidate_records(s, amcsd, polytypes)
+        recs = pool_of.records(s)
         if recs:
-            tasks.append((i, recs, [f for f in [s.formula] + s.formula_alternatives if f]))
+            tasks.append((i, s.name, recs, [f for f in [s.formula] + s.formula_alternatives if f],
+                          candidates.preferred(s)))
     chosen = {}
     with ProcessPoolExecutor(max_workers=max(1, args.jobs)) as pool:
         for index, result, task_log in pool.map(structure_task, tasks, chunksize=8):
@@ -201,13 +181,22 @@ def main():
     print(f"structures: {len(tasks)} species with candidates, {len(chosen)} with a structure "
           f"and powder lines ({time.time() - t0:.1f} s)", flush=True)
 
-    entries, refs_by_name, optics_by_name = [], {}, {}
+    entries, refs_by_name, optics_by_name, patterns_by_name = [], {}, {}, {}
+    reference = next((st["iic_factor"] for i, st in chosen.items()
+                      if species[i].name == IIC_REFERENCE), None)
+    if reference is None:
+        log.setdefault("no I/Ic: the reference species has no structure", []).append(
+            IIC_REFERENCE)
     for i, s in enumerate(species):
-        e, refs, opt = species_entry(s, chosen.get(i), table, psg, wiki, gems, args.date, log)
+        st = chosen.get(i)
+        e, refs, opt = species_entry(s, st, table, psg, wiki, gems, args.date, log)
         entries.append(e)
         refs_by_name[e["name"]] = refs
         if opt:
             optics_by_name[e["name"]] = opt
+        if st:
+            iic = st["iic_factor"] / reference if reference else None
+            patterns_by_name[e["name"]] = (iic, st["cut"], st["pattern"])
 
     # Group entries.
     species_groups = [e["group"] for e in entries]
@@ -229,16 +218,27 @@ def main():
     if new_names:
         log.setdefault("card numbers assigned", []).append(f"{len(new_names)} new names")
 
-    ref_rows, opt_rows = [], []
+    ref_rows, opt_rows, pattern_rows = [], [], []
     for e in sorted(entries, key=lambda e: e["card"]):
         for text in refs_by_name.get(e["name"], []):
             ref_rows.append((e["card"], text))
         if e["name"] in optics_by_name:
             opt_rows.append((e["card"], optics_by_name[e["name"]]))
-    output.write_source(args.out, entries, ref_rows, opt_rows)
-    report.write(args.report, entries, ref_rows, opt_rows, log, args.date)
+        if e["name"] in patterns_by_name:
+            pattern_rows.append((e["card"],) + patterns_by_name[e["name"]])
+    output.write_source(args.out, entries, ref_rows, opt_rows, pattern_rows)
+    common = report.read_common(os.path.join(raw, report.COMMON_LIST))
+    facts = {"extras": extra.read_sources(os.path.join(raw, "extra-structures"))}
+    for i, st in chosen.items():
+        if species[i].name == IIC_REFERENCE:
+            who = references.structure_author_text(st["publication"]) if st["publication"] \
+                else "an AMCSD structure"
+            facts["iic_reference"] = f"{who}, AMCSD {st['id']}"
+    report.write(args.report, entries, ref_rows, opt_rows, pattern_rows, common, facts, log,
+                 args.date)
     print(f"written: {len(entries)} entries, {len(ref_rows)} references, {len(opt_rows)} "
-          f"optical records ({time.time() - t0:.1f} s)")
+          f"optical records, {len(pattern_rows)} patterns of "
+          f"{sum(len(p[3]) for p in pattern_rows)} lines ({time.time() - t0:.1f} s)")
     for k in sorted(log):
         v = log[k]
         print(f"  {k}: {len(v)}")
@@ -285,11 +285,16 @@ def species_entry(s, st, table, psg, wiki, gems, date, log):
         if st["rhombohedral"]:
             notes.append("Cell on rhombohedral axes")
         source = references.structure_author_text(pub) if pub else "an AMCSD structure"
-        where = filed_note(s, st["mineral"])
-        extra = f" ({where})" if where else ""
+        where = [candidates.filed_note(s, st["mineral"])]
+        if st["origin"]:
+            where.insert(0, st["origin"])
+        where += [st["model"]] + ([f"cell changed to {st['cell_change']}"]
+                                  if st["cell_change"] else [])
+        where = "; ".join(w for w in where if w)
+        extra_text = f" ({where})" if where else ""
         conditions = [r for r in st["reasons"] if r.startswith(("P=", "T="))]
         cond = f", measured at {', '.join(conditions)}" if conditions else ""
-        notes.append(f"Powder lines calculated from the structure of {source}{extra}{cond}")
+        notes.append(f"Powder lines calculated from the structure of {source}{extra_text}{cond}")
         if pub:
             refs.append(references.structure_reference(pub, st["title"]))
     else:

@@ -33,7 +33,7 @@ compare() {
         status=1
     fi
 }
-for f in entries references optics; do
+for f in entries references optics patterns; do
     compare "data/lithora/$f.tsv" "$tmp/lithora/$f.tsv"
 done
 compare data/card_numbers.tsv "$tmp/card_numbers.tsv"

@@ -4,10 +4,13 @@ The counts are written by the build from the rows it writes, in tables whose row
 "| `name` | count |"; the spot-check test reads them back and compares them with the packed set.
 """
 
+import csv
 from collections import Counter
 
-from . import structures
+from . import candidates, extra, powder, structures
 from .output import ENTRY_COLUMNS, OPTICS_FIELDS
+
+COMMON_LIST = "common-minerals.tsv"
 
 STATUS_WORDS = {
     "A": "approved species (IMA list)",
@@ -23,7 +26,19 @@ def _table(rows, head):
     return out
 
 
-def write(path, entries, refs, optics, log, date):
+def read_common(path):
+    """The common-minerals list: [(name, category, had lines before)] (empty without it)."""
+    try:
+        with open(path, encoding="utf-8", newline="") as f:
+            return [(r["name"], r["category"], r["has_lines"] == "yes")
+                    for r in csv.DictReader(f, delimiter="\t")]
+    except FileNotFoundError:
+        return []
+
+
+def write(path, entries, refs, optics, patterns, common, facts, log, date):
+    """facts: {"iic_reference": text naming the structure of the I/Ic reference, "extras":
+    rows of the separate structure files' SOURCES.tsv}."""
     status = Counter(e["status"] for e in entries)
     fill = [(c, sum(1 for e in entries if str(e.get(c, "")).strip()))
             for c in ENTRY_COLUMNS if c != "card"]
@@ -74,11 +89,14 @@ def write(path, entries, refs, optics, log, date):
     L.append("")
     L += _table(fill, ("field", "entries"))
     L.append("")
+    pattern_lines = sum(len(p[3]) for p in patterns)
     L.append(f"Powder lines: {with_lines} entries. References: {len(refs)} rows for "
-             f"{cards_with_refs} cards. Optical records: {len(optics)} cards.")
+             f"{cards_with_refs} cards. Optical records: {len(optics)} cards. Whole patterns: "
+             f"{len(patterns)} cards, {pattern_lines} lines.")
     L.append("")
     L += _table([("references", len(refs)), ("cards with references", cards_with_refs),
-                 ("optical records", len(optics))], ("file", "rows"))
+                 ("optical records", len(optics)), ("patterns", len(patterns)),
+                 ("pattern lines", pattern_lines)], ("file", "rows"))
     L.append("")
     L.append("Optical fields filled:")
     L.append("")
@@ -92,7 +110,8 @@ def write(path, entries, refs, optics, log, date):
     L.append("- `status`, `type_locality` (the country), `elements`: the older export for the names "
              "it has; elements of other names are read from the formula.")
     L.append("- `sg_number`, `sg_symbol`, `crystal_class`, `crystal_system`, `cell`, `sg_calc`, "
-             "`z`, `d_spacings`, `intensities`: the chosen AMCSD structure (below). Species without "
+             "`z`, `d_spacings`, `intensities` and the whole pattern: the chosen structure, of the "
+             "AMCSD or of a separate file (below). Species without "
              "a structure take the space group from the newer export (its first-reported group, "
              "unless the RRUFF table of 2022 reports another listed one at least three times as "
              "often), the crystal system from the export's words when there is no space group "
@@ -112,27 +131,43 @@ def write(path, entries, refs, optics, log, date):
     L.append("## Structures and powder lines")
     L.append("")
     L.append("For each species the candidates are the AMCSD structures filed under its name "
-             "and under its polytypes' names (Wurtzite-2H); a species with none of its own takes "
-             "those filed under a spelling of the AMCSD (Sulfur for Sulphur), a former name, or "
-             "a polytype name, in that order. Each "
+             "and under its polytypes' names (Wurtzite-2H), and the structures of separate files "
+             "listed for it (below); a species with none of its own takes those filed under a "
+             "spelling of the AMCSD (Sulfur for Sulphur), a former name, a polytype name, or an "
+             "older root name, in that order. The AMCSD files some structures under a name the "
+             "IMA list has since split by a suffix (Tetrahedrite, now Tetrahedrite-(Fe), "
+             "Tetrahedrite-(Zn) ...): such a structure goes to the species, among those whose "
+             f"suffix element it holds, whose formula its composition fits best, when the fit "
+             f"is within {candidates.ROOT_FIT} and {candidates.ROOT_MARGIN} better than the next "
+             "(the composition distance below), and the note says where it was filed. Each "
              "candidate is read: site labels give the elements, the space group's operators "
              "from the database expand the sites into the full cell, sites on one position are "
              "joined, and spglib names the space group of the operators (a published symbol "
              "that contradicts its operators rejects the structure). The candidate chosen has "
-             "the lowest score: computed or hypothetical structures, pressures above 0.2 GPa, "
-             "temperatures above 350 K (and a little, below 150 K) count against it, as does the "
-             "difference between its composition and the ideal formula, a volume per formula "
+             "the lowest score: computed or hypothetical structures and models, pressures above "
+             "0.2 GPa, temperatures above 350 K (and a little, below 150 K) count against it, as "
+             "does the difference between its composition and the ideal formula (the sum of the "
+             "differences of atomic fractions, hydrogen aside), a volume per formula "
              "unit away from the median of the species' ambient structures, a non-standard "
              "setting, rhombohedral axes, a Z that cannot be found, and an old article; ties go "
              "to the newest article. A structure whose cell does not obey its crystal system "
              "is rejected.")
     L.append("")
+    L.append("Where the score leaves little between the candidates of a species of the common "
+             "list (below), the choice was checked by hand; the builder applies the choices of "
+             "this table (`HAND_CHOICES` in `data/builder/candidates.py`):")
+    L.append("")
+    L.append("| species | structure | why |")
+    L.append("|---|---:|---|")
+    for name, (sid, why) in sorted(candidates.HAND_CHOICES.items()):
+        L.append(f"| {name} | {sid} | {why} |")
+    L.append("")
     L.append(f"Lines are computed with pymatgen's XRDCalculator for Cu K-alpha ("
-             f"{structures.WAVELENGTH}, weighted mean of alpha1 and alpha2), 2-theta up to "
-             f"{structures.TWO_THETA_MAX:g} degrees, occupancies as given, Debye-Waller factors "
-             f"B = 8 pi^2 U from the structure's own displacement parameters (B = "
-             f"{structures.DEFAULT_B:g} A^2 for atoms without), lines closer than "
-             f"{structures.MERGE_D} A merged; the {structures.LINE_COUNT} strongest are kept, "
+             f"{powder.WAVELENGTH}, weighted mean of alpha1 and alpha2), occupancies as given, "
+             f"Debye-Waller factors B = 8 pi^2 U from the structure's own displacement "
+             f"parameters (B = {structures.DEFAULT_B:g} A^2 for atoms without). The card's lines "
+             f"take 2-theta up to {powder.TWO_THETA_MAX:g} degrees, lines closer than "
+             f"{powder.MERGE_D} A merged; the {powder.LINE_COUNT} strongest are kept, "
              f"strongest first, d in A to 3 decimals, intensities scaled to 100. They are "
              f"calculated, not measured: preferred orientation, absorption and the instrument are "
              f"not modelled.")
@@ -145,6 +180,9 @@ def write(path, entries, refs, optics, log, date):
              "with -3m written -3 2/m. `sg_calc` is the AMCSD's calculated density (computed from "
              "the cell content where it has none).")
     L.append("")
+    L += _patterns_section(patterns, log, facts)
+    L += _extra_section(facts)
+    L += _common_section(entries, common)
     L.append("## Group entries")
     L.append("")
     L.append(f"A group or supergroup gets an entry (status `GROUP`, name \"X Group\" or \"X "
@@ -163,9 +201,9 @@ def write(path, entries, refs, optics, log, date):
              "`datasheet`, `synonym`, `name_ref`, `compare_with`, and the reflectance fields of "
              "the optical records.")
     L.append("- `type_locality` is the country only, and only for names of the 2021 export.")
-    L.append("- Species with no structure in the trimmed AMCSD (muscovite among them) have no "
-             "powder lines and no calculated density; their cell comes from Wikipedia when "
-             "it gives one.")
+    L.append("- Species with no structure in the trimmed AMCSD or the separate files (talc "
+             "and microcline among them) have no powder lines and no calculated density; their "
+             "cell comes from Wikipedia when it gives one.")
     L.append("- Mohs hardness, measured density, Strunz class, appearance and optical data exist "
              "only for the species with a Wikipedia infobox or a gemmology file.")
     L.append("- Letters the records cannot hold other than č ć ň ń ě ř ő Č are folded to their "
@@ -178,16 +216,24 @@ def write(path, entries, refs, optics, log, date):
              "data/tests`). They cover formula parsing and element lists, space-group symbols "
              "and numbers, the crystal system from the cell and the group, the card-number "
              "registry, the clean-up of names, localities and references, the choice of a "
-             "structure, and the powder lines of quartz, halite and calcite against published "
-             "d-spacings (within 0.005 Å). A whole build on the fixtures must write the "
-             "committed rows of the same names, twice the same bytes. The fixtures in "
-             "`data/tests/fixtures/` are rows cut from the files of `data/raw/` by "
-             "`data/tests/cut_fixtures.py` (the AMCSD rows as an SQL script); a test checks "
-             "that each is still a row of its raw file.")
+             "structure, the powder lines of quartz, halite and calcite against published "
+             "d-spacings (within 0.005 A), the whole patterns of quartz and of struvite against "
+             "the NBS patterns (within 0.005 A and 15 on the 100 scale), the merging, threshold "
+             "and cap of the whole pattern, the hkl and multiplicity of a line, I/Ic against "
+             "published values (within 25 %), and structure files read into the analysis. A "
+             "whole build on the fixtures must write the committed rows of the same names, "
+             "twice the same bytes. The fixtures in `data/tests/fixtures/` are rows cut from the "
+             "files of `data/raw/` by `data/tests/cut_fixtures.py` (the AMCSD rows as an SQL "
+             "script); a test checks that each is still a row of its raw file.")
     L.append("")
     L.append("`scripts/check_data_reproducible.sh` rebuilds the database into a temporary "
-             "directory and compares it byte for byte with the committed `data/lithora/`, "
-             "`data/card_numbers.tsv` and this report; `scripts/setup.sh test` runs it too.")
+             "directory and compares it byte for byte with the committed `data/lithora/` "
+             "(patterns.tsv included), `data/card_numbers.tsv` and this report; "
+             "`scripts/setup.sh test` runs it too. A d that falls exactly on a half unit of its "
+             "last written decimal (c/2 of an edge given to 4 decimals) rounds whichever way the "
+             "last bit of its calculation falls, and that bit can differ between machines "
+             "(numpy's vectorised sine and cosine differ on processors with AVX-512): such lines "
+             "are the first place to look when the check fails on another machine.")
     L.append("")
     L.append("## Log of the build")
     L.append("")
@@ -195,3 +241,93 @@ def write(path, entries, refs, optics, log, date):
     L.append("")
     with open(path, "w", encoding="utf-8", newline="\n") as f:
         f.write("\n".join(L))
+
+
+def _patterns_section(patterns, log, facts):
+    cut = log.get("pattern cut to its strongest lines", [])
+    lines = sum(len(p[3]) for p in patterns)
+    with_iic = sum(1 for p in patterns if p[1] is not None)
+    L = ["## Whole patterns", ""]
+    L.append(f"`data/lithora/patterns.tsv` holds the whole computed pattern of every entry with a "
+             f"structure: {len(patterns)} cards, {lines} lines, {with_iic} with I/Ic. It is the "
+             f"same calculation as the card's lines, over 2-theta {powder.TWO_THETA_MIN:g} to "
+             f"149 degrees: every reflection with d >= {powder.D_MIN} A and an intensity of at "
+             f"least {powder.MIN_INTENSITY} % of the strongest line, for a randomly oriented "
+             f"powder. Reflections closer than {powder.MERGE_WHOLE} A are one line, its "
+             f"intensity their sum, its position weighted by intensity. Each line names the "
+             f"hkl and multiplicity of its strongest contributor: the reflections of a line are "
+             f"split into orbits of the structure's Laue group, each orbit's intensity is the sum "
+             f"of its reflections', and the strongest orbit gives the hkl (the member with the "
+             f"most indices >= 0, then the greatest; between orbits equal to 1e-9, the one whose "
+             f"hkl ranks first that way) and its size the multiplicity. Hexagonal "
+             f"and trigonal cells are indexed h k l, the i of h k i l left out. A card keeps its "
+             f"strongest {powder.MAX_LINES} lines; `cut` says how many more there were. The "
+             f"card's eight lines (entries.tsv) are the strongest of the same calculation up to "
+             f"{powder.TWO_THETA_MAX:g} degrees with the coarser merging of {powder.MERGE_D} A.")
+    L.append("")
+    if cut:
+        L.append(f"Patterns cut at {powder.MAX_LINES} lines ({len(cut)}):")
+        L.append("")
+        L.append("| species | lines dropped |")
+        L.append("|---|---:|")
+        for item in sorted(cut):
+            name, _, rest = item.partition(": ")
+            L.append(f"| {name} | {rest.split()[0]} |")
+        L.append("")
+    L.append(f"`iic` is the reference intensity ratio I/Ic: the integrated intensity of the "
+             f"strongest line of the species over that of corundum's strongest line in a 1:1 "
+             f"mixture by weight. A phase's intensity in a mixture is proportional to "
+             f"|F|^2 LP m / V^2 times its volume fraction, w / rho, and rho = M / V (M the mass "
+             f"of the cell's content), so I/Ic = [Imax / (V M)] of the species over the same of "
+             f"corundum, Imax being the strongest line's unscaled intensity (|F|^2 LP m, with "
+             f"the merging above). Corundum's is that of the structure chosen for it "
+             f"({facts.get('iic_reference', 'none')}). A measured I/Ic also reflects the "
+             f"sample: preferred orientation, microabsorption and extinction are not modelled "
+             f"here.")
+    L.append("")
+    return L
+
+
+def _extra_section(facts):
+    rows = facts.get("extras", [])
+    if not rows:
+        return []
+    L = ["## Structures of separate files", ""]
+    L.append(f"`data/raw/extra-structures/` holds {len(rows)} CIF files of common species the "
+             "AMCSD extract lacks (provenance in its `SOURCES.tsv` and in "
+             "`data/raw/SOURCES.md`). They are read with pymatgen's CifParser into the records "
+             "the AMCSD gives and pass the same analysis and choice; pymatgen's own reading of "
+             "each file must give the same cell content as the builder's. The card's note "
+             "names the database code and its references the article. Handled in code, the "
+             "files unchanged: "
+             + "; ".join(f"{name}: {why}" for name, why in sorted(extra.HANDLING.items()))
+             + ".")
+    L.append("")
+    L.append("| file | species | source |")
+    L.append("|---|---|---|")
+    for r in rows:
+        L.append(f"| {r['file']} | {r['species']} | {r['source'].split(';')[0]} |")
+    L.append("")
+    return L
+
+
+def _common_section(entries, common):
+    if not common:
+        return []
+    with_lines = {e["name"] for e in entries if e["d_spacings"]}
+    names = {e["name"] for e in entries}
+    before = sum(1 for _, _, had in common if had)
+    after = [n for n, _, _ in common if n in with_lines]
+    missing = [(n, c) for n, c, _ in common if n not in with_lines]
+    L = ["## Common minerals", ""]
+    L.append(f"`data/raw/{COMMON_LIST}` lists {len(common)} species a mineralogy, soil or "
+             f"cement laboratory meets most often. Before the separate structure files and the "
+             f"old root names, {before} of them had powder lines; now {len(after)} have.")
+    L.append("")
+    if missing:
+        L.append(f"Still without powder lines ({len(missing)}), for want of a usable structure:")
+        L.append("")
+        L.append(", ".join(f"{n}{'' if n in names else ' (no entry)'}" for n, _ in missing)
+                 + ".")
+        L.append("")
+    return L

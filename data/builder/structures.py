@@ -1,4 +1,4 @@
-"""Crystal structures of the AMCSD: reading, choosing one per species, cell, Z and powder lines."""
+"""Crystal structures of the AMCSD: reading, choosing one per species, cell and Z."""
 
 import base64
 import json
@@ -13,14 +13,8 @@ from . import symmetry
 from .formula import ELEMENT_SET, FormulaError, parse_counts
 from .text import match_key
 
-# Powder pattern: Cu K-alpha (weighted mean of alpha1 and alpha2), 2-theta up to 120 degrees
-# (d down to 0.89 A), lines closer than MERGE_D merged, the 8 strongest kept.
-WAVELENGTH = "CuKa"
-TWO_THETA_MAX = 120.0
-MERGE_D = 0.005
 # Isotropic displacement (A^2) assumed for atoms whose structure gives none.
 DEFAULT_B = 1.0
-LINE_COUNT = 8
 
 _SCALE = 4.0e6
 
@@ -76,6 +70,13 @@ class CifRecord:
     u_aniso: list
     publication: Publication
     elements: set = field(default_factory=set)
+    # Structures of a separate file (extra.py): its database code ("AMCSD 0001683"), why it is
+    # a model rather than a refinement, how its cell differs from the published one, and the
+    # cell content pymatgen's own reading of the file gives.
+    origin: str = ""
+    model: str = ""
+    cell_change: str = ""
+    reference_content: dict = None
 
 
 def load_amcsd(path):
@@ -214,6 +215,7 @@ class Analysis:
     volume: float
     sites: list            # [(frac xyz, {element: occupancy})] of the full cell
     rhombohedral_axes: bool
+    rotations: list = field(default_factory=list)  # of the operators, on fractional xyz
 
 
 def analyse(rec, table):
@@ -250,11 +252,13 @@ def analyse(rec, table):
     if not rec.labels or not (len(rec.labels) == len(rec.x) == len(rec.y) == len(rec.z)):
         raise StructureError("no atom sites")
     sites = expand_sites(rec, ops, lat)
+    if rec.reference_content is not None:
+        _check_content(sites, rec.reference_content)
     rhombohedral = (number in (146, 148, 155, 160, 161, 166, 167)
                     and abs(al - 90) > 0.5 and abs(al - be) < 0.01 and abs(be - ga) < 0.01)
     volume = rec.volume or cell_volume(a, b, c, al, be, ga)
     return Analysis(rec, number, point_group, symbol, standard, note, (a, b, c, al, be, ga),
-                    volume, sites, rhombohedral)
+                    volume, sites, rhombohedral, [o[0] for o in ops])
 
 
 def expand_sites(rec, ops, lat, tolerance=0.05):
@@ -296,6 +300,16 @@ def expand_sites(rec, ops, lat, tolerance=0.05):
                 sp[el] = sp.get(el, 0.0) + occ
         sites.append((positions[root], sp))
     return sites
+
+
+def _check_content(sites, reference):
+    """The expanded cell must hold what another reading of the same file holds (within 2 %
+    of each element's amount, or 0.05 atoms)."""
+    ours = cell_content(sites)
+    for el in sorted(set(ours) | set(reference)):
+        a, b = ours.get(el, 0.0), reference.get(el, 0.0)
+        if abs(a - b) > max(0.05, 0.02 * max(a, b)):
+            raise StructureError(f"cell content: {el} {a:g}, pymatgen reads {b:g}")
 
 
 def _wrap(frac):
@@ -396,47 +410,6 @@ def debye_waller(rec, sites):
     return out
 
 
-# --- Powder pattern -------------------------------------------------------------------------
-
-def powder_lines(analysis):
-    """The strongest lines as [(d in A, intensity 1..100)], strongest first."""
-    from pymatgen.analysis.diffraction.xrd import XRDCalculator
-    from pymatgen.core import Lattice, Structure
-
-    a, b, c, al, be, ga = analysis.cell
-    lattice = Lattice.from_parameters(a, b, c, al, be, ga)
-    species, coords = [], []
-    for p, sp in analysis.sites:
-        total = sum(sp.values())
-        if total > 1.0:
-            sp = {el: occ / total for el, occ in sp.items()}
-        species.append(sp)
-        coords.append(p)
-    structure = Structure(lattice, species, coords, validate_proximity=False)
-    calc = XRDCalculator(wavelength=WAVELENGTH,
-                         debye_waller_factors=debye_waller(analysis.record, analysis.sites))
-    pattern = calc.get_pattern(structure, scaled=True, two_theta_range=(2.0, TWO_THETA_MAX))
-    lines = sorted(((d, i) for d, i in zip(pattern.d_hkls, pattern.y)), key=lambda t: -t[0])
-    merged = []
-    for d, i in lines:
-        if merged and merged[-1][0] - d < MERGE_D:
-            pd, pi = merged[-1]
-            # The merged line sits at the intensity-weighted mean position.
-            merged[-1] = ((pd * pi + d * i) / (pi + i), pi + i)
-        else:
-            merged.append((d, i))
-    if not merged:
-        raise StructureError("no powder lines")
-    top = max(i for _, i in merged)
-    merged.sort(key=lambda t: (-t[1], -t[0]))
-    out = []
-    for d, i in merged[:LINE_COUNT]:
-        scaled = round(100.0 * i / top)
-        if scaled >= 1:
-            out.append((round(d, 3), scaled))
-    return out
-
-
 # --- Choosing one structure per species ---------------------------------------------------
 
 _COMPUTED = re.compile(r"hypothetical|ab initio|computer[- ]simulated|mathematical model|"
@@ -523,9 +496,9 @@ def score_structure(rec, analysis, z, ideal_formulas):
     score, reasons = 0.0, []
     p, t, computed = conditions(rec)
     text = rec.title + " " + rec.compound
-    if computed:
+    if computed or rec.model:
         score += 50
-        reasons.append("computed")
+        reasons.append("computed" if computed else "model")
     if p is not None and p > 0.2:
         score += 40
         reasons.append(f"P={p:g} GPa")
@@ -578,7 +551,7 @@ def choose_structure(records, ideal_formulas, table, log):
             log.setdefault("structure rejected", []).append(f"{rec.id} {rec.mineral}: {e}")
             continue
         z = None
-        for f in ideal_formulas:
+        for f in ideal_formulas if not rec.model else []:
             z = formula_units(an.sites, f)
             if z:
                 break
