@@ -4,9 +4,9 @@
     /usr/bin/python3 data/tests/cut_fixtures.py
 
 writes data/tests/fixtures/raw/, a miniature of data/raw/ holding only the rows of a few
-species (and the rows that reach them through former names, infoboxes, gem files and
-structures), data/tests/fixtures/card_numbers.tsv, the lines of the real registry for those
-names, and data/tests/fixtures/notes_2021.csv, rows of the older export whose localities and
+species (and the rows that reach them through former names, infoboxes, gem files, structures,
+structure files and the common-minerals list), data/tests/fixtures/card_numbers.tsv, the lines
+of the real registry for those names, and data/tests/fixtures/notes_2021.csv, rows of the older export whose localities and
 status notes need cleaning up. CSV rows are copied byte for byte, the JSON objects as they are, the AMCSD rows
 as an SQL script (the tests turn it back into an SQLite file). test_fixtures.py checks that
 every fixture row is still a row of the raw data.
@@ -30,14 +30,18 @@ from builder.text import match_key  # noqa: E402
 # Species of the newer export: the three minerals whose powder lines are checked against
 # published ones, renamed species and their former names, a name the export damages, names
 # with letters the records cannot hold, a species with neither structure nor space group
-# data beyond the exports, and the last name of the newer copy.
-NEW_NAMES = ["Abelsonite", "Burbankite", "Calcite", "Gismondine-Ca", "Halite", "Halloysite",
-             "Hydrohalloysite", "Kozłowskiite", "Nioboixiolite-(◻)", "PaulišÂ¡ite",
-             "Petříčekite", "Quartz", "Zugshunstite-(Ce)"]
+# data beyond the exports, the last name of the newer copy; corundum, the reference of I/Ic;
+# struvite, whose structure comes from a separate file; two species whose structures the AMCSD
+# files under the older name Tetrahedrite.
+NEW_NAMES = ["Abelsonite", "Burbankite", "Calcite", "Corundum", "Gismondine-Ca", "Halite",
+             "Halloysite", "Hydrohalloysite", "Kozłowskiite", "Nioboixiolite-(◻)",
+             "PaulišÂ¡ite", "Petříčekite", "Quartz", "Struvite", "Tetrahedrite-(Fe)",
+             "Tetrahedrite-(Zn)", "Zugshunstite-(Ce)"]
 # Names of the older export: the same species, the former names, a name that sorts after the
 # end of the newer copy and a name dropped with no successor.
-OLD_NAMES = ["Abelsonite", "Burbankite", "Calcite", "Gismondine", "Halite", "Halloysite-10Å",
-             "Halloysite-7Å", "Petříčekite", "Quartz", "Sicklerite", "Zugshunstite-(Ce)",
+OLD_NAMES = ["Abelsonite", "Burbankite", "Calcite", "Corundum", "Gismondine", "Halite",
+             "Halloysite-10Å", "Halloysite-7Å", "Petříčekite", "Quartz", "Sicklerite",
+             "Struvite", "Tetrahedrite-(Fe)", "Tetrahedrite-(Zn)", "Zugshunstite-(Ce)",
              "Zunyite"]
 # AMCSD structures: those of Gismondine, Halloysite and Sicklerite whole; for quartz,
 # calcite and halite the one the build takes beside one it must pass over (quartz at 4 GPa,
@@ -45,6 +49,13 @@ OLD_NAMES = ["Abelsonite", "Burbankite", "Calcite", "Gismondine", "Halite", "Hal
 # operators; a calcite on rhombohedral axes.
 CIF_IDS = [6362, 11008, 9890, 8879, 3397, 7951, 20103, 18093, 18094, 19731, 19732, 19733,
            16964, 17650]
+# The structures the build takes for corundum and for the minerals whose I/Ic is checked
+# against published values (zincite, rutile, eskolaite, gypsum, magnetite, silicon), and the
+# three structures of the AMCSD's Tetrahedrite: one fits Tetrahedrite-(Fe), one
+# Tetrahedrite-(Zn), one neither clearly.
+CIF_IDS += [9325, 5203, 19092, 17803, 4651, 20589, 11243, 964, 14607, 14608]
+# Structure files of extra-structures/ the whole build on the fixtures reads.
+EXTRA_FILES = ["struvite.cif"]
 # Rows of the older export for the clean-up of localities and status-note citations: a
 # locality with a doubled blank, "?" and "unknown" for none; a caption before a citation, a
 # journal name that holds a comma, markup and brackets in a title, a note of prose alone.
@@ -52,7 +63,7 @@ NOTE_NAMES = ["Abernathyite", "Acuminite", "Aeschynite-(Y)", "Alum-(Na)", "Amsta
               "Arsenbrackebuschite", "Arsenic"]
 # The plain-letter spellings of names the export damages.
 PLAIN_NAMES = ["Paulisite"]
-GEM_FILES = ["calcite.yaml", "halite.yaml", "quartz.yaml", "LICENSE"]
+GEM_FILES = ["calcite.yaml", "corundum.yaml", "halite.yaml", "quartz.yaml", "LICENSE"]
 
 
 def csv_records(path):
@@ -81,6 +92,17 @@ def cut_csv(name, keep, out_name=None):
     out = os.path.join(OUT, out_name) if out_name else os.path.join(OUT, "raw", name)
     with open(out, "w", encoding="utf-8", newline="") as f:
         f.write(header[0] + "".join(chosen))
+    return chosen
+
+
+def cut_tsv(name, keep):
+    """The header and the lines of a tab-separated file whose first field keep accepts, byte
+    for byte."""
+    with open(os.path.join(RAW, name), encoding="utf-8", newline="") as f:
+        lines = f.read().split("\n")
+    chosen = [line for line in lines[1:] if line and keep(line.split("\t", 1)[0])]
+    with open(os.path.join(OUT, "raw", name), "w", encoding="utf-8", newline="") as f:
+        f.write("\n".join([lines[0]] + chosen) + "\n")
     return chosen
 
 
@@ -120,6 +142,7 @@ def main():
     if os.path.isdir(os.path.join(OUT, "raw")):
         shutil.rmtree(os.path.join(OUT, "raw"))
     os.makedirs(os.path.join(OUT, "raw", "gemmology_yaml"))
+    os.makedirs(os.path.join(OUT, "raw", "extra-structures"))
     new = set(NEW_NAMES)
     old = set(OLD_NAMES)
     species_keys = {match_key(n) for n in NEW_NAMES + OLD_NAMES}
@@ -146,6 +169,13 @@ def main():
                         os.path.join(OUT, "raw", "gemmology_yaml", name))
     cut_amcsd()
     counts["structures"] = len(CIF_IDS)
+    counts["structure files"] = len(cut_tsv(os.path.join("extra-structures", "SOURCES.tsv"),
+                                            lambda n: n in EXTRA_FILES))
+    for name in EXTRA_FILES:
+        shutil.copyfile(os.path.join(RAW, "extra-structures", name),
+                        os.path.join(OUT, "raw", "extra-structures", name))
+    counts["common minerals"] = len(cut_tsv("common-minerals.tsv",
+                                            lambda n: match_key(n) in species_keys))
     with open(os.path.join(DATA, "card_numbers.tsv"), encoding="utf-8") as f:
         lines = f.read().splitlines()
     # The real registry's lines for the fixture's names (as the records store them: the

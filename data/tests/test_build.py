@@ -1,6 +1,7 @@
 """The whole build, data/build_database.py, on the cut raw data of fixtures/raw/: the rows it
-writes are those of the committed database for the same names, a second build writes the
-same bytes, and card numbers hold from build to build."""
+writes (entries, references, optics, whole patterns) are those of the committed database for
+the same names, a second build writes the same bytes, and card numbers hold from build to
+build."""
 
 import os
 import shutil
@@ -54,7 +55,7 @@ def first(raw_dir, tmp_path_factory):
 @pytest.fixture(scope="module")
 def committed():
     tables = {}
-    for name in ("entries", "references", "optics"):
+    for name in ("entries", "references", "optics", "patterns"):
         tables[name] = read_tsv(os.path.join(DATA, "lithora", f"{name}.tsv"))
     return tables
 
@@ -62,9 +63,10 @@ def committed():
 class TestFirstBuild:
     def test_the_log(self, first):
         _, _, log = first
-        assert "written: 18 entries" in log
-        assert "structures: 10 species with candidates, 10 with a structure" in log
+        assert "written: 22 entries" in log
+        assert "structures: 14 species with candidates, 14 with a structure" in log
         assert "renamed: 3" in log and "dropped: 1" in log
+        assert "and 1 of separate files" in log
 
     def test_rows_are_the_committed_rows_of_the_same_names(self, first, committed):
         d, _, _ = first
@@ -72,7 +74,7 @@ class TestFirstBuild:
         c_header, c_rows = committed["entries"]
         assert header == c_header
         by_name = {r[1]: r for r in c_rows}
-        assert len(rows) == 18
+        assert len(rows) == 22
         for row in rows:
             assert row == by_name[row[1]], row[1]
 
@@ -80,7 +82,7 @@ class TestFirstBuild:
         d, _, _ = first
         _, rows = read_tsv(d / "lithora" / "entries.tsv")
         cards = {r[0] for r in rows}
-        for name in ("references", "optics"):
+        for name in ("references", "optics", "patterns"):
             header, got = read_tsv(d / "lithora" / f"{name}.tsv")
             c_header, c_rows = committed[name]
             assert header == c_header
@@ -108,6 +110,20 @@ class TestFirstBuild:
         assert "the species is now Gismondine-Ca" in old["notes"]
         assert "filed in the AMCSD under the former name Gismondine" in new["notes"]
 
+    def test_structures_filed_elsewhere(self, first):
+        d, _, _ = first
+        header, rows = read_tsv(d / "lithora" / "entries.tsv")
+        e = {r[1]: dict(zip(header, r)) for r in rows}
+        # The AMCSD's Tetrahedrite: Fe-dominant to -(Fe), Zn-dominant to -(Zn).
+        for name in ("Tetrahedrite-(Fe)", "Tetrahedrite-(Zn)"):
+            assert "under the older name Tetrahedrite" in e[name]["notes"]
+            assert e[name]["d_spacings"] and e[name]["sg_number"] == "217"
+        # Struvite from its structure file, with its database number.
+        assert "Ferraris et al. (1986) (COD 9007674)" in e["Struvite"]["notes"]
+        _, refs = read_tsv(d / "lithora" / "references.tsv")
+        assert any(r[0] == e["Struvite"]["card"] and "Neutron diffraction study" in r[1]
+                   for r in refs)
+
     def test_the_registry_is_unchanged_when_no_name_is_new(self, first):
         _, registry, _ = first
         assert file_bytes(registry) == file_bytes(fixture_path("card_numbers.tsv"))
@@ -116,8 +132,8 @@ class TestFirstBuild:
         d, _, _ = first
         with open(d / "data.md", encoding="utf-8") as f:
             report = f.read()
-        assert "18 entries in all." in report
-        assert "| `A` | 14 |" in report and "| `R` | 3 |" in report
+        assert "22 entries in all." in report
+        assert "| `A` | 18 |" in report and "| `R` | 3 |" in report
         assert "| `D` | 1 |" in report
         assert "Data build of 2026-12-06" in report
 
@@ -127,7 +143,8 @@ def test_a_second_build_writes_the_same_bytes(first, raw_dir, tmp_path):
     again = tmp_path / "card_numbers.tsv"
     shutil.copyfile(registry, again)
     run_build(raw_dir, tmp_path, again)
-    names = ["lithora/entries.tsv", "lithora/references.tsv", "lithora/optics.tsv", "data.md"]
+    names = ["lithora/entries.tsv", "lithora/references.tsv", "lithora/optics.tsv",
+             "lithora/patterns.tsv", "data.md"]
     assert file_bytes(*(tmp_path / n for n in names)) == file_bytes(*(d / n for n in names))
     assert file_bytes(again) == file_bytes(registry)
 

@@ -91,3 +91,23 @@ def test_structure_rows_are_rows_of_the_raw_database(tmp_path):
     query = ("select publication_id, author_id from publication_authors where publication_id "
              f"in (select publication_id from cif where id in ({ids})) order by rowid")
     assert cut.execute(query).fetchall() == raw.execute(query).fetchall()
+
+
+@pytest.mark.parametrize("name", ["common-minerals.tsv", "extra-structures/SOURCES.tsv"])
+def test_tsv_fixtures_are_lines_of_the_raw_files(name):
+    with open(os.path.join(FIXTURE_RAW, name), encoding="utf-8", newline="") as f:
+        cut = f.read().split("\n")
+    with open(os.path.join(RAW, name), encoding="utf-8", newline="") as f:
+        raw = f.read().split("\n")
+    assert cut[0] == raw[0] and len(cut) > 2
+    assert set(cut[1:]) <= set(raw[1:])
+
+
+def test_structure_files_are_copies():
+    d = os.path.join(FIXTURE_RAW, "extra-structures")
+    names = [n for n in sorted(os.listdir(d)) if n.endswith(".cif")]
+    assert names
+    for name in names:
+        with open(os.path.join(d, name), "rb") as a, \
+                open(os.path.join(RAW, "extra-structures", name), "rb") as b:
+            assert a.read() == b.read(), name

@@ -26,7 +26,7 @@ class TestReadWrite:
         assert reg["Quartz"] == 4550
         assert reg["Petřícekite"] == 4284
         assert reg["Zýkaite"] == 6100
-        assert len(reg) == 19
+        assert len(reg) == 23
 
     def test_a_missing_file_is_an_empty_registry(self, tmp_path):
         assert registry.read(str(tmp_path / "none.tsv")) == {}
