@@ -38,16 +38,7 @@ std::string scoreExplanation(const Score& score) {
            " lines found, explaining " + percent(score.explained) +
            " of the card's line intensity; " + percent(score.unexplained) +
            " of the measured intensity unexplained; intensities agree " + percent(score.agreement) +
-           "; " + fitText(score.fit);
-}
-
-std::string fitText(const InstrumentFit& fit) {
-    std::string out;
-    if (fit.zero != 0.0 || fit.displacement != 0.0) {
-        out = "zero " + signedText(fit.zero, 3) + "°, displacement " +
-              signedText(displacementMillimetres(fit.displacement), 3) + " mm, ";
-    }
-    return out + "lattice " + shiftText(fit.lattice);
+           "; common shift " + shiftText(score.shift);
 }
 
 std::string dText(double d) {
@@ -64,8 +55,8 @@ std::string intensityText(double intensity) {
 
 std::vector<int> unexplainedPeaks(const MeasuredPattern& pattern, const Score& score) {
     std::vector<bool> taken(pattern.peaks.size(), false);
-    for (const LineMatch& line : score.lines) {
-        const int peak = line.peak;
+    for (int j = 0; j < score.lineCount && j < kMaxCardLines; ++j) {
+        const int peak = score.lines[static_cast<std::size_t>(j)].peak;
         if (peak >= 0 && static_cast<std::size_t>(peak) < taken.size())
             taken[static_cast<std::size_t>(peak)] = true;
     }
@@ -78,10 +69,10 @@ std::vector<int> unexplainedPeaks(const MeasuredPattern& pattern, const Score& s
 
 std::vector<LineMatchRow> lineMatchRows(const MeasuredPattern& pattern, const Score& score) {
     std::vector<LineMatchRow> rows;
-    for (std::size_t j = 0; j < score.lines.size(); ++j) {
-        const LineMatch& line = score.lines[j];
+    for (int j = 0; j < score.lineCount && j < kMaxCardLines; ++j) {
+        const LineMatch& line = score.lines[static_cast<std::size_t>(j)];
         LineMatchRow row;
-        row.line = static_cast<int>(j);
+        row.line = j;
         row.cardD = dText(line.cardD);
         row.intensity = intensityText(line.cardIntensity);
         if (line.peak >= 0 && static_cast<std::size_t>(line.peak) < pattern.peaks.size()) {

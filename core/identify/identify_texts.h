@@ -18,9 +18,6 @@ namespace lithora {
 std::string figureOfMeritText(double figureOfMerit);
 // "6 / 6": the card's lines matched of those counted.
 std::string linesText(const Score& score);
-// The fitted faults: "zero +0.031°, displacement −0.052 mm, lattice +0.12 %" (the lattice alone
-// for typed d-spacings, whose fit has no zero or displacement).
-std::string fitText(const InstrumentFit& fit);
 // The common shift Δd/d in percent with two decimals and its sign: "+0.05 %", "−0.12 %"
 // (a true minus sign), "0.00 %".
 std::string shiftText(double shift);
@@ -48,9 +45,8 @@ struct LineMatchRow {
     std::string deltaD;    // "+0.0025", or "missed", "below detection", "unexplained"
 };
 
-// The candidate's lines that matched or should have been seen, by d falling, then the measured
-// peaks no line took, by d falling. A score whose peak indexes lie outside the pattern (not scored
-// against it) shows those lines missed.
+// The card's lines strongest first, then the measured peaks no line took, by d falling. A score
+// whose peak indexes lie outside the pattern (not scored against it) shows those lines missed.
 std::vector<LineMatchRow> lineMatchRows(const MeasuredPattern& pattern, const Score& score);
 
 // The indexes of the pattern's peaks that no line of the score took, in the pattern's order.
