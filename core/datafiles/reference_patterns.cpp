@@ -314,32 +314,42 @@ class PatternLoader {
 
         // Faults are ORed together rather than branched on (sound data is the rule), and each
         // array has a loop of its own, simple enough for the vectoriser.
-        unsigned bad = 0;
+        // d strictly decreasing is in range when the first is at most 100 Å and the last at
+        // least 0.0001 Å; the other arrays are checked by their least and greatest values.
         const unsigned char* pd = b + at.d;
         double* d = p.m_d + first;
         for (std::size_t i = 0; i < n; ++i) {
-            const std::uint32_t u = loadLE<std::uint32_t>(pd + 4 * i);
-            bad |= (u - 1u) >= kMaxPatternD; // 0 wraps round to the top
             // A sound d fits 31 bits; the signed conversion is the one SSE2 has.
-            d[i] = static_cast<double>(static_cast<std::int32_t>(u)) * kPatternDUnit;
+            d[i] =
+                static_cast<double>(static_cast<std::int32_t>(loadLE<std::uint32_t>(pd + 4 * i))) *
+                kPatternDUnit;
         }
+        unsigned bad = 0;
         for (std::size_t i = 1; i < n; ++i)
             bad |= loadLE<std::uint32_t>(pd + 4 * i) >= loadLE<std::uint32_t>(pd + 4 * (i - 1));
+        bad |= loadLE<std::uint32_t>(pd) > kMaxPatternD;
+        bad |= loadLE<std::uint32_t>(pd + 4 * (n - 1)) == 0;
         const unsigned char* pi = b + at.intensity;
         double* intensity = p.m_intensity + first;
-        unsigned full = 0;
+        std::uint16_t weakest = 0xFFFF, strongest = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint16_t v = loadLE<std::uint16_t>(pi + 2 * i);
-            bad |= (v - 1u) >= kFullIntensity;
-            full |= v == kFullIntensity;
+            weakest = std::min(weakest, v);
+            strongest = std::max(strongest, v);
             intensity[i] =
                 static_cast<double>(static_cast<std::int32_t>(v)) * kPatternIntensityUnit;
         }
-        bad |= full ^ 1u;
+        // The strongest line is 100 exactly: none above it, and one at it.
+        bad |= weakest == 0 || strongest != kFullIntensity;
+        // An index in -999..999 is 0..1998 once 999 is added, and above it wraps round.
         const unsigned char* ph = b + at.hkl;
-        for (std::size_t i = 0; i < 3 * n; ++i)
-            bad |= static_cast<unsigned>(loadLE<std::int16_t>(ph + 2 * i) + kMaxMillerIndex) >
-                   2u * kMaxMillerIndex;
+        std::uint16_t widest = 0;
+        for (std::size_t i = 0; i < 3 * n; ++i) {
+            const auto shifted =
+                static_cast<std::uint16_t>(loadLE<std::uint16_t>(ph + 2 * i) + kMaxMillerIndex);
+            widest = std::max(widest, shifted);
+        }
+        bad |= widest > 2 * kMaxMillerIndex;
         // No line's indices are all 0: 8 bytes from each line's h (the last line's run into the
         // multiplicities that follow), of which the first 6 are its h, k and l.
         for (std::size_t i = 0; i < n; ++i)
@@ -357,11 +367,14 @@ class PatternLoader {
         }
         const unsigned char* pm = b + at.multiplicity;
         std::uint8_t* multiplicity = p.m_multiplicity + first;
+        std::uint16_t fewest = 0xFFFF, most = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint16_t m = loadLE<std::uint16_t>(pm + 2 * i);
-            bad |= (m - 1u) >= static_cast<unsigned>(kMaxMultiplicity);
+            fewest = std::min(fewest, m);
+            most = std::max(most, m);
             multiplicity[i] = static_cast<std::uint8_t>(m);
         }
+        bad |= fewest == 0 || most > kMaxMultiplicity;
         if (bad) return false;
         p.m_lines = first + n;
         p.m_slot[static_cast<std::size_t>(card)] = static_cast<std::int32_t>(p.m_card.size());
