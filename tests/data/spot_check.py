@@ -183,12 +183,38 @@ class Database:
 
     @classmethod
     def structures_of(cls, name):
-        return cls.db.execute(
+        """(a, b, c, alpha, beta, gamma, symbol, journal, volume, first page) of every structure
+        of the species: the AMCSD's, and those of the separate structure files."""
+        found = cls.db.execute(
             "select c.a, c.b, c.c, c.alpha, c.beta, c.gamma, s.hm_notation, p.journalname, "
             "p.volume, p.page_first from cif c join minerals m on m.id = c.mineral_id "
             "join spacegroups s on s.id = c.spacegroup_id "
             "join publications p on p.id = c.publication_id where lower(m.name) = lower(?)",
             (name,)).fetchall()
+        return found + extra_structures_of(name)
+
+
+def extra_structures_of(name):
+    """The structures of data/raw/extra-structures filed under a species, read from the CIF
+    keys as the AMCSD query gives them."""
+    folder = os.path.join(RAW, "extra-structures")
+    out = []
+    with open(os.path.join(folder, "SOURCES.tsv"), encoding="utf-8") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            if row["species"].lower() != name.lower():
+                continue
+            with open(os.path.join(folder, row["file"]), encoding="utf-8") as cif:
+                text = cif.read()
+
+            def key(k):
+                m = re.search(r"^" + re.escape(k) + r"\s+(.+?)\s*$", text, re.M)
+                return m.group(1).strip("'\"") if m else ""
+            cell = [float(re.sub(r"\(.*", "", key(k))) for k in (
+                "_cell_length_a", "_cell_length_b", "_cell_length_c", "_cell_angle_alpha",
+                "_cell_angle_beta", "_cell_angle_gamma")]
+            out.append((*cell, key("_symmetry_space_group_name_H-M"), key("_journal_name_full"),
+                        key("_journal_volume"), key("_journal_page_first")))
+    return out
 
 
 # --- The tests -------------------------------------------------------------------------------
