@@ -61,7 +61,8 @@ std::string lengthRule() {
     return "a record is 14 + 14 n bytes long for n from 1 to " + std::to_string(kMaxPatternLines);
 }
 
-// An integer count of 10^-decimals as its decimal text: 30355 with 4 decimals is "3.0355".
+} // namespace
+
 std::string unitsText(std::uint32_t units, int decimals) {
     std::string digits = std::to_string(units);
     if (digits.size() <= static_cast<std::size_t>(decimals))
@@ -69,8 +70,6 @@ std::string unitsText(std::uint32_t units, int decimals) {
     digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, '.');
     return digits;
 }
-
-} // namespace
 
 std::optional<PatternFault> checkPatternRecord(std::string_view body, std::int64_t recordByte,
                                                int previousCard) {

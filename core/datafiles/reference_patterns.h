@@ -133,6 +133,10 @@ class ReferencePatterns {
     PatternFileStamp m_stamp;
 };
 
+// A whole count of 10^-decimals as its decimal text, as patterns.tsv and the messages write the
+// stored values: 30355 with 4 decimals is "3.0355".
+std::string unitsText(std::uint32_t units, int decimals);
+
 // Reads lithora.p of a data directory whole. The header and every record are checked; the
 // first record that breaks the format ends the reading, and the patterns read before it stay.
 ReferencePatterns loadReferencePatterns(const std::filesystem::path& dataDir);

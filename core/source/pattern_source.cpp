@@ -1,5 +1,7 @@
 #include "source/pattern_source.h"
 
+#include "datafiles/reference_patterns.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -9,12 +11,13 @@ namespace lithora {
 
 namespace {
 
-constexpr std::size_t kMaxLines = 500;
-constexpr std::uint32_t kMaxD = 1'000'000;       // 100 Å in 0.0001 Å
-constexpr std::uint32_t kFullIntensity = 10'000; // 100.00 in 0.01
-constexpr std::uint32_t kMaxCut = 1'000'000;
-constexpr int kMaxIndex = 999;
-constexpr std::uint32_t kMaxMultiplicity = 192;
+// The limits of the packed file, as the source states them.
+constexpr auto kMaxLines = static_cast<std::size_t>(kMaxPatternLines);
+constexpr std::uint32_t kMaxD = kMaxPatternD;
+constexpr std::uint32_t kFullUnits = kFullIntensity;
+constexpr std::uint32_t kMaxCut = kMaxPatternCut;
+constexpr int kMaxIndex = kMaxMillerIndex;
+constexpr auto kMostMultiplicity = static_cast<std::uint32_t>(kMaxMultiplicity);
 
 // Values a cell could not be read as are 0 (an index kUnreadIndex): the reader has told of the
 // cell already, and readSource leaves out what the rules would say of it again.
@@ -62,15 +65,6 @@ std::optional<int> wholeNumber(std::string_view text, bool negative, std::size_t
     const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (ec != std::errc() || ptr != digits.data() + digits.size()) return std::nullopt;
     return minus ? -value : value;
-}
-
-// An integer count of 10^-decimals as its decimal text: 30355 with 4 decimals is "3.0355".
-std::string unitsText(std::uint32_t units, int decimals) {
-    std::string digits = std::to_string(units);
-    if (digits.size() <= static_cast<std::size_t>(decimals))
-        digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
-    digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, '.');
-    return digits;
 }
 
 } // namespace
@@ -184,9 +178,9 @@ void validatePatterns(const std::vector<SourcePattern>& patterns,
                         "must be below the d of the line before, " + unitsText(previousD, 4));
             }
             if (l.d != 0) previousD = l.d;
-            if (l.intensity == 0 || l.intensity > kFullIntensity)
+            if (l.intensity == 0 || l.intensity > kFullUnits)
                 problem(l.line, ColIntensity, "must be more than 0 and at most 100");
-            full = full || l.intensity == kFullIntensity;
+            full = full || l.intensity == kFullUnits;
             const int index[] = {l.h, l.k, l.l};
             bool read = true;
             for (int i = 0; i < 3; ++i) {
@@ -198,7 +192,7 @@ void validatePatterns(const std::vector<SourcePattern>& patterns,
             }
             if (read && l.h == 0 && l.k == 0 && l.l == 0)
                 problem(l.line, ColH, "h, k and l may not all be 0");
-            if (l.multiplicity == 0 || l.multiplicity > kMaxMultiplicity)
+            if (l.multiplicity == 0 || l.multiplicity > kMostMultiplicity)
                 problem(l.line, ColMultiplicity, "must be a whole number from 1 to 192");
         }
         if (!full) {
