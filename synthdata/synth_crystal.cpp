@@ -43,20 +43,8 @@ double volumeFactor(const CellParameters& p) {
     return 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg;
 }
 
-// 1/d² = hᵀ G⁻¹ h, G being the metric tensor of the direct cell.
 double dSpacing(const CellParameters& p, int h, int k, int l) {
-    const double g11 = p.a * p.a, g22 = p.b * p.b, g33 = p.c * p.c;
-    const double g12 = p.a * p.b * cosDegrees(p.gamma);
-    const double g13 = p.a * p.c * cosDegrees(p.beta);
-    const double g23 = p.b * p.c * cosDegrees(p.alpha);
-    const double det = g11 * (g22 * g33 - g23 * g23) - g12 * (g12 * g33 - g23 * g13) +
-                       g13 * (g12 * g23 - g22 * g13);
-    const double q =
-        (h * h * (g22 * g33 - g23 * g23) + k * k * (g11 * g33 - g13 * g13) +
-         l * l * (g11 * g22 - g12 * g12) + 2.0 * h * k * (g13 * g23 - g12 * g33) +
-         2.0 * h * l * (g12 * g23 - g13 * g22) + 2.0 * k * l * (g12 * g13 - g11 * g23)) /
-        det;
-    return 1.0 / std::sqrt(q);
+    return 1.0 / std::sqrt(ReciprocalMetric(p).q(h, k, l));
 }
 
 struct Cell {

@@ -116,6 +116,30 @@ struct CellParameters {
 // The cosine of an angle in degrees, the same to the last bit on every platform.
 double cosDegrees(double degrees);
 
+// 1/d² = hᵀ G⁻¹ h, G the metric of the direct cell.
+struct ReciprocalMetric {
+    double r11, r22, r33, r12, r13, r23;
+
+    explicit ReciprocalMetric(const CellParameters& p) {
+        const double g11 = p.a * p.a, g22 = p.b * p.b, g33 = p.c * p.c;
+        const double g12 = p.a * p.b * cosDegrees(p.gamma);
+        const double g13 = p.a * p.c * cosDegrees(p.beta);
+        const double g23 = p.b * p.c * cosDegrees(p.alpha);
+        const double det = g11 * (g22 * g33 - g23 * g23) - g12 * (g12 * g33 - g23 * g13) +
+                           g13 * (g12 * g23 - g22 * g13);
+        r11 = (g22 * g33 - g23 * g23) / det;
+        r22 = (g11 * g33 - g13 * g13) / det;
+        r33 = (g11 * g22 - g12 * g12) / det;
+        r12 = (g13 * g23 - g12 * g33) / det;
+        r13 = (g12 * g23 - g13 * g22) / det;
+        r23 = (g12 * g13 - g11 * g23) / det;
+    }
+    double q(int h, int k, int l) const {
+        return r11 * h * h + r22 * k * k + r33 * l * l +
+               2.0 * (r12 * h * k + r13 * h * l + r23 * k * l);
+    }
+};
+
 // Fills the crystallographic cells of an entry of a crystal system (a code such as "H/R"):
 // space group, crystal class, cell, Z, d-spacings and intensities.
 void fillCrystalCells(Random& random, std::string_view system, std::array<std::string, 28>& cells);
