@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < file.cardCount(); ++i) {
         const PatternView a = file.at(i), b = memory.at(i);
         FUZZ_CHECK(a.card == b.card && a.iicThousandths == b.iicThousandths && a.cut == b.cut);
-        FUZZ_CHECK(std::memcmp(a.d.data(), b.d.data(), a.size() * sizeof(double)) == 0);
+        FUZZ_CHECK(std::memcmp(a.d.data(), b.d.data(), a.size() * sizeof(float)) == 0);
         FUZZ_CHECK(std::memcmp(a.hkl.data(), b.hkl.data(), a.size() * sizeof(Miller)) == 0);
     }
 

@@ -147,8 +147,8 @@ std::optional<PatternFault> checkPatternRecord(std::string_view body, std::int64
 
 namespace {
 
-// d and intensity as doubles, hkl, multiplicity.
-constexpr std::size_t kLineBytes = 8 + 8 + sizeof(Miller) + 1;
+// d and intensity as floats (their 5 and 4 stored digits need no more), hkl, multiplicity.
+constexpr std::size_t kLineBytes = 4 + 4 + sizeof(Miller) + 1;
 
 // The block of a store's lines. Tens of megabytes are written once, right after they are
 // allocated: where a page fault is dear (a virtual machine pays microseconds for each), 4 KiB
@@ -257,10 +257,10 @@ class PatternLoader {
                 {0, "its " + std::to_string(m_capacity) + " lines at most do not fit in memory"});
         }
         auto* block = static_cast<unsigned char*>(p.m_block.get());
-        p.m_d = reinterpret_cast<double*>(block);
-        p.m_intensity = reinterpret_cast<double*>(block + 8 * m_capacity);
-        p.m_hkl = reinterpret_cast<Miller*>(block + 16 * m_capacity);
-        p.m_multiplicity = block + 22 * m_capacity;
+        p.m_d = reinterpret_cast<float*>(block);
+        p.m_intensity = reinterpret_cast<float*>(block + 4 * m_capacity);
+        p.m_hkl = reinterpret_cast<Miller*>(block + 8 * m_capacity);
+        p.m_multiplicity = block + 14 * m_capacity;
         const auto maxCards = static_cast<std::size_t>(size) / (4 + kMinPatternRecord) + 1;
         for (auto* v : {&p.m_offset, &p.m_iic, &p.m_cut})
             v->reserve(maxCards);
@@ -316,12 +316,13 @@ class PatternLoader {
         // d strictly decreasing is in range when the first is at most 100 Å and the last at
         // least 0.0001 Å; the other arrays are checked by their least and greatest values.
         const unsigned char* pd = b + at.d;
-        double* d = p.m_d + first;
+        float* d = p.m_d + first;
         for (std::size_t i = 0; i < n; ++i) {
-            // A sound d fits 31 bits; the signed conversion is the one SSE2 has.
-            d[i] =
+            // A sound d fits 31 bits; the signed conversion is the one SSE2 has. Worked out in
+            // double, the float is the one nearest the stored d.
+            d[i] = static_cast<float>(
                 static_cast<double>(static_cast<std::int32_t>(loadLE<std::uint32_t>(pd + 4 * i))) *
-                kPatternDUnit;
+                kPatternDUnit);
         }
         unsigned bad = 0;
         for (std::size_t i = 1; i < n; ++i)
@@ -329,14 +330,14 @@ class PatternLoader {
         bad |= loadLE<std::uint32_t>(pd) > kMaxPatternD;
         bad |= loadLE<std::uint32_t>(pd + 4 * (n - 1)) == 0;
         const unsigned char* pi = b + at.intensity;
-        double* intensity = p.m_intensity + first;
+        float* intensity = p.m_intensity + first;
         std::uint16_t weakest = 0xFFFF, strongest = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint16_t v = loadLE<std::uint16_t>(pi + 2 * i);
             weakest = std::min(weakest, v);
             strongest = std::max(strongest, v);
-            intensity[i] =
-                static_cast<double>(static_cast<std::int32_t>(v)) * kPatternIntensityUnit;
+            intensity[i] = static_cast<float>(static_cast<double>(static_cast<std::int32_t>(v)) *
+                                              kPatternIntensityUnit);
         }
         // The strongest line is 100 exactly: none above it, and one at it.
         bad |= weakest == 0 || strongest != kFullIntensity;
@@ -349,10 +350,6 @@ class PatternLoader {
             widest = std::max(widest, shifted);
         }
         bad |= widest > 2 * kMaxMillerIndex;
-        // No line's indices are all 0: 8 bytes from each line's h (the last line's run into the
-        // multiplicities that follow), of which the first 6 are its h, k and l.
-        for (std::size_t i = 0; i < n; ++i)
-            bad |= (loadLE<std::uint64_t>(ph + 6 * i) & 0xFFFF'FFFF'FFFFu) == 0;
         Miller* hkl = p.m_hkl + first;
         if constexpr (std::endian::native == std::endian::little) {
             static_assert(sizeof(Miller) == 6 && std::is_trivially_copyable_v<Miller>);
@@ -364,6 +361,20 @@ class PatternLoader {
                           loadLE<std::int16_t>(q + 4)};
             }
         }
+        // No line's indices are all 0. Four lines are 24 bytes, three 64-bit words holding h k l
+        // of each in turn; a line's 48 bits are zero when it names no reflection.
+        constexpr std::uint64_t k16 = 0xFFFF, k32 = 0xFFFF'FFFF, k48 = 0xFFFF'FFFF'FFFF;
+        std::size_t line = 0;
+        for (; line + 4 <= n; line += 4) {
+            const unsigned char* q = ph + 6 * line;
+            const auto w0 = loadLE<std::uint64_t>(q), w1 = loadLE<std::uint64_t>(q + 8),
+                       w2 = loadLE<std::uint64_t>(q + 16);
+            bad |= ((w0 & k48) == 0) | ((w0 >> 48 | (w1 & k32) << 16) == 0) |
+                   ((w1 >> 32 | (w2 & k16) << 32) == 0) | ((w2 >> 16) == 0);
+        }
+        // The last lines' 8 bytes run into the multiplicities that follow.
+        for (; line < n; ++line)
+            bad |= (loadLE<std::uint64_t>(ph + 6 * line) & k48) == 0;
         const unsigned char* pm = b + at.multiplicity;
         std::uint8_t* multiplicity = p.m_multiplicity + first;
         std::uint16_t fewest = 0xFFFF, most = 0;

@@ -42,10 +42,10 @@ struct Miller {
 // One card's pattern, a view into the store that holds it (valid while the store lives).
 struct PatternView {
     int card = 0;
-    std::uint32_t iicThousandths = 0;  // the reference intensity ratio I/Ic; 0 when unknown
-    std::uint32_t cut = 0;             // weaker lines dropped beyond those kept
-    std::span<const double> d;         // Å, strictly decreasing
-    std::span<const double> intensity; // relative to the strongest line, 100
+    std::uint32_t iicThousandths = 0; // the reference intensity ratio I/Ic; 0 when unknown
+    std::uint32_t cut = 0;            // weaker lines dropped beyond those kept
+    std::span<const float> d;         // Å, strictly decreasing
+    std::span<const float> intensity; // relative to the strongest line, 100
     std::span<const Miller> hkl;
     std::span<const std::uint8_t> multiplicity;
 
@@ -126,8 +126,8 @@ class ReferencePatterns {
     std::vector<std::uint32_t> m_cut;
     std::size_t m_lines = 0; // of the arrays below
     std::unique_ptr<void, BlockFree> m_block;
-    double* m_d = nullptr;
-    double* m_intensity = nullptr;
+    float* m_d = nullptr;
+    float* m_intensity = nullptr;
     Miller* m_hkl = nullptr;
     std::uint8_t* m_multiplicity = nullptr;
     PatternFileStamp m_stamp;

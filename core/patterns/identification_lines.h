@@ -23,12 +23,12 @@ class IdentificationLines {
     std::size_t size() const { return d().size(); }
     // Both in decreasing d (card lines: never increasing; two may share a d). Intensities are
     // relative to the card's strongest line, 100.
-    std::span<const double> d() const {
-        return m_pattern ? m_pattern->d : std::span<const double>(m_cardD).first(m_cardCount);
+    std::span<const float> d() const {
+        return m_pattern ? m_pattern->d : std::span<const float>(m_cardD).first(m_cardCount);
     }
-    std::span<const double> intensity() const {
+    std::span<const float> intensity() const {
         return m_pattern ? m_pattern->intensity
-                         : std::span<const double>(m_cardIntensity).first(m_cardCount);
+                         : std::span<const float>(m_cardIntensity).first(m_cardCount);
     }
     // The pattern itself (hkl, multiplicity, I/Ic, lines cut) when source() is Pattern.
     const std::optional<PatternView>& pattern() const { return m_pattern; }
@@ -40,8 +40,8 @@ class IdentificationLines {
     LineSource m_source = LineSource::None;
     std::optional<PatternView> m_pattern;
     std::size_t m_cardCount = 0;
-    std::array<double, 8> m_cardD{};
-    std::array<double, 8> m_cardIntensity{};
+    std::array<float, 8> m_cardD{};
+    std::array<float, 8> m_cardIntensity{};
 };
 
 // The lines of a card for the identification. patterns may be null (no store at hand), and

@@ -52,12 +52,12 @@ TEST(ReferencePatterns, AGoodFileReadsBackExactly) {
     const std::optional<PatternView> calcite = p.find(1);
     ASSERT_TRUE(calcite);
     ASSERT_EQ(calcite->size(), 18u);
-    EXPECT_DOUBLE_EQ(calcite->d[1], 3.0355);
-    EXPECT_DOUBLE_EQ(calcite->intensity[1], 100.0);
+    EXPECT_FLOAT_EQ(calcite->d[1], 3.0355f);
+    EXPECT_FLOAT_EQ(calcite->intensity[1], 100.0);
     EXPECT_EQ(calcite->hkl[1], (Miller{1, 0, 4}));
     EXPECT_EQ(calcite->multiplicity[1], 6);
-    EXPECT_DOUBLE_EQ(calcite->d[17], 1.4217);
-    EXPECT_DOUBLE_EQ(calcite->intensity[17], 2.6);
+    EXPECT_FLOAT_EQ(calcite->d[17], 1.4217f);
+    EXPECT_FLOAT_EQ(calcite->intensity[17], 2.6f);
     EXPECT_EQ(calcite->hkl[11], (Miller{1, 0, 10}));
     EXPECT_DOUBLE_EQ(*calcite->iic(), 3.126);
     EXPECT_EQ(calcite->cut, 0u);
@@ -128,10 +128,10 @@ TEST(ReferencePatterns, MissingIsQuietAndFallsBackToTheCardLines) {
     const IdentificationLines lines =
         identificationLines(none.get(), 1, "3.035 2.285 3.86", "100 18 12");
     EXPECT_EQ(lines.source(), LineSource::CardLines);
-    EXPECT_EQ(std::vector<double>(lines.d().begin(), lines.d().end()),
-              (std::vector<double>{3.86, 3.035, 2.285}));
-    EXPECT_EQ(std::vector<double>(lines.intensity().begin(), lines.intensity().end()),
-              (std::vector<double>{12, 100, 18}));
+    EXPECT_EQ(std::vector<float>(lines.d().begin(), lines.d().end()),
+              (std::vector<float>{3.86f, 3.035f, 2.285f}));
+    EXPECT_EQ(std::vector<float>(lines.intensity().begin(), lines.intensity().end()),
+              (std::vector<float>{12, 100, 18}));
     EXPECT_EQ(identificationLines(nullptr, 1, "2.87 3.07", "").intensity()[0], 100.0);
     EXPECT_EQ(identificationLines(nullptr, 1, "", "").source(), LineSource::None);
 
