@@ -77,7 +77,8 @@ TEST_F(ScanCli, TheFilesWavelengthIsUsedUnlessAChoiceContradictsIt) {
 }
 
 TEST_F(ScanCli, FilesThatAreNoScansEndWithExitCodeOneAndAMessage) {
-    writeFile(s_dir->path() / "garbage.xrdml", std::string("<?xml www.xrdml.com \0\x01", 24));
+    using namespace std::string_literals;
+    writeFile(s_dir->path() / "garbage.xrdml", "<?xml www.xrdml.com \0\x01"s);
     for (const std::string& file : {scan("bruker-v4-header.raw"), s_dir->path().string(),
                                     (s_dir->path() / "garbage.xrdml").string()}) {
         const ToolRun r = identify(file);
