@@ -477,4 +477,14 @@ Result<FaultProfile> makeFaultProfile(std::span<const FaultPhase> phases,
     return out;
 }
 
+FaultPhase faultPhaseOf(const PatternView& pattern, const UnitCell& cell) {
+    FaultPhase phase;
+    phase.cell = cell;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const Miller& m = pattern.hkl[i];
+        phase.lines.push_back({pattern.d[i], pattern.intensity[i], {m.h, m.k, m.l}});
+    }
+    return phase;
+}
+
 } // namespace lithora

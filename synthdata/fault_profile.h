@@ -9,6 +9,7 @@
 
 #include "base/result.h"
 #include "cell/cell_reduction.h"
+#include "datafiles/reference_patterns.h"
 #include "identify/profile.h"
 
 // Measured-looking powder profiles made from the computed lines of one or more phases, with the
@@ -154,5 +155,8 @@ struct FaultProfile {
 // wavelength or the radius not above 0.
 Result<FaultProfile> makeFaultProfile(std::span<const FaultPhase> phases,
                                       const FaultSettings& settings, std::uint64_t seed);
+
+// A phase of a reference pattern: its lines with their hkl, and the cell for the texture.
+FaultPhase faultPhaseOf(const PatternView& pattern, const UnitCell& cell);
 
 } // namespace lithora

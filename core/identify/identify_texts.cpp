@@ -38,7 +38,49 @@ std::string scoreExplanation(const Score& score) {
            " lines found, explaining " + percent(score.explained) +
            " of the card's line intensity; " + percent(score.unexplained) +
            " of the measured intensity unexplained; intensities agree " + percent(score.agreement) +
-           "; common shift " + shiftText(score.shift);
+           "; " + fitText(score.fit);
+}
+
+std::string fitText(const InstrumentFit& fit) {
+    std::string out;
+    if (fit.zero != 0.0 || fit.displacement != 0.0) {
+        out = "zero " + signedText(fit.zero, 3) + "°, displacement " +
+              signedText(displacementMillimetres(fit.displacement), 3) + " mm, ";
+    }
+    return out + "lattice " + shiftText(fit.lattice);
+}
+
+std::string probabilityText(double probability) {
+    const double percent = 100.0 * probability;
+    if (percent < 0.5) return "<1 %";
+    if (percent > 99.5) return ">99 %";
+    return formatNumber(percent, 0, 0, '.') + " %";
+}
+
+std::string profileRText(double profileR) {
+    if (profileR < 0.0) return "\u2013";
+    return formatNumber(100.0 * profileR, 1, 1, '.') + " %";
+}
+
+std::string zeroText(const InstrumentFit& fit) {
+    if (fit.zero == 0.0 && fit.displacement == 0.0) return {};
+    return signedText(fit.zero, 3) + "°";
+}
+
+std::string displacementText(const InstrumentFit& fit) {
+    if (fit.zero == 0.0 && fit.displacement == 0.0) return {};
+    return signedText(displacementMillimetres(fit.displacement), 3) + " mm";
+}
+
+std::string candidateExplanation(const Candidate& c) {
+    std::string out = scoreExplanation(c.score);
+    if (c.profileR >= 0.0) out += "; weighted profile R " + profileRText(c.profileR);
+    out += "; probability " + probabilityText(c.probability);
+    if (c.group > 0) {
+        out += ". The pattern cannot tell it from the other members of its group";
+        if (!c.differs.empty()) out += ", which differ in " + c.differs;
+    }
+    return out;
 }
 
 std::string dText(double d) {
@@ -55,8 +97,8 @@ std::string intensityText(double intensity) {
 
 std::vector<int> unexplainedPeaks(const MeasuredPattern& pattern, const Score& score) {
     std::vector<bool> taken(pattern.peaks.size(), false);
-    for (int j = 0; j < score.lineCount && j < kMaxCardLines; ++j) {
-        const int peak = score.lines[static_cast<std::size_t>(j)].peak;
+    for (const LineMatch& line : score.lines) {
+        const int peak = line.peak;
         if (peak >= 0 && static_cast<std::size_t>(peak) < taken.size())
             taken[static_cast<std::size_t>(peak)] = true;
     }
@@ -69,10 +111,10 @@ std::vector<int> unexplainedPeaks(const MeasuredPattern& pattern, const Score& s
 
 std::vector<LineMatchRow> lineMatchRows(const MeasuredPattern& pattern, const Score& score) {
     std::vector<LineMatchRow> rows;
-    for (int j = 0; j < score.lineCount && j < kMaxCardLines; ++j) {
-        const LineMatch& line = score.lines[static_cast<std::size_t>(j)];
+    for (std::size_t j = 0; j < score.lines.size(); ++j) {
+        const LineMatch& line = score.lines[j];
         LineMatchRow row;
-        row.line = j;
+        row.line = static_cast<int>(j);
         row.cardD = dText(line.cardD);
         row.intensity = intensityText(line.cardIntensity);
         if (line.peak >= 0 && static_cast<std::size_t>(line.peak) < pattern.peaks.size()) {

@@ -18,13 +18,28 @@ namespace lithora {
 std::string figureOfMeritText(double figureOfMerit);
 // "6 / 6": the card's lines matched of those counted.
 std::string linesText(const Score& score);
+// The fitted faults: "zero +0.031°, displacement −0.052 mm, lattice +0.12 %" (the lattice alone
+// for typed d-spacings, whose fit has no zero or displacement).
+std::string fitText(const InstrumentFit& fit);
 // The common shift Δd/d in percent with two decimals and its sign: "+0.05 %", "−0.12 %"
 // (a true minus sign), "0.00 %".
 std::string shiftText(double shift);
 // What a figure of merit rests on, in words: "6 of 6 lines found, explaining 92 % of the card's
-// line intensity; 3 % of the measured intensity unexplained; intensities agree 95 %; common
-// shift +0.05 %".
+// line intensity; 3 % of the measured intensity unexplained; intensities agree 95 %; lattice
+// +0.05 %" (with the zero shift and displacement first when they were fitted).
 std::string scoreExplanation(const Score& score);
+// A probability in whole percent, "<1 %" and ">99 %" at the ends, so that no candidate is
+// shown as certain.
+std::string probabilityText(double probability);
+// The weighted profile R in percent with one decimal, "12.3 %"; "–" when not compared.
+std::string profileRText(double profileR);
+// The fitted zero shift, "+0.031°", and the specimen displacement, "−0.052 mm"; empty for a fit
+// on the d axis, which has neither.
+std::string zeroText(const InstrumentFit& fit);
+std::string displacementText(const InstrumentFit& fit);
+// Everything a candidate's score rests on, for its tooltip: the peak match, the profile R, the
+// probability, and for a member of a group what its members differ in.
+std::string candidateExplanation(const Candidate& candidate);
 // A d-spacing in Å: four decimals, trailing zeros dropped down to three ("3.343", "1.8179").
 std::string dText(double d);
 // A signed difference of d in Å, four decimals: "+0.0025", "−0.0031", "0.0000".
@@ -45,8 +60,9 @@ struct LineMatchRow {
     std::string deltaD;    // "+0.0025", or "missed", "below detection", "unexplained"
 };
 
-// The card's lines strongest first, then the measured peaks no line took, by d falling. A score
-// whose peak indexes lie outside the pattern (not scored against it) shows those lines missed.
+// The candidate's lines that matched or should have been seen, by d falling, then the measured
+// peaks no line took, by d falling. A score whose peak indexes lie outside the pattern (not scored
+// against it) shows those lines missed.
 std::vector<LineMatchRow> lineMatchRows(const MeasuredPattern& pattern, const Score& score);
 
 // The indexes of the pattern's peaks that no line of the score took, in the pattern's order.

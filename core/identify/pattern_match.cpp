@@ -385,8 +385,8 @@ PreparedPeaks preparePeaks(const MeasuredPattern& pattern, const MeasuredAxis& a
     return p;
 }
 
-double coarseCoverage(const PreparedPeaks& p, std::span<const double> d,
-                      std::span<const double> intensity) {
+double coarseCoverage(const PreparedPeaks& p, std::span<const float> d,
+                      std::span<const float> intensity) {
     // The eight strongest lines in range, kept in a small sorted array.
     std::array<std::pair<double, double>, 8> top{}; // (intensity, d)
     std::size_t count = 0;
@@ -446,8 +446,8 @@ double coarseCoverage(const PreparedPeaks& p, std::span<const double> d,
 //     that texture costs only part of the score. 1 with fewer than two peaks or no intensities.
 //  P  plausibility of the faults: exp(−χ²/8), χ² of the fitted values against their typical
 //     sizes, so that a fit has to be far out before it costs much.
-PatternScore matchPattern(const PreparedPeaks& p, std::span<const double> d,
-                          std::span<const double> intensity, const MatchSettings& settings) {
+PatternScore matchPattern(const PreparedPeaks& p, std::span<const float> d,
+                          std::span<const float> intensity, const MatchSettings& settings) {
     PatternScore s;
     const double w = window(p.axis, settings);
     // Lines that may fall in range once the lattice is fitted.
@@ -458,7 +458,7 @@ PatternScore matchPattern(const PreparedPeaks& p, std::span<const double> d,
         if (d[i] > hi || d[i] < lo || !(intensity[i] > 0.0)) continue;
         lines.push_back({static_cast<int>(i), d[i], intensity[i]});
         if (d[i] <= p.dMax && d[i] >= p.dMin)
-            strongestInRange = std::max(strongestInRange, intensity[i]);
+            strongestInRange = std::max(strongestInRange, double{intensity[i]});
     }
     if (lines.empty() || p.x.empty() || !(strongestInRange > 0.0)) return s;
     for (Line& line : lines)

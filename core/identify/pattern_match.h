@@ -82,15 +82,15 @@ struct PatternScore {
 };
 
 // d and intensity of a candidate's lines in decreasing d (intensity relative, any scale).
-PatternScore matchPattern(const PreparedPeaks& peaks, std::span<const double> d,
-                          std::span<const double> intensity, const MatchSettings& settings);
+PatternScore matchPattern(const PreparedPeaks& peaks, std::span<const float> d,
+                          std::span<const float> intensity, const MatchSettings& settings);
 
 // A quick look that passes over hopeless candidates before matchPattern: the share of the
 // intensity of the candidate's eight strongest lines in range that has a measured peak within
 // the widest fault window, times the share of the eight strongest peaks that one of those lines
 // reaches. 0 when the candidate has no line in range.
-double coarseCoverage(const PreparedPeaks& peaks, std::span<const double> d,
-                      std::span<const double> intensity);
+double coarseCoverage(const PreparedPeaks& peaks, std::span<const float> d,
+                      std::span<const float> intensity);
 
 // Where a line of spacing d is expected for a fit, on the peaks' axis (x as in PreparedPeaks).
 double expectedPosition(const MeasuredAxis& axis, double d, const InstrumentFit& fit);

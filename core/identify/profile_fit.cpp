@@ -221,7 +221,7 @@ ProfileTarget profileTarget(const Profile& profile, const std::vector<double>& b
 }
 
 ProfileComparison compareProfile(const ProfileTarget& target, const MeasuredAxis& axis,
-                                 std::span<const double> d, std::span<const double> intensity,
+                                 std::span<const float> d, std::span<const float> intensity,
                                  const InstrumentFit& fit, std::span<const double> offsets,
                                  bool keepCalculated) {
     ProfileComparison out;
@@ -238,7 +238,7 @@ ProfileComparison compareProfile(const ProfileTarget& target, const MeasuredAxis
     std::vector<Contribution> lines;
     double strongest = 0.0;
     for (std::size_t i = 0; i < d.size() && i < intensity.size(); ++i)
-        strongest = std::max(strongest, intensity[i]);
+        strongest = std::max(strongest, double{intensity[i]});
     const PseudoVoigt& shape = pseudoVoigt();
     MeasuredAxis alpha2Axis = axis;
     alpha2Axis.wavelength = target.radiation.alpha2;

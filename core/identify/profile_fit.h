@@ -64,7 +64,7 @@ struct ProfileComparison {
 // changes single lines, not the pattern), twice; the weighted R of what is left. offsets may
 // be empty.
 ProfileComparison compareProfile(const ProfileTarget& target, const MeasuredAxis& axis,
-                                 std::span<const double> d, std::span<const double> intensity,
+                                 std::span<const float> d, std::span<const float> intensity,
                                  const InstrumentFit& fit, std::span<const double> offsets = {},
                                  bool keepCalculated = false);
 

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <set>
 
 #include "datafiles/record.h"
+#include "datafiles/reference_patterns.h"
 #include "list/entry_list.h"
+#include "patterns/identification_lines.h"
 #include "search/criteria.h"
 #include "text/codepage.h"
 #include "text/numeric.h"
@@ -14,177 +17,25 @@ namespace lithora {
 
 namespace {
 
-constexpr std::size_t kDField = 6;
-constexpr std::size_t kIntensityField = 7;
+constexpr std::size_t kCardField = 0;
 constexpr std::size_t kNameField = 1;
 constexpr std::size_t kFormulaField = 2;
+constexpr std::size_t kDField = 6;
+constexpr std::size_t kIntensityField = 7;
+constexpr std::size_t kElementsField = 27;
 
-// The pattern as the scoring walks it: d rising, with the index each peak has in the pattern.
-struct Prepared {
-    std::vector<double> d;
-    std::vector<double> intensity;
-    std::vector<int> index;
-    double total = 0.0;
-    double weakest = 0.0; // the detection floor: no weaker line could have been seen
-    bool intensities = true;
-    // firstFrom[k]: the first peak whose d is at least k / kBinsPerAngstrom, for d below
-    // kTableEnd; the scan over thousands of cards finds its first candidate peak here rather
-    // than by a binary search.
-    std::vector<std::int16_t> firstFrom;
+// How many candidates pass from the quick look over every entry to the fitted match.
+constexpr std::size_t kShortList = 400;
 
-    std::size_t firstAtLeast(double value) const {
-        if (value >= 0.0 && value < kTableEnd) {
-            std::size_t i = static_cast<std::size_t>(
-                firstFrom[static_cast<std::size_t>(value * kBinsPerAngstrom)]);
-            while (i < d.size() && d[i] < value)
-                ++i;
-            return i;
-        }
-        return static_cast<std::size_t>(std::lower_bound(d.begin(), d.end(), value) - d.begin());
-    }
-
-    static constexpr double kBinsPerAngstrom = 1000.0;
-    static constexpr double kTableEnd = 30.0;
-};
-
-Prepared prepare(const MeasuredPattern& pattern) {
-    Prepared p;
-    std::vector<int> order(pattern.peaks.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = static_cast<int>(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return pattern.peaks[static_cast<std::size_t>(a)].d <
-               pattern.peaks[static_cast<std::size_t>(b)].d;
-    });
-    p.intensities = pattern.intensitiesGiven;
-    p.weakest = pattern.intensitiesGiven ? 100.0 : 0.0;
-    for (int i : order) {
-        const Peak& peak = pattern.peaks[static_cast<std::size_t>(i)];
-        const double weight = pattern.intensitiesGiven ? std::max(peak.intensity, 0.0) : 100.0;
-        p.d.push_back(peak.d);
-        p.intensity.push_back(weight);
-        p.index.push_back(i);
-        p.total += weight;
-        if (pattern.intensitiesGiven) p.weakest = std::min(p.weakest, weight);
-    }
-    const auto bins = static_cast<std::size_t>(Prepared::kTableEnd * Prepared::kBinsPerAngstrom);
-    p.firstFrom.resize(bins + 1);
-    std::size_t next = 0;
-    for (std::size_t k = 0; k <= bins; ++k) {
-        const double start = static_cast<double>(k) / Prepared::kBinsPerAngstrom;
-        while (next < p.d.size() && p.d[next] < start)
-            ++next;
-        p.firstFrom[k] = static_cast<std::int16_t>(next);
-    }
-    return p;
-}
-
-// The figure of merit of a card against a measured pattern, 0 to 100:
-//
-//   FOM = 100 · E · (1 − U) · (½ + ½·A) · (1 − ½·|s|/τ)
-//
-// Lines: the card's lines, strongest first, each take the nearest measured peak not yet taken
-// whose d lies within the tolerance τ (a share of d) of the line's; a line without one is missed.
-// A missed line weaker than the weakest measured peak is below detection and not counted.
-//  s  the common shift of the matched lines, Σ I·r / (Σ I + 100), r = Δd/d of a line and I its
-//     intensity: the intensity-weighted mean drawn towards 0 as if one strong line had matched
-//     exactly, so that one matched line does not fit its own shift. A zero error or a cell a
-//     little larger shifts every line alike; the score follows the lines' closeness to s and
-//     costs the shift itself only a little.
-//  E  explained: Σ I·c over the matched lines / Σ I over the matched and counted missed lines,
-//     c = max(0, 1 − ((r − s)/τ)²) the closeness of a line to the common shift.
-//  U  unexplained: the share of the measured intensity that no line of the card took.
-//  A  agreement of intensities: 1 − ½ Σ |m/Σm − I/ΣI| over the matched pairs (m measured),
-//     1 when fewer than two lines matched or the pattern has no intensities.
-// Without measured intensities every peak weighs the same and no line is below detection.
-//
-// Writes into a score the caller keeps, so that a scan of thousands of cards builds none.
-void score(const Prepared& p, const CardLines& card, double tolerancePercent, Score& s) {
-    s.figureOfMerit = s.explained = s.shift = 0.0;
-    s.unexplained = 1.0;
-    s.agreement = 1.0;
-    s.linesMatched = s.linesCounted = 0;
-    s.lineCount = card.count;
-    const double tau = std::max(tolerancePercent, 0.01) / 100.0;
-    const std::size_t n = p.d.size();
-    std::array<int, kMaxCardLines> taken{};
-    std::array<double, kMaxCardLines> ratio{};
-    std::array<int, kMaxCardLines> used{};
-    int usedCount = 0;
-    auto isUsed = [&](int peak) {
-        for (int u = 0; u < usedCount; ++u) {
-            if (used[static_cast<std::size_t>(u)] == peak) return true;
-        }
-        return false;
-    };
-    for (int j = 0; j < card.count; ++j) {
-        const double D = card.d[static_cast<std::size_t>(j)];
-        taken[static_cast<std::size_t>(j)] = -1;
-        const double lo = D * (1.0 - tau);
-        int best = -1;
-        double bestDistance = tau;
-        const double hi = D * (1.0 + tau);
-        for (std::size_t k = p.firstAtLeast(lo); k < n && p.d[k] <= hi; ++k) {
-            const int i = static_cast<int>(k);
-            const double r = std::fabs(p.d[k] / D - 1.0);
-            if (r <= bestDistance && !isUsed(i)) {
-                best = i;
-                bestDistance = r;
-            }
-        }
-        if (best >= 0) {
-            taken[static_cast<std::size_t>(j)] = best;
-            used[static_cast<std::size_t>(usedCount++)] = best;
-            ratio[static_cast<std::size_t>(j)] = p.d[static_cast<std::size_t>(best)] / D - 1.0;
-        }
-    }
-    double weightedShift = 0.0, matchedIntensity = 0.0, missedIntensity = 0.0;
-    double measuredMatched = 0.0;
-    for (int j = 0; j < card.count; ++j) {
-        const auto uj = static_cast<std::size_t>(j);
-        const double I = card.intensity[uj];
-        LineMatch& line = s.lines[uj];
-        line = LineMatch{};
-        line.cardD = card.d[uj];
-        line.cardIntensity = I;
-        line.peak = taken[uj] >= 0 ? p.index[static_cast<std::size_t>(taken[uj])] : -1;
-        if (taken[uj] >= 0) {
-            line.deltaD = p.d[static_cast<std::size_t>(taken[uj])] - card.d[uj];
-            weightedShift += I * ratio[uj];
-            matchedIntensity += I;
-            measuredMatched += p.intensity[static_cast<std::size_t>(taken[uj])];
-            ++s.linesMatched;
-            ++s.linesCounted;
-        } else if (p.intensities && I < p.weakest) {
-            line.belowDetection = true;
-        } else {
-            missedIntensity += I;
-            ++s.linesCounted;
-        }
-    }
-    if (s.linesMatched == 0 || n == 0) return;
-    s.shift = weightedShift / (matchedIntensity + 100.0);
-    double close = 0.0, difference = 0.0;
-    for (int j = 0; j < card.count; ++j) {
-        const auto uj = static_cast<std::size_t>(j);
-        if (taken[uj] < 0) continue;
-        const double off = (ratio[uj] - s.shift) / tau;
-        close += card.intensity[uj] * std::max(0.0, 1.0 - off * off);
-        if (matchedIntensity > 0.0 && measuredMatched > 0.0) {
-            difference +=
-                std::fabs(p.intensity[static_cast<std::size_t>(taken[uj])] / measuredMatched -
-                          card.intensity[uj] / matchedIntensity);
-        }
-    }
-    const double counted = matchedIntensity + missedIntensity;
-    s.explained = counted > 0.0 ? close / counted : 0.0;
-    s.unexplained = p.total > 0.0 ? std::clamp(1.0 - measuredMatched / p.total, 0.0, 1.0) : 1.0;
-    s.agreement =
-        (p.intensities && s.linesMatched >= 2) ? std::max(0.0, 1.0 - 0.5 * difference) : 1.0;
-    const double shiftCost = std::max(0.0, 1.0 - 0.5 * std::fabs(s.shift) / tau);
-    s.figureOfMerit =
-        100.0 * s.explained * (1.0 - s.unexplained) * (0.5 + 0.5 * s.agreement) * shiftCost;
-}
+// The final score's and the probability's constants, calibrated on synthetic profiles with
+// the faults of real measurements (tests/identify): a candidate's weight in the probability is
+// exp(score / T), beside that of "none of these", exp(kNoneScore / T).
+constexpr double kTemperature = 4.0;
+constexpr double kNoneScore = 37.0;
+// Candidates that explain this share of the same measured intensity, scoring at least this
+// share of the best of them, are one hypothesis (see formGroups).
+constexpr double kGroupPeaks = 0.8;
+constexpr double kGroupShare = 0.6;
 
 // A word that is no plain number ("3,5", "1e-2", "abc") is read as the general reader reads it,
 // and failing that as every other reader of the records reads numbers.
@@ -231,17 +82,141 @@ int fieldNumbers(std::string_view field, std::array<double, kMaxCardLines>& out)
     return count;
 }
 
-bool better(double fomA, int cardA, double fomB, int cardB) {
-    if (fomA != fomB) return fomA > fomB;
-    return cardA < cardB;
+int cardNumber(std::string_view field) {
+    std::array<double, kMaxCardLines> value{};
+    return fieldNumbers(field, value) == 1 ? static_cast<int>(value[0])
+                                           : static_cast<int>(numericValue(field));
 }
 
-void fillNames(Candidate& c, RecordDecoder& record) {
-    c.name = displayName(cp1252ToUtf8(record.field(kNameField)));
-    c.formula = cp1252ToUtf8(record.field(kFormulaField));
+std::set<std::string> elementSet(std::string_view symbols) {
+    std::set<std::string> out;
+    std::size_t i = 0;
+    while (i < symbols.size()) {
+        while (i < symbols.size() && symbols[i] == ' ')
+            ++i;
+        const std::size_t start = i;
+        while (i < symbols.size() && symbols[i] != ' ')
+            ++i;
+        if (i > start) out.emplace(symbols.substr(start, i - start));
+    }
+    return out;
+}
+
+// The peaks two candidates take, weighed by intensity: alike when they explain the same
+// measured intensity.
+double sharedPeaks(const Score& a, const Score& b, const MeasuredPattern& pattern) {
+    std::set<int> pa, pb;
+    for (const LineMatch& m : a.lines)
+        if (m.peak >= 0) pa.insert(m.peak);
+    for (const LineMatch& m : b.lines)
+        if (m.peak >= 0) pb.insert(m.peak);
+    double both = 0.0, either = 0.0;
+    for (std::size_t k = 0; k < pattern.peaks.size(); ++k) {
+        const bool inA = pa.count(static_cast<int>(k)) > 0, inB = pb.count(static_cast<int>(k)) > 0;
+        const double w = pattern.intensitiesGiven ? pattern.peaks[k].intensity : 100.0;
+        if (inA && inB) both += w;
+        if (inA || inB) either += w;
+    }
+    return either > 0.0 ? both / either : 0.0;
+}
+
+// Candidates the pattern cannot tell apart form a group under the best of them: they explain
+// nearly the same peaks (isostructural species, end members of a series, whose lattices the
+// fit moves onto the same peaks) and score not far below it. A group member names the elements in
+// which its entry differs from the best one.
+void formGroups(std::vector<Candidate>& ranked, const MeasuredPattern& pattern) {
+    int next = 1;
+    const std::size_t n = std::min<std::size_t>(ranked.size(), 12);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (ranked[i].group != 0) continue;
+        for (std::size_t j = i + 1; j < n; ++j) {
+            if (ranked[j].group != 0) continue;
+            const double lead = ranked[i].finalScore;
+            if (!(lead > 0.0) || ranked[j].finalScore < kGroupShare * lead) continue;
+            if (sharedPeaks(ranked[i].score, ranked[j].score, pattern) < kGroupPeaks) continue;
+            if (ranked[i].group == 0) ranked[i].group = next++;
+            ranked[j].group = ranked[i].group;
+            const std::set<std::string> a = elementSet(ranked[i].elements);
+            const std::set<std::string> b = elementSet(ranked[j].elements);
+            std::string differs;
+            for (const std::set<std::string>* side : {&a, &b}) {
+                const std::set<std::string>& other = side == &a ? b : a;
+                for (const std::string& e : *side) {
+                    if (other.count(e)) continue;
+                    if (!differs.empty()) differs += ", ";
+                    differs += e;
+                }
+            }
+            ranked[j].differs = differs;
+            if (ranked[i].differs.empty()) ranked[i].differs = differs;
+        }
+    }
+}
+
+// Each candidate's weight is exp(score / T); "none of these" weighs exp(kNoneScore / T). A
+// group's probability is the sum of its members' and each member shows it.
+void assignProbabilities(std::vector<Candidate>& ranked) {
+    double total = std::exp(kNoneScore / kTemperature);
+    for (const Candidate& c : ranked)
+        total += std::exp(c.finalScore / kTemperature);
+    for (Candidate& c : ranked)
+        c.probability = std::exp(c.finalScore / kTemperature) / total;
+    for (Candidate& c : ranked) {
+        if (c.group == 0) continue;
+        double sum = 0.0;
+        for (const Candidate& o : ranked)
+            if (o.group == c.group) sum += std::exp(o.finalScore / kTemperature) / total;
+        c.probability = sum;
+    }
+}
+
+double finalScoreOf(const Candidate& c) {
+    if (c.profileR < 0.0) return c.score.figureOfMerit;
+    return c.score.figureOfMerit * std::clamp(1.0 - c.profileR, 0.0, 1.0);
+}
+
+bool better(const Candidate& a, const Candidate& b) {
+    if (a.finalScore != b.finalScore) return a.finalScore > b.finalScore;
+    return a.card < b.card;
+}
+
+MatchSettings settingsOf(const IdentifyOptions& o) {
+    MatchSettings s;
+    s.tolerancePercent = o.tolerancePercent;
+    s.toleranceTwoTheta = o.toleranceTwoTheta;
+    s.fitInstrument = o.fitInstrument;
+    return s;
+}
+
+// The lines the identification compares for the entries: the whole patterns when the data
+// directory has them, and why not when it has none.
+struct LineStore {
+    std::shared_ptr<const ReferencePatterns> patterns;
+    std::string note;
+};
+
+LineStore lineStore(DataSet& data) {
+    LineStore store;
+    std::string damage;
+    store.patterns = referencePatternsOf(
+        data, [&](std::string_view, std::string_view message) { damage = message; });
+    const PatternFileState state =
+        store.patterns ? store.patterns->state() : PatternFileState::Missing;
+    if (state == PatternFileState::Missing) {
+        store.note = cardLinesNote("this data directory has no whole reference patterns");
+    } else if (state != PatternFileState::Read) {
+        const std::string why =
+            store.patterns->message().empty() ? damage : store.patterns->message();
+        store.note = cardLinesNote(why.empty() ? "the reference patterns cannot be read" : why);
+    }
+    return store;
 }
 
 } // namespace
+
+std::string cardLinesNote(const std::string& why) {
+    return "Compared with each card's eight lines: " + why + ".";
+}
 
 CardLines cardLinesOf(std::string_view dField, std::string_view intensityField) {
     std::array<double, kMaxCardLines> d{}, intensity{};
@@ -293,13 +268,7 @@ void setElementFilter(IdentifyOptions& options, const std::vector<int>& required
     }
 }
 
-Score scoreCard(const MeasuredPattern& pattern, const CardLines& card, double tolerancePercent) {
-    Score s;
-    score(prepare(pattern), card, tolerancePercent, s);
-    return s;
-}
-
-Result<Identification> identifyPattern(const DataSet& data, const MeasuredPattern& pattern,
+Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
                                        const IdentifyOptions& options) {
     Result<RecordBuffer> file = RecordBuffer::load(data.file(DataFiles::kEntries));
     if (!file) return file.error();
@@ -310,25 +279,28 @@ Result<Identification> identifyPattern(const DataSet& data, const MeasuredPatter
         if (!pass) return pass.error();
         elementFlags = std::move(pass.value().matchFlags);
     }
-    const Prepared prepared = prepare(pattern);
-    const int top = std::clamp(options.top, 1, 10000);
+    const LineStore store = lineStore(data);
+    const ReferencePatterns* patterns = store.patterns.get();
+    const PreparedPeaks prepared =
+        preparePeaks(input.pattern, input.axis, input.rangeMin, input.rangeMax);
+    const MatchSettings settings = settingsOf(options);
     Identification result;
-    std::vector<Candidate> best; // sorted, best first, at most `top`
+    result.patternNote = store.note;
+
+    // A quick look at every entry in scope, then the fitted match of the most promising.
+    struct Look {
+        double coverage;
+        int entry, card;
+    };
+    std::vector<Look> looks;
     RecordDecoder record(data.recordKey, false);
-    Score s;
     for (int entry = 1; entry <= data.tables.entryCount; ++entry) {
         const auto ue = static_cast<std::size_t>(entry);
         if (options.filterElements && (ue >= elementFlags.size() || !elementFlags[ue])) continue;
         const std::string_view body = file.value().bodyAt(data.tables.positionOfEntry(entry));
         if (body.empty()) continue;
         record.decode(body);
-        const std::string_view dField = record.field(kDField);
-        if (dField.find_first_not_of(' ') == std::string_view::npos) continue;
-        const std::string_view cardField = record.field(0);
-        std::array<double, kMaxCardLines> cardValue{};
-        const int card = fieldNumbers(cardField, cardValue) == 1
-                             ? static_cast<int>(cardValue[0])
-                             : static_cast<int>(numericValue(cardField));
+        const int card = cardNumber(record.field(kCardField));
         if (!options.cardScope.empty() &&
             (card < 0 || static_cast<std::size_t>(card) >= options.cardScope.size() ||
              !options.cardScope[static_cast<std::size_t>(card)])) {
@@ -338,38 +310,84 @@ Result<Identification> identifyPattern(const DataSet& data, const MeasuredPatter
             options.excludedCards.end()) {
             continue;
         }
-        const CardLines lines = cardLinesOf(dField, record.field(kIntensityField));
-        if (lines.count == 0) continue;
+        const IdentificationLines lines = identificationLines(patterns, card, record.field(kDField),
+                                                              record.field(kIntensityField));
+        if (lines.size() == 0) continue;
         ++result.entriesScored;
-        score(prepared, lines, options.tolerancePercent, s);
-        if (!(s.figureOfMerit > 0.0)) continue;
-        if (static_cast<int>(best.size()) == top &&
-            !better(s.figureOfMerit, card, best.back().score.figureOfMerit, best.back().card)) {
-            continue;
-        }
-        Candidate c;
-        c.card = card;
-        c.entry = entry;
-        c.score = s;
-        auto at = std::upper_bound(
-            best.begin(), best.end(), c, [](const Candidate& a, const Candidate& b) {
-                return better(a.score.figureOfMerit, a.card, b.score.figureOfMerit, b.card);
-            });
-        best.insert(at, std::move(c));
-        if (static_cast<int>(best.size()) > top) best.pop_back();
+        const double coverage = coarseCoverage(prepared, lines.d(), lines.intensity());
+        if (coverage > 0.0) looks.push_back({coverage, entry, card});
     }
-    for (std::size_t i = 0; i < best.size(); ++i) {
-        Candidate& c = best[i];
+    const std::size_t shortList = std::min(
+        looks.size(), std::max<std::size_t>(kShortList, static_cast<std::size_t>(options.top)));
+    std::partial_sort(looks.begin(), looks.begin() + static_cast<std::ptrdiff_t>(shortList),
+                      looks.end(), [](const Look& a, const Look& b) {
+                          return a.coverage != b.coverage ? a.coverage > b.coverage
+                                                          : a.card < b.card;
+                      });
+    looks.resize(shortList);
+
+    std::vector<Candidate> ranked;
+    for (const Look& look : looks) {
+        record.decode(file.value().bodyAt(data.tables.positionOfEntry(look.entry)));
+        const IdentificationLines lines = identificationLines(
+            patterns, look.card, record.field(kDField), record.field(kIntensityField));
+        Candidate c;
+        c.card = look.card;
+        c.entry = look.entry;
+        c.wholePattern = lines.source() == LineSource::Pattern;
+        c.score = matchPattern(prepared, lines.d(), lines.intensity(), settings);
+        if (!(c.score.figureOfMerit > 0.0)) continue;
+        c.finalScore = c.score.figureOfMerit;
+        ranked.push_back(std::move(c));
+    }
+    std::sort(ranked.begin(), ranked.end(), better);
+    if (input.profile && input.axis.twoTheta) {
+        const std::size_t confirm =
+            std::min(ranked.size(), static_cast<std::size_t>(std::max(options.confirm, 0)));
+        for (std::size_t i = 0; i < confirm; ++i) {
+            Candidate& c = ranked[i];
+            record.decode(file.value().bodyAt(data.tables.positionOfEntry(c.entry)));
+            const IdentificationLines lines = identificationLines(
+                patterns, c.card, record.field(kDField), record.field(kIntensityField));
+            c.profileR = compareProfile(*input.profile, input.axis, lines.d(), lines.intensity(),
+                                        c.score.fit, matchedOffsets(c.score, lines.size()))
+                             .rwp;
+            c.finalScore = finalScoreOf(c);
+        }
+        // Candidates not compared with the profile rank below every compared one.
+        std::sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(confirm), better);
+        const double floor = confirm > 0 ? ranked[confirm - 1].finalScore : 0.0;
+        for (std::size_t i = confirm; i < ranked.size(); ++i)
+            ranked[i].finalScore = std::min(ranked[i].finalScore * 0.5, floor * 0.99);
+    }
+    const std::size_t keep =
+        std::min(ranked.size(), static_cast<std::size_t>(std::clamp(options.top, 1, 10000)));
+    ranked.resize(keep);
+    for (std::size_t i = 0; i < ranked.size(); ++i) {
+        Candidate& c = ranked[i];
         c.rank = static_cast<int>(i) + 1;
         record.decode(file.value().bodyAt(data.tables.positionOfEntry(c.entry)));
-        fillNames(c, record);
+        c.name = displayName(cp1252ToUtf8(record.field(kNameField)));
+        c.formula = cp1252ToUtf8(record.field(kFormulaField));
+        c.elements = std::string(record.field(kElementsField));
     }
-    result.candidates = std::move(best);
+    formGroups(ranked, input.pattern);
+    assignProbabilities(ranked);
+    result.wholePatterns = store.note.empty();
+    result.confident = !ranked.empty() && ranked.front().probability >= kConfidentProbability;
+    result.candidates = std::move(ranked);
     return result;
 }
 
-Result<Candidate> scoreOneCard(const DataSet& data, const MeasuredPattern& pattern, int card,
-                               double tolerancePercent) {
+Result<Identification> identifyPattern(DataSet& data, const MeasuredPattern& pattern,
+                                       const IdentifyOptions& options) {
+    PatternInput input;
+    input.pattern = pattern;
+    return identifyPattern(data, input, options);
+}
+
+Result<Candidate> scoreOneCard(DataSet& data, const PatternInput& input, int card,
+                               const IdentifyOptions& options) {
     const int entry = data.tables.entryOf(card);
     if (entry <= 0) {
         return makeError(ErrorCode::NotFound,
@@ -380,57 +398,85 @@ Result<Candidate> scoreOneCard(const DataSet& data, const MeasuredPattern& patte
     const std::string_view body = file.value().bodyAt(data.tables.positionOfEntry(entry));
     RecordDecoder record(data.recordKey, false);
     record.decode(body);
-    const CardLines lines = cardLinesOf(record.field(kDField), record.field(kIntensityField));
-    if (body.empty() || lines.count == 0) {
+    const LineStore store = lineStore(data);
+    const IdentificationLines lines = identificationLines(
+        store.patterns.get(), card, record.field(kDField), record.field(kIntensityField));
+    if (body.empty() || lines.size() == 0) {
         return makeError(ErrorCode::NotFound,
                          "Card " + std::to_string(card) + " has no diffraction lines");
     }
+    const PreparedPeaks prepared =
+        preparePeaks(input.pattern, input.axis, input.rangeMin, input.rangeMax);
     Candidate c;
     c.rank = 1;
     c.card = card;
     c.entry = entry;
-    c.score = scoreCard(pattern, lines, tolerancePercent);
-    fillNames(c, record);
+    c.wholePattern = lines.source() == LineSource::Pattern;
+    c.score = matchPattern(prepared, lines.d(), lines.intensity(), settingsOf(options));
+    if (input.profile && input.axis.twoTheta) {
+        c.profileR = compareProfile(*input.profile, input.axis, lines.d(), lines.intensity(),
+                                    c.score.fit, matchedOffsets(c.score, lines.size()))
+                         .rwp;
+    }
+    c.finalScore = finalScoreOf(c);
+    c.name = displayName(cp1252ToUtf8(record.field(kNameField)));
+    c.formula = cp1252ToUtf8(record.field(kFormulaField));
+    c.elements = std::string(record.field(kElementsField));
     return c;
 }
 
+Result<Candidate> scoreOneCard(DataSet& data, const MeasuredPattern& pattern, int card,
+                               const IdentifyOptions& options) {
+    PatternInput input;
+    input.pattern = pattern;
+    return scoreOneCard(data, input, card, options);
+}
+
+Result<ProfileComparison> candidateProfile(DataSet& data, const PatternInput& input,
+                                           const Candidate& candidate) {
+    if (!input.profile || !input.axis.twoTheta)
+        return makeError(ErrorCode::NotFound, "The pattern has no profile to compare with");
+    const int entry = data.tables.entryOf(candidate.card);
+    if (entry <= 0) {
+        return makeError(ErrorCode::NotFound,
+                         "Card " + std::to_string(candidate.card) + " is not in the database");
+    }
+    Result<RecordBuffer> file = RecordBuffer::load(data.file(DataFiles::kEntries));
+    if (!file) return file.error();
+    RecordDecoder record(data.recordKey, false);
+    record.decode(file.value().bodyAt(data.tables.positionOfEntry(entry)));
+    const LineStore store = lineStore(data);
+    const IdentificationLines lines = identificationLines(
+        store.patterns.get(), candidate.card, record.field(kDField), record.field(kIntensityField));
+    if (lines.size() == 0) {
+        return makeError(ErrorCode::NotFound,
+                         "Card " + std::to_string(candidate.card) + " has no diffraction lines");
+    }
+    return compareProfile(*input.profile, input.axis, lines.d(), lines.intensity(),
+                          candidate.score.fit, matchedOffsets(candidate.score, lines.size()), true);
+}
+
 MeasuredPattern residualPattern(const MeasuredPattern& pattern, const Score& score) {
-    std::vector<double> ratios;
-    for (int j = 0; j < score.lineCount; ++j) {
-        const LineMatch& line = score.lines[static_cast<std::size_t>(j)];
-        if (line.peak >= 0 && line.cardIntensity > 0.0) {
-            ratios.push_back(pattern.peaks[static_cast<std::size_t>(line.peak)].intensity /
-                             line.cardIntensity);
-        }
+    std::vector<double> explained(pattern.peaks.size(), 0.0);
+    std::vector<bool> taken(pattern.peaks.size(), false);
+    for (const LineMatch& line : score.lines) {
+        if (line.peak < 0 || static_cast<std::size_t>(line.peak) >= pattern.peaks.size()) continue;
+        const auto k = static_cast<std::size_t>(line.peak);
+        taken[k] = true;
+        explained[k] += score.scale * line.cardIntensity;
     }
-    double scale = 0.0;
-    if (!ratios.empty()) {
-        auto mid = ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2);
-        std::nth_element(ratios.begin(), mid, ratios.end());
-        scale = *mid;
-    }
-    MeasuredPattern rest = pattern;
-    std::vector<bool> drop(pattern.peaks.size(), false);
-    for (int j = 0; j < score.lineCount; ++j) {
-        const LineMatch& line = score.lines[static_cast<std::size_t>(j)];
-        if (line.peak < 0 || static_cast<std::size_t>(line.peak) >= rest.peaks.size()) continue;
-        Peak& peak = rest.peaks[static_cast<std::size_t>(line.peak)];
-        if (!pattern.intensitiesGiven) {
-            drop[static_cast<std::size_t>(line.peak)] = true;
-            continue;
-        }
-        const double left = peak.intensity - scale * line.cardIntensity;
-        if (left < 0.2 * peak.intensity) {
-            drop[static_cast<std::size_t>(line.peak)] = true;
-        } else {
+    MeasuredPattern rest;
+    rest.intensitiesGiven = pattern.intensitiesGiven;
+    for (std::size_t k = 0; k < pattern.peaks.size(); ++k) {
+        Peak peak = pattern.peaks[k];
+        if (taken[k]) {
+            if (!pattern.intensitiesGiven) continue;
+            const double left = peak.intensity - explained[k];
+            if (left < 0.2 * peak.intensity) continue;
             peak.intensity = left;
         }
+        rest.peaks.push_back(peak);
     }
-    std::vector<Peak> kept;
-    for (std::size_t i = 0; i < rest.peaks.size(); ++i) {
-        if (!drop[i]) kept.push_back(rest.peaks[i]);
-    }
-    rest.peaks = std::move(kept);
     normalisePattern(rest);
     return rest;
 }

@@ -8,6 +8,7 @@
 #include "identify/instrument_file.h"
 #include "identify/peak_list.h"
 #include "identify/profile.h"
+#include "identify/profile_identify.h"
 #include "identify/ranking.h"
 #include "text/numeric.h"
 
@@ -26,6 +27,9 @@ struct IdentifyArguments {
     std::string file;
     std::string wavelength = "Cu";
     double tolerance = kDefaultTolerancePercent;
+    double toleranceTwoTheta = kDefaultToleranceTwoTheta;
+    bool noFit = false;
+    bool kAlpha1Only = false;
     double threshold = PeakFinding{}.thresholdPercent;
     std::string required;
     std::string excluded;
@@ -53,8 +57,7 @@ Json candidateJson(const Candidate& c, const MeasuredPattern& pattern, double wa
     const Score& s = c.score;
     Json matched = Json::array(), missed = Json::array(), unexplained = Json::array();
     std::vector<bool> explained(pattern.peaks.size(), false);
-    for (int j = 0; j < s.lineCount; ++j) {
-        const LineMatch& line = s.lines[static_cast<std::size_t>(j)];
+    for (const LineMatch& line : s.lines) {
         if (line.peak >= 0 && static_cast<std::size_t>(line.peak) < pattern.peaks.size()) {
             const Peak& peak = pattern.peaks[static_cast<std::size_t>(line.peak)];
             explained[static_cast<std::size_t>(line.peak)] = true;
@@ -71,20 +74,31 @@ Json candidateJson(const Candidate& c, const MeasuredPattern& pattern, double wa
     for (std::size_t i = 0; i < pattern.peaks.size(); ++i) {
         if (!explained[i]) unexplained.push_back(peakJson(pattern.peaks[i], wavelength, withAngle));
     }
-    return Json{{"rank", c.rank},
-                {"card", c.card},
-                {"name", c.name},
-                {"formula", c.formula},
-                {"figureOfMerit", rounded(s.figureOfMerit, 1)},
-                {"linesMatched", s.linesMatched},
-                {"linesCounted", s.linesCounted},
-                {"explained", rounded(s.explained, 3)},
-                {"unexplained", rounded(s.unexplained, 3)},
-                {"agreement", rounded(s.agreement, 3)},
-                {"shiftPercent", rounded(100.0 * s.shift, 3)},
-                {"matched", std::move(matched)},
-                {"missed", std::move(missed)},
-                {"unexplainedPeaks", std::move(unexplained)}};
+    return Json{
+        {"rank", c.rank},
+        {"card", c.card},
+        {"name", c.name},
+        {"formula", c.formula},
+        {"figureOfMerit", rounded(s.figureOfMerit, 1)},
+        {"linesMatched", s.linesMatched},
+        {"linesCounted", s.linesCounted},
+        {"explained", rounded(s.explained, 3)},
+        {"unexplained", rounded(s.unexplained, 3)},
+        {"agreement", rounded(s.agreement, 3)},
+        {"shiftPercent", rounded(100.0 * s.fit.lattice, 3)},
+        {"fit", Json{{"zeroDegrees", rounded(s.fit.zero, 4)},
+                     {"displacementMm", rounded(displacementMillimetres(s.fit.displacement), 3)},
+                     {"latticePercent", rounded(100.0 * s.fit.lattice, 3)},
+                     {"plausibility", rounded(s.plausibility, 3)}}},
+        {"profileR", c.profileR < 0.0 ? Json() : Json(rounded(c.profileR, 3))},
+        {"score", rounded(c.finalScore, 1)},
+        {"probability", rounded(c.probability, 3)},
+        {"group", c.group},
+        {"differs", c.differs},
+        {"wholePattern", c.wholePattern},
+        {"matched", std::move(matched)},
+        {"missed", std::move(missed)},
+        {"unexplainedPeaks", std::move(unexplained)}};
 }
 
 Json optionalJson(const std::optional<double>& value) {
@@ -141,9 +155,23 @@ class IdentifyCommand : public Command {
                            ->type_name("W");
         m_app
             ->add_option("--tolerance", a.tolerance,
-                         "largest Δd/d of a matched line, in percent (default 0.6)")
+                         "for --d: the largest Δd/d of a matched line once the lattice is "
+                         "fitted, in percent (default 0.3)")
             ->check(CLI::Range(0.01, 10.0))
             ->type_name("PERCENT");
+        m_app
+            ->add_option("--tolerance-two-theta", a.toleranceTwoTheta,
+                         "for 2θ and --file: the largest distance of a matched line from where "
+                         "the fitted zero shift, displacement and lattice put it, in degrees "
+                         "(default 0.1)")
+            ->check(CLI::Range(0.005, 2.0))
+            ->type_name("DEGREES");
+        m_app->add_flag("--no-fit", a.noFit,
+                        "compare lines where they are calculated: no zero shift, displacement "
+                        "or lattice is fitted");
+        m_app->add_flag("--kalpha1-only", a.kAlpha1Only,
+                        "with --file: the scan has no Kα2 (a Kα1 monochromator or a single "
+                        "line); else Kα2 is taken away at the anode's ratio, or the file's");
         m_app
             ->add_option("--threshold", a.threshold,
                          "with --file: the smallest peak, in percent of the highest above the "
@@ -171,15 +199,22 @@ class IdentifyCommand : public Command {
             ->type_name("CARD");
         m_app->footer(
             "The answer: {\"input\": the peaks as read, with the wavelength, where it came from "
-            "(wavelengthSource: file, chosen or default) and the tolerance, and for --file the "
+            "(wavelengthSource: file, chosen or default) and the tolerances, and for --file the "
             "scan (format, sample, the wavelengths the file states, which of its scans was "
-            "read); \"warnings\": a wavelength chosen against the file's; "
-            "\"residualOf\": the card taken away, with the peaks it explained; \"entriesScored\"; "
-            "\"candidates\": best first, each with rank, card, name, formula, figureOfMerit "
-            "(0-100), linesMatched of linesCounted, explained, unexplained, agreement, "
-            "shiftPercent, matched lines (card d and intensity, the measured peak, deltaD in Å), "
-            "missed lines (belowDetection when weaker than the weakest measured peak) and the "
-            "measured peaks the card leaves unexplained; \"message\"}.");
+            "read), the Kα2 ratio taken away, the range and the peak widths; \"warnings\": a "
+            "wavelength chosen against the file's, the cards' eight lines compared for want of "
+            "whole patterns; \"residualOf\": the card taken away, with the peaks it explained; "
+            "\"entriesScored\"; \"confident\": whether the first candidate is a confident "
+            "match; \"candidates\": best first, each with rank, card, name, formula, score "
+            "(0-100), probability (that it, or its group, is the phase), group (candidates "
+            "with the same number > 0 cannot be told apart; differs names the elements in which "
+            "they differ), figureOfMerit (0-100, the peak match), profileR (the weighted profile "
+            "R against the scan, or null), linesMatched of linesCounted, explained, "
+            "unexplained, agreement, fit (zeroDegrees, displacementMm at a 240 mm radius, "
+            "latticePercent, plausibility), shiftPercent (the lattice), wholePattern, matched "
+            "lines (calculated d and intensity, the measured peak, deltaD in Å), missed lines "
+            "and the measured peaks the candidate leaves unexplained; \"message\": \"No "
+            "confident match\" when no candidate is convincing}.");
     }
 
     CLI::App* subcommand() const override { return m_app; }
@@ -197,6 +232,7 @@ class IdentifyCommand : public Command {
         Json warnings = Json::array();
         Json scanJson;
         MeasuredPattern pattern;
+        ProfileAnalysis analysis;
         std::string kind;
         if (!a.file.empty()) {
             Result<MeasuredScan> scan = readScanFile(a.file);
@@ -215,7 +251,10 @@ class IdentifyCommand : public Command {
             scanJson = scanAsJson(scan.value(), used);
             PeakFinding finding;
             finding.thresholdPercent = a.threshold;
-            pattern = patternOfPeaks(findPeaks(scan.value().profile, finding), lambda);
+            const TubeRadiation radiation =
+                scanRadiation(lambda, scan.value().wavelengths, source == "file", a.kAlpha1Only);
+            analysis = analyseProfile(scan.value().profile, radiation, finding);
+            pattern = analysis.pattern;
             if (pattern.peaks.empty()) {
                 printError(a.file + ": no peak stands above the background; try a lower "
                                     "--threshold");
@@ -241,6 +280,8 @@ class IdentifyCommand : public Command {
 
         IdentifyOptions options;
         options.tolerancePercent = a.tolerance;
+        options.toleranceTwoTheta = a.toleranceTwoTheta;
+        options.fitInstrument = !a.noFit;
         options.top = a.top;
         Result<std::vector<int>> required = parseElementSymbols(a.required);
         Result<std::vector<int>> excluded = parseElementSymbols(a.excluded);
@@ -263,6 +304,8 @@ class IdentifyCommand : public Command {
                    {"wavelengthName", wavelengthLabel(lambda)},
                    {"wavelengthSource", source},
                    {"tolerancePercent", a.tolerance},
+                   {"toleranceTwoTheta", a.toleranceTwoTheta},
+                   {"fitted", !a.noFit},
                    {"intensitiesGiven", pattern.intensitiesGiven}};
         Json peaks = Json::array();
         for (const Peak& p : pattern.peaks)
@@ -272,10 +315,25 @@ class IdentifyCommand : public Command {
         out["input"] = std::move(input);
         out["warnings"] = std::move(warnings);
 
+        if (kind == "file") {
+            // What the scan showed: the Kα2 taken away, the range, the peak widths (FWHM =
+            // a + b tan θ, degrees).
+            out["input"]["kAlpha2Ratio"] = analysis.radiation.ratio;
+            out["input"]["range"] = Json::array({rounded(analysis.target.twoTheta.front(), 3),
+                                                 rounded(analysis.target.twoTheta.back(), 3)});
+            out["input"]["fwhm"] =
+                Json{{"a", rounded(analysis.width.a, 4)}, {"b", rounded(analysis.width.b, 4)}};
+        }
+        PatternInput ranking;
+        if (kind == "file") {
+            ranking = patternInputOf(analysis);
+        } else {
+            ranking.pattern = pattern;
+            ranking.axis = MeasuredAxis{kind == "two-theta", lambda};
+        }
         MeasuredPattern ranked = pattern;
         if (a.residualOf != 0) {
-            Result<Candidate> chosen =
-                scoreOneCard(session.data, pattern, a.residualOf, a.tolerance);
+            Result<Candidate> chosen = scoreOneCard(session.data, ranking, a.residualOf, options);
             if (!chosen) {
                 printError("--residual-of: " + chosen.error().message);
                 return tools::kExitDataFault;
@@ -291,23 +349,33 @@ class IdentifyCommand : public Command {
 
         Json candidates = Json::array();
         int scored = 0;
+        bool confident = false;
         if (!ranked.peaks.empty()) {
-            Result<Identification> result = identifyPattern(session.data, ranked, options);
+            ranking.pattern = ranked;
+            // What is left after a phase is taken away is a list of peaks: the profile still
+            // holds the phase, so no candidate is compared with it.
+            if (a.residualOf != 0) ranking.profile = nullptr;
+            Result<Identification> result = identifyPattern(session.data, ranking, options);
             if (!result) {
                 printError(result.error().message);
                 return tools::kExitDataFault;
             }
             scored = result.value().entriesScored;
+            confident = result.value().confident;
+            if (!result.value().patternNote.empty())
+                out["warnings"].push_back(result.value().patternNote);
             for (const Candidate& c : result.value().candidates)
                 candidates.push_back(candidateJson(c, ranked, lambda, withAngle));
         }
         out["entriesScored"] = scored;
+        out["confident"] = confident;
         const bool none = candidates.empty();
         out["candidates"] = std::move(candidates);
         out["message"] = !none ? ""
                          : ranked.peaks.empty()
                              ? "Every peak is explained by card " + std::to_string(a.residualOf)
                              : std::string("No entry has a line near these peaks");
+        if (!none && !confident) out["message"] = "No confident match";
         return tools::kExitOk;
     }
 
