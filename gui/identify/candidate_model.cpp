@@ -9,29 +9,53 @@ namespace {
 
 const struct {
     const char* caption;
-    bool number; // right-aligned
+    bool number;         // right-aligned
+    const char* tooltip; // the header's, or null
 } kColumns[] = {
-    {"Rank", true}, {"Name", false}, {"Formula", false}, {"Card#", true},
-    {"FOM", true},  {"Lines", true}, {"Shift", true},
+    {"Rank", true, nullptr},
+    {"Name", false, nullptr},
+    {"Formula", false, nullptr},
+    {"Card#", true, nullptr},
+    {"P", true, "The probability that this candidate (or its group) is the phase"},
+    {"Score", true,
+     "What the ranking orders by, 0 to 100: the peak match's figure of merit times the "
+     "profile's agreement"},
+    {"Rwp", true,
+     "Weighted profile R of the candidate's calculated profile against the measured one "
+     "(lower is better); compared for the best candidates of a pattern file"},
+    {"Lines", true, "The candidate's lines found among those that should be seen in the range"},
+    {"Zero", true, "The fitted zero shift, degrees 2θ"},
+    {"Displ.", true, "The fitted specimen displacement, mm at a 240 mm goniometer radius"},
+    {"Lattice", true, "The fitted lattice scale: the same Δd/d for every line"},
 };
 static_assert(std::size(kColumns) == CandidateModel::ColumnCount);
 
-QString cell(const Candidate& c, int column) {
+// follower: the row above is a member of the same group.
+QString cell(const Candidate& c, int column, bool follower) {
     switch (column) {
     case CandidateModel::Rank:
         return QString::number(c.rank);
     case CandidateModel::Name:
-        return qs(c.name);
+        // A member of a group after its first: the pattern cannot tell it from the one above.
+        return follower ? QStringLiteral("≈ ") + qs(c.name) : qs(c.name);
     case CandidateModel::Formula:
         return qs(c.formula);
     case CandidateModel::Card:
         return QString::number(c.card);
-    case CandidateModel::FigureOfMerit:
-        return qs(figureOfMeritText(c.score.figureOfMerit));
+    case CandidateModel::Probability:
+        return qs(probabilityText(c.probability));
+    case CandidateModel::Score:
+        return qs(figureOfMeritText(c.finalScore));
+    case CandidateModel::ProfileR:
+        return qs(profileRText(c.profileR));
     case CandidateModel::Lines:
         return qs(linesText(c.score));
-    case CandidateModel::Shift:
-        return qs(shiftText(c.score.shift));
+    case CandidateModel::Zero:
+        return qs(zeroText(c.score.fit));
+    case CandidateModel::Displacement:
+        return qs(displacementText(c.score.fit));
+    case CandidateModel::Lattice:
+        return qs(shiftText(c.score.fit.lattice));
     default:
         return {};
     }
@@ -65,13 +89,15 @@ QVariant CandidateModel::data(const QModelIndex& index, int role) const {
     if (!c || index.column() < 0 || index.column() >= ColumnCount) return {};
     switch (role) {
     case Qt::DisplayRole:
-        return cell(*c, index.column());
+        return cell(*c, index.column(),
+                    c->group > 0 && index.row() > 0 &&
+                        m_candidates[static_cast<std::size_t>(index.row()) - 1].group == c->group);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(kColumns[index.column()].number
                                        ? Qt::AlignRight | Qt::AlignVCenter
                                        : Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ToolTipRole:
-        return qs(scoreExplanation(c->score));
+        return qs(candidateExplanation(*c));
     default:
         return {};
     }
@@ -84,10 +110,8 @@ QVariant CandidateModel::headerData(int section, Qt::Orientation orientation, in
         return QVariant::fromValue(kColumns[section].number ? Qt::AlignRight | Qt::AlignVCenter
                                                             : Qt::AlignLeft | Qt::AlignVCenter);
     }
-    if (role == Qt::ToolTipRole && section == FigureOfMerit) {
-        return QStringLiteral("Figure of merit, 0 to 100: how well the card's lines explain the "
-                              "measured peaks");
-    }
+    if (role == Qt::ToolTipRole && kColumns[section].tooltip)
+        return QString::fromUtf8(kColumns[section].tooltip);
     return {};
 }
 

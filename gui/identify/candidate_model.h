@@ -11,7 +11,20 @@ namespace lithora::gui {
 class CandidateModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { Rank, Name, Formula, Card, FigureOfMerit, Lines, Shift, ColumnCount };
+    enum Column {
+        Rank,
+        Name,
+        Formula,
+        Card,
+        Probability,
+        Score,
+        ProfileR,
+        Lines,
+        Zero,
+        Displacement,
+        Lattice,
+        ColumnCount
+    };
 
     explicit CandidateModel(QObject* parent = nullptr);
 

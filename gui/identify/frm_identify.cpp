@@ -32,7 +32,7 @@ namespace lithora::gui {
 
 namespace {
 
-constexpr int kDefaultWidth = 1000;
+constexpr int kDefaultWidth = 1100;
 constexpr int kDefaultHeight = 700;
 constexpr int kInputWidth = 284;
 constexpr int kDetailsWidth = 262;
@@ -42,8 +42,11 @@ const struct {
     int column;
     int characters;
 } kColumnWidths[] = {
-    {CandidateModel::Rank, 5},          {CandidateModel::Formula, 26}, {CandidateModel::Card, 7},
-    {CandidateModel::FigureOfMerit, 6}, {CandidateModel::Lines, 7},    {CandidateModel::Shift, 9},
+    {CandidateModel::Rank, 4},          {CandidateModel::Formula, 14},
+    {CandidateModel::Card, 5},          {CandidateModel::Probability, 5},
+    {CandidateModel::Score, 5},         {CandidateModel::ProfileR, 6},
+    {CandidateModel::Lines, 6},         {CandidateModel::Zero, 7},
+    {CandidateModel::Displacement, 10}, {CandidateModel::Lattice, 8},
 };
 
 QPushButton* makeButton(const QString& caption, const QString& tip) {

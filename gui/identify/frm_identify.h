@@ -9,6 +9,7 @@
 
 #include "identify/instrument_file.h"
 #include "identify/profile.h"
+#include "identify/profile_identify.h"
 #include "identify/ranking.h"
 #include "session/session.h"
 
@@ -121,8 +122,13 @@ class frmIDENTIFY : public QWidget {
 
     IdentifyWindowHost& m_host;
 
+    // The ranking's input for the shown pattern: the full pattern (with the profile analysed
+    // when it came from a file), or what a residual search left (peaks alone).
+    PatternInput rankingInput(const MeasuredPattern& pattern) const;
+
     // The pattern of the last identification, its ranking, and the cards taken away since.
     MeasuredPattern m_wholePattern;
+    PatternInput m_wholeInput;
     Identification m_wholeRanking;
     MeasuredPattern m_rankedPattern; // the full pattern, or what a residual search left
     IdentifyOptions m_options;
@@ -131,7 +137,10 @@ class frmIDENTIFY : public QWidget {
     bool m_rankedAngles = false;
 
     std::optional<Profile> m_profile;
-    std::vector<double> m_background; // what the peak finder took off, for the plot
+    // The profile's background, Kα2 stripped, peaks and widths: what the last peak finding made
+    // of it, with the wavelength it was made for.
+    std::optional<ProfileAnalysis> m_analysis;
+    bool m_fileWavelengthUsed = false;
     QString m_profileName;
     ScanWavelengths m_fileWavelengths; // the lines the pattern file states
     QString m_scanFormat;

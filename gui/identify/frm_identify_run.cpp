@@ -79,6 +79,7 @@ std::optional<double> frmIDENTIFY::usedWavelength() {
     const WavelengthDecision used = decideWavelength(typed, m_fileWavelengths);
     m_wavelengthNote = qs(used.note);
     m_wavelengthWarning = qs(used.warning);
+    m_fileWavelengthUsed = used.source == WavelengthSource::File;
     showFileStatus();
     return used.angstrom;
 }
@@ -109,9 +110,29 @@ std::optional<IdentifyOptions> frmIDENTIFY::typedOptions() {
     return options;
 }
 
+PatternInput frmIDENTIFY::rankingInput(const MeasuredPattern& pattern) const {
+    PatternInput input;
+    input.pattern = pattern;
+    input.axis = MeasuredAxis{m_rankedAngles, m_rankedWavelength};
+    // Peaks of a profile, as found or edited in 2θ, are matched within the scan's range and the
+    // best candidates compared with the profile as a whole.
+    if (m_analysis && m_rankedAngles && !m_analysis->target.twoTheta.empty()) {
+        input.rangeMin = m_analysis->target.twoTheta.front();
+        input.rangeMax = m_analysis->target.twoTheta.back();
+        input.profile = &m_analysis->target;
+    }
+    return input;
+}
+
 void frmIDENTIFY::identify() {
-    const std::optional<double> wavelength = usedWavelength();
+    std::optional<double> wavelength = usedWavelength();
     if (!wavelength) return;
+    // The finder's peaks, untouched, were placed for the wavelength of the last finding: with
+    // another wavelength now, they are found again.
+    if (m_analysis && m_peaks->toPlainText() == m_writtenText &&
+        m_analysis->radiation.alpha1 != *wavelength) {
+        if (!findProfilePeaks()) return;
+    }
     const bool angles = m_position->currentIndex() == 1;
     Result<MeasuredPattern> pattern =
         parsePeakList(utf8(m_peaks->toPlainText()),
@@ -124,24 +145,29 @@ void frmIDENTIFY::identify() {
     }
     const std::optional<IdentifyOptions> options = typedOptions();
     if (!options) return;
+    m_rankedWavelength = *wavelength;
+    // A profile's peaks are 2θ for the ranking whichever unit the list shows them in.
+    const bool finderPeaks = m_analysis && m_peaks->toPlainText() == m_writtenText;
+    m_rankedAngles = angles || finderPeaks;
+    PatternInput input = rankingInput(pattern.value());
+    if (finderPeaks) input.pattern = m_analysis->pattern;
     Result<Identification> ranking = [&] {
         BusyCursor busy;
-        return identifyPattern(m_host.searchSession().data, pattern.value(), *options);
+        return identifyPattern(m_host.searchSession().data, input, *options);
     }();
     if (!ranking) {
         showMessage(this, MessageIcon::Critical, QStringLiteral("Identify Pattern"),
                     qs(ranking.error().message));
         return;
     }
-    m_wholePattern = std::move(pattern).value();
+    m_wholePattern = input.pattern;
+    m_wholeInput = input;
     m_wholeRanking = std::move(ranking).value();
     m_rankedPattern = m_wholePattern;
     m_options = *options;
     m_removed.clear();
-    m_rankedWavelength = *wavelength;
     // The plot follows the input: angles for 2θ and pattern files, d for d.
-    m_rankedAngles = angles || m_profile.has_value();
-    (m_rankedAngles ? m_axisTwoTheta : m_axisD)->setChecked(true);
+    (m_rankedAngles || m_profile.has_value() ? m_axisTwoTheta : m_axisD)->setChecked(true);
     showRanking(m_wholeRanking, m_wholePattern);
 }
 
@@ -151,8 +177,11 @@ void frmIDENTIFY::residual() {
     const int card = selected->card;
     const std::string name = selected->name;
     Session& session = m_host.searchSession();
-    const Result<Candidate> chosen =
-        scoreOneCard(session.data, m_rankedPattern, card, m_options.tolerancePercent);
+    // What is left after a phase is taken away is a list of peaks: the profile still holds the
+    // phase, so no candidate of a residual is compared with it.
+    PatternInput input = m_removed.empty() ? m_wholeInput : rankingInput(m_rankedPattern);
+    input.pattern = m_rankedPattern;
+    const Result<Candidate> chosen = scoreOneCard(session.data, input, card, m_options);
     if (!chosen) {
         showMessage(this, MessageIcon::Critical, QStringLiteral("Residual"),
                     qs(chosen.error().message));
@@ -167,9 +196,11 @@ void frmIDENTIFY::residual() {
     }
     IdentifyOptions options = m_options;
     options.excludedCards.push_back(card);
+    input.pattern = rest;
+    input.profile = nullptr;
     Result<Identification> ranking = [&] {
         BusyCursor busy;
-        return identifyPattern(session.data, rest, options);
+        return identifyPattern(session.data, input, options);
     }();
     if (!ranking) {
         showMessage(this, MessageIcon::Critical, QStringLiteral("Residual"),
@@ -192,7 +223,7 @@ void frmIDENTIFY::showFullPattern() {
 
 void frmIDENTIFY::showRanking(const Identification& ranking, const MeasuredPattern& pattern) {
     m_plot->setMeasured(pattern, m_rankedWavelength, m_profile ? &*m_profile : nullptr,
-                        m_background);
+                        m_analysis ? m_analysis->background : std::vector<double>{});
     m_model->setCandidates(ranking.candidates);
     const QString peaks = countText(pattern.peaks.size(), "peak");
     QString summary;
@@ -207,6 +238,12 @@ void frmIDENTIFY::showRanking(const Identification& ranking, const MeasuredPatte
                    : QStringLiteral(" · best %1 of %2 entries")
                          .arg(ranking.candidates.size())
                          .arg(ranking.entriesScored);
+    // No candidate convincing: said first, the best of them still listed below.
+    if (!ranking.candidates.empty() && !ranking.confident) {
+        summary =
+            QStringLiteral("No confident match: the best candidates are listed below · ") + summary;
+    }
+    if (!ranking.patternNote.empty()) summary += QStringLiteral(" · ") + qs(ranking.patternNote);
     // A pattern file's peaks: which wavelength placed them, and first, where it must be seen, a
     // choice against the file's.
     if (m_profile) {
@@ -230,6 +267,13 @@ void frmIDENTIFY::showRanking(const Identification& ranking, const MeasuredPatte
 void frmIDENTIFY::candidateSelected() {
     const Candidate* c = selectedCandidate();
     m_plot->setCandidate(c);
+    // The candidate's calculated profile, as the ranking compared it, over the measured one.
+    if (c && m_removed.empty() && m_wholeInput.profile) {
+        const Result<ProfileComparison> calculated =
+            candidateProfile(m_host.searchSession().data, m_wholeInput, *c);
+        if (calculated)
+            m_plot->setCalculated(m_wholeInput.profile->twoTheta, calculated.value().calculated);
+    }
     m_lineModel->setRows(c ? lineMatchRows(m_rankedPattern, c->score)
                            : std::vector<LineMatchRow>{});
     m_linesCaption->setText(c ? QStringLiteral("Line&s of ") +
@@ -310,12 +354,14 @@ bool frmIDENTIFY::findProfilePeaks() {
     if (!wavelength) return false;
     PeakFinding finding;
     finding.thresholdPercent = m_threshold->value();
-    std::vector<FoundPeak> peaks;
     {
         BusyCursor busy;
-        peaks = findPeaks(*m_profile, finding);
-        m_background = profileBackground(*m_profile, finding);
+        // Peaks are found with Kα2 taken away, so that a resolved Kα2 peak is never one of them.
+        m_analysis = analyseProfile(
+            *m_profile, scanRadiation(*wavelength, m_fileWavelengths, m_fileWavelengthUsed, false),
+            finding);
     }
+    const std::vector<FoundPeak>& peaks = m_analysis->peaks;
     const PeakPosition position =
         m_position->currentIndex() == 1 ? PeakPosition::TwoTheta : PeakPosition::D;
     m_peaks->setPlainText(qs(foundPeaksText(peaks, position, *wavelength, utf8(m_profileName),
@@ -346,7 +392,8 @@ void frmIDENTIFY::positionChanged() {
 void frmIDENTIFY::clearInput() {
     m_peaks->clear();
     m_profile.reset();
-    m_background.clear();
+    m_analysis.reset();
+    m_wholeInput = {};
     m_profileName.clear();
     m_fileWavelengths = {};
     m_scanFormat.clear();

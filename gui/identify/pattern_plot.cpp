@@ -81,6 +81,9 @@ void PatternPlot::setMeasured(const MeasuredPattern& pattern, double wavelength,
     m_wavelength = wavelength > 0.0 ? wavelength : kDefaultWavelength;
     m_profileX.clear();
     m_profileY.clear();
+    m_profileScale = 0.0;
+    m_calculatedX.clear();
+    m_calculatedY.clear();
     m_candidate.reset();
     if (profile && profile->counts.size() == profile->twoTheta.size() &&
         background.size() == profile->counts.size()) {
@@ -88,6 +91,7 @@ void PatternPlot::setMeasured(const MeasuredPattern& pattern, double wavelength,
         for (std::size_t i = 0; i < profile->counts.size(); ++i)
             highest = std::max(highest, profile->counts[i] - background[i]);
         if (highest > 0.0) {
+            m_profileScale = 100.0 / highest;
             m_profileX = profile->twoTheta;
             m_profileY.reserve(m_profileX.size());
             for (std::size_t i = 0; i < profile->counts.size(); ++i)
@@ -98,7 +102,21 @@ void PatternPlot::setMeasured(const MeasuredPattern& pattern, double wavelength,
     update();
 }
 
+void PatternPlot::setCalculated(const std::vector<double>& twoTheta,
+                                const std::vector<double>& net) {
+    m_calculatedX.clear();
+    m_calculatedY.clear();
+    if (m_profileScale > 0.0 && twoTheta.size() == net.size()) {
+        m_calculatedX = twoTheta;
+        for (const double v : net)
+            m_calculatedY.push_back(v * m_profileScale);
+    }
+    update();
+}
+
 void PatternPlot::setCandidate(const Candidate* candidate) {
+    m_calculatedX.clear();
+    m_calculatedY.clear();
     if (candidate) {
         m_candidate = *candidate;
     } else {
@@ -111,6 +129,9 @@ void PatternPlot::clear() {
     m_pattern = {};
     m_profileX.clear();
     m_profileY.clear();
+    m_profileScale = 0.0;
+    m_calculatedX.clear();
+    m_calculatedY.clear();
     m_candidate.reset();
     update();
 }
@@ -137,10 +158,8 @@ PatternPlot::Range PatternPlot::range() const {
         if (const auto x = position(peak.d)) take(*x);
     }
     if (m_candidate) {
-        for (int j = 0; j < m_candidate->score.lineCount; ++j) {
-            if (const auto x =
-                    position(m_candidate->score.lines[static_cast<std::size_t>(j)].cardD))
-                take(*x);
+        for (const LineMatch& line : m_candidate->score.lines) {
+            if (const auto x = position(line.cardD)) take(*x);
         }
     }
     // On the angle axis the measured range is the plot's, and a line beyond it widens it. On the
@@ -162,6 +181,15 @@ PatternPlot::Range PatternPlot::range() const {
         lo = std::max(lo, 0.0);
     }
     return {lo, hi};
+}
+
+double PatternPlot::measuredAt(double twoTheta) const {
+    const auto after = std::lower_bound(m_profileX.begin(), m_profileX.end(), twoTheta);
+    if (after == m_profileX.end()) return m_profileY.empty() ? 0.0 : m_profileY.back();
+    const auto k = static_cast<std::size_t>(after - m_profileX.begin());
+    if (k == 0 || m_profileX[k] == m_profileX[k - 1]) return m_profileY[k];
+    const double t = (twoTheta - m_profileX[k - 1]) / (m_profileX[k] - m_profileX[k - 1]);
+    return m_profileY[k - 1] + t * (m_profileY[k] - m_profileY[k - 1]);
 }
 
 double PatternPlot::peakHeight(std::size_t peak) const {
@@ -189,6 +217,10 @@ void PatternPlot::paintEvent(QPaintEvent*) {
     // The legend flows over as many rows above the frame as the width asks for.
     std::vector<LegendItem> legend;
     if (hasProfile()) legend.push_back({QStringLiteral("Profile"), kProfile, LegendItem::Line});
+    if (hasCalculated()) {
+        legend.push_back({QStringLiteral("Calculated"), kCalculated, LegendItem::Line});
+        legend.push_back({QStringLiteral("Difference"), kDifference, LegendItem::Line});
+    }
     legend.push_back({QStringLiteral("Explained"), kMeasured, LegendItem::Stick});
     legend.push_back({QStringLiteral("Unexplained"), kUnexplained, LegendItem::Stick});
     legend.push_back({QStringLiteral("Card line"), kCardLine, LegendItem::Stick});
@@ -267,14 +299,12 @@ void PatternPlot::paintEvent(QPaintEvent*) {
     std::vector<bool> explained(m_pattern.peaks.size(), false);
     const Score* score = m_candidate ? &m_candidate->score : nullptr;
     if (score) {
-        for (int j = 0; j < score->lineCount; ++j) {
-            const LineMatch& line = score->lines[static_cast<std::size_t>(j)];
+        for (const LineMatch& line : score->lines) {
             if (line.peak >= 0 && static_cast<std::size_t>(line.peak) < explained.size())
                 explained[static_cast<std::size_t>(line.peak)] = true;
         }
         // A pale band behind each matched pair, from the measured peak's top to the line's end.
-        for (int j = 0; j < score->lineCount; ++j) {
-            const LineMatch& line = score->lines[static_cast<std::size_t>(j)];
+        for (const LineMatch& line : score->lines) {
             if (line.peak >= 0 && static_cast<std::size_t>(line.peak) < m_pattern.peaks.size()) {
                 const auto xc = position(line.cardD);
                 const auto xm = position(m_pattern.peaks[static_cast<std::size_t>(line.peak)].d);
@@ -309,6 +339,40 @@ void PatternPlot::paintEvent(QPaintEvent*) {
         p.drawPath(path);
     }
 
+    // The candidate's calculated profile over the measured one, and measured less calculated
+    // about a line near the foot of the plot, on the same scale.
+    if (hasProfile() && hasCalculated()) {
+        auto curve = [&](auto y, const QColor& colour) {
+            QPainterPath path;
+            bool started = false;
+            for (std::size_t i = 0; i < m_calculatedX.size(); ++i) {
+                const double v = m_axis == Axis::TwoTheta
+                                     ? m_calculatedX[i]
+                                     : dFromTwoTheta(m_calculatedX[i], m_wavelength);
+                if (!(v > 0.0)) continue;
+                const QPointF point(xOf(v), y(i));
+                if (!started) {
+                    path.moveTo(point);
+                    started = true;
+                } else {
+                    path.lineTo(point);
+                }
+            }
+            p.setPen(QPen(colour, 1.0));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(path);
+        };
+        curve([&](std::size_t i) { return yUp(m_calculatedY[i]); }, kCalculated);
+        const double zero = yDown(80.0);
+        curve(
+            [&](std::size_t i) {
+                const double difference = measuredAt(m_calculatedX[i]) - m_calculatedY[i];
+                return std::clamp(zero - difference / 100.0 * half, double(frame.top()),
+                                  double(frame.bottom()));
+            },
+            kDifference);
+    }
+
     // Measured peaks: sticks, or with a profile a marker above the profile's top at the peak.
     for (std::size_t i = 0; i < m_pattern.peaks.size(); ++i) {
         const auto x = position(m_pattern.peaks[i].d);
@@ -334,8 +398,7 @@ void PatternPlot::paintEvent(QPaintEvent*) {
 
     // The card's lines downward.
     if (score) {
-        for (int j = 0; j < score->lineCount; ++j) {
-            const LineMatch& line = score->lines[static_cast<std::size_t>(j)];
+        for (const LineMatch& line : score->lines) {
             const auto x = position(line.cardD);
             if (!x) continue;
             const double px = xOf(*x);

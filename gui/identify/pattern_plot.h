@@ -24,6 +24,11 @@ class PatternPlot : public QWidget {
     void setMeasured(const MeasuredPattern& pattern, double wavelength,
                      const Profile* profile = nullptr, const std::vector<double>& background = {});
     void setCandidate(const Candidate* candidate); // null: the measured pattern alone
+    // The candidate's calculated profile, net counts at the angles given (on the profile's
+    // scale), drawn over the measured one with their difference below; cleared by a new
+    // candidate or pattern.
+    void setCalculated(const std::vector<double>& twoTheta, const std::vector<double>& net);
+    bool hasCalculated() const { return !m_calculatedX.empty(); }
     void clear();
 
     void setAxis(Axis axis);
@@ -49,11 +54,15 @@ class PatternPlot : public QWidget {
     // How high a peak stands: its intensity, or with a profile the profile's top near it, since
     // a residual's intensities are no longer the profile's.
     double peakHeight(std::size_t peak) const;
+    // The measured profile's relative height at an angle, between its points.
+    double measuredAt(double twoTheta) const;
 
     MeasuredPattern m_pattern;
     double m_wavelength = kDefaultWavelength;
     std::vector<double> m_profileX; // 2θ
     std::vector<double> m_profileY; // relative: the highest point above the background is 100
+    double m_profileScale = 0.0;    // 100 / the highest net count
+    std::vector<double> m_calculatedX, m_calculatedY; // on the scale of m_profileY
     std::optional<Candidate> m_candidate;
     Axis m_axis = Axis::D;
 };

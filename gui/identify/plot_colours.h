@@ -12,6 +12,8 @@ inline const QColor kMissed(204, 92, 16);   // drawn dashed and hollow
 inline const QColor kBelowDetection(222, 170, 130);
 inline const QColor kMatchBand(214, 238, 206); // behind a matched pair
 inline const QColor kProfile(70, 78, 96);
+inline const QColor kCalculated(200, 30, 60);  // the candidate's calculated profile
+inline const QColor kDifference(40, 140, 120); // measured less calculated
 inline const QColor kGrid(228, 228, 228);
 
 } // namespace lithora::gui::plot_colours
