@@ -53,18 +53,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& candidates = result.value().candidates;
     FUZZ_CHECK(static_cast<int>(candidates.size()) <= std::max(1, options.top));
     FUZZ_CHECK(static_cast<int>(candidates.size()) <= result.value().entriesScored);
+    // A group's members each show the group's probability: counted once a group, the
+    // probabilities add up to no more than 1.
+    double probabilities = 0.0;
+    std::vector<int> groups;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const Candidate& c = candidates[i];
         FUZZ_CHECK(c.rank == static_cast<int>(i) + 1);
         FUZZ_CHECK(c.score.figureOfMerit > 0.0 && c.score.figureOfMerit <= 100.0 + 1e-9);
-        if (i > 0) FUZZ_CHECK(candidates[i - 1].score.figureOfMerit >= c.score.figureOfMerit);
+        // Typed peaks have no profile to compare with: the figure of merit is the final score.
+        FUZZ_CHECK(c.profileR == -1.0 && c.finalScore == c.score.figureOfMerit);
+        if (i > 0) FUZZ_CHECK(candidates[i - 1].finalScore >= c.finalScore);
+        FUZZ_CHECK(c.probability > 0.0 && c.probability <= 1.0);
+        if (c.group == 0 || std::find(groups.begin(), groups.end(), c.group) == groups.end()) {
+            probabilities += c.probability;
+            if (c.group != 0) groups.push_back(c.group);
+        }
+        for (const LineMatch& line : c.score.lines)
+            FUZZ_CHECK(line.peak < static_cast<int>(pattern.value().peaks.size()));
         if (!options.cardScope.empty() && c.card >= 0 && c.card <= kMaxCardNumber)
             FUZZ_CHECK(options.cardScope[static_cast<std::size_t>(c.card)]);
     }
+    FUZZ_CHECK(probabilities <= 1.0 + 1e-9);
+    FUZZ_CHECK(result.value().confident ==
+               (!candidates.empty() && candidates[0].probability >= kConfidentProbability));
     if (candidates.empty()) return 0;
     // The first candidate scored alone scores the same, and its residual leaves it out.
     const Result<Candidate> alone =
-        scoreOneCard(session.data, pattern.value(), candidates[0].card, options.tolerancePercent);
+        scoreOneCard(session.data, pattern.value(), candidates[0].card, options);
     if (alone && session.data.tables.entryOf(candidates[0].card) == candidates[0].entry)
         FUZZ_CHECK(alone.value().score.figureOfMerit == candidates[0].score.figureOfMerit);
     IdentifyOptions again = options;

@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "identify/peak_list.h"
 #include "identify/profile.h"
 #include "identify/ranking.h"
+#include "patterns/identification_lines.h"
 #include "support/test_support.h"
 
 using namespace lithora;
@@ -199,61 +202,127 @@ TEST(Profile, WhatIsNoProfileIsSaidSo) {
     EXPECT_EQ(named.error().message.rfind("bad.xy: ", 0), 0u);
 }
 
-const CardLines kQuartz =
-    cardLinesOf("3.343 4.255 1.818 1.374 1.542 2.281 2.457 1.382", "100 20 13 11 9 7 7 6");
+// Quartz's eight lines as its record's d-spacing and intensity fields hold them.
+constexpr std::string_view kQuartzD = "3.343 4.255 1.818 1.374 1.542 2.281 2.457 1.382";
+constexpr std::string_view kQuartzI = "100 20 13 11 9 7 7 6";
+
+// A card's record lines scored as the ranking scores an entry without a whole pattern: typed
+// d-spacings, the lattice scale fitted unless told not to.
+Score scoreFields(const MeasuredPattern& pattern, std::string_view d, std::string_view intensity,
+                  double tolerancePercent = kDefaultTolerancePercent, bool fit = true) {
+    const IdentificationLines lines = identificationLines(nullptr, 0, d, intensity);
+    MatchSettings settings;
+    settings.tolerancePercent = tolerancePercent;
+    settings.fitInstrument = fit;
+    return matchPattern(preparePeaks(pattern, MeasuredAxis{}), lines.d(), lines.intensity(),
+                        settings);
+}
+
+Score scoreQuartz(const MeasuredPattern& pattern,
+                  double tolerancePercent = kDefaultTolerancePercent, bool fit = true) {
+    return scoreFields(pattern, kQuartzD, kQuartzI, tolerancePercent, fit);
+}
+
+// The score's entry for the card line of spacing d, or null when the line is not listed.
+const LineMatch* lineAt(const Score& score, double d) {
+    for (const LineMatch& line : score.lines)
+        if (std::fabs(line.cardD - d) < 1e-5) return &line;
+    return nullptr;
+}
 
 TEST(FigureOfMerit, TheCardsOwnLinesScoreBestAndEachFaultCosts) {
     const MeasuredPattern exact =
         peaksOf("3.343 100\n4.255 20\n1.818 13\n1.374 11\n1.542 9\n2.281 7\n2.457 7\n1.382 6");
-    const Score perfect = scoreCard(exact, kQuartz, kDefaultTolerancePercent);
-    EXPECT_NEAR(perfect.figureOfMerit, 100.0, 1e-9);
+    const Score perfect = scoreQuartz(exact);
+    EXPECT_NEAR(perfect.figureOfMerit, 100.0, 1e-6);
     EXPECT_EQ(perfect.linesMatched, 8);
+    EXPECT_EQ(perfect.linesCounted, 8);
 
-    // A common shift of 0.3 % is a zero error: it costs little.
+    // A common shift of 0.3 % is a lattice the fit finds: every line still matches, and only
+    // the size of the fit costs. Unfitted, each line sits at the edge of the tolerance.
     MeasuredPattern shifted = exact;
     for (Peak& p : shifted.peaks)
         p.d *= 1.003;
-    const Score s = scoreCard(shifted, kQuartz, kDefaultTolerancePercent);
-    EXPECT_NEAR(s.shift, 0.003 * 173.0 / 273.0, 1e-9); // drawn towards 0 by one line's weight
-    EXPECT_GT(s.figureOfMerit, 70.0);
+    const Score s = scoreQuartz(shifted);
+    EXPECT_NEAR(s.fit.lattice, 0.003, 0.0002);
+    EXPECT_EQ(s.linesMatched, 8);
+    EXPECT_GT(s.figureOfMerit, 0.9 * perfect.figureOfMerit);
     EXPECT_LT(s.figureOfMerit, perfect.figureOfMerit);
+    EXPECT_LT(scoreQuartz(shifted, kDefaultTolerancePercent, false).figureOfMerit,
+              0.5 * s.figureOfMerit);
 
     // A strong line missing costs more than a weak one; a strong peak unexplained costs too.
     const Score noStrong =
-        scoreCard(peaksOf("4.255 20\n1.818 13\n1.374 11\n1.542 9\n2.281 7\n2.457 7\n1.382 6"),
-                  kQuartz, kDefaultTolerancePercent);
+        scoreQuartz(peaksOf("4.255 20\n1.818 13\n1.374 11\n1.542 9\n2.281 7\n2.457 7\n1.382 6"));
     const Score noWeak =
-        scoreCard(peaksOf("3.343 100\n4.255 20\n1.818 13\n1.374 11\n1.542 9\n2.281 7\n2.457 7"),
-                  kQuartz, kDefaultTolerancePercent);
+        scoreQuartz(peaksOf("3.343 100\n4.255 20\n1.818 13\n1.374 11\n1.542 9\n2.281 7\n2.457 7"));
     EXPECT_LT(noStrong.figureOfMerit, noWeak.figureOfMerit);
-    EXPECT_FALSE(noStrong.lines[0].peak >= 0);
-    EXPECT_FALSE(noStrong.lines[0].belowDetection);
-    // The 6 % line is weaker than the weakest measured peak (7 %): below detection.
-    EXPECT_TRUE(noWeak.lines[7].belowDetection);
+    const LineMatch* strong = lineAt(noStrong, 3.343);
+    ASSERT_NE(strong, nullptr); // counted, and missed
+    EXPECT_EQ(strong->peak, -1);
+    EXPECT_FALSE(strong->belowDetection);
+    EXPECT_EQ(noStrong.linesCounted, 8);
+    // The 6 % line is weaker than the weakest measured peak (7 %): below detection, in range
+    // but not counted.
+    EXPECT_EQ(noWeak.linesInRange, 8);
     EXPECT_EQ(noWeak.linesCounted, 7);
+    EXPECT_EQ(lineAt(noWeak, 1.382), nullptr);
     MeasuredPattern extra = exact;
     extra.peaks.push_back(Peak{2.9, 80});
     normalisePattern(extra);
-    const Score impure = scoreCard(extra, kQuartz, kDefaultTolerancePercent);
+    const Score impure = scoreQuartz(extra);
     EXPECT_NEAR(impure.unexplained, 80.0 / 253.0, 1e-9);
     EXPECT_LT(impure.figureOfMerit, perfect.figureOfMerit);
-
-    // Lines beyond the tolerance do not match; matched Δd is measured − card.
-    const Score far = scoreCard(peaksOf("3.40 100\n4.33 20"), kQuartz, kDefaultTolerancePercent);
-    EXPECT_EQ(far.linesMatched, 0);
-    EXPECT_EQ(far.figureOfMerit, 0.0);
-    const Score near = scoreCard(peaksOf("3.35 100\n4.255 20"), kQuartz, 0.6);
-    EXPECT_EQ(near.lines[0].peak, 1);
-    EXPECT_NEAR(near.lines[0].deltaD, 0.007, 1e-9);
 }
 
-TEST(FigureOfMerit, OnePeakServesOneLine) {
-    // Two card lines 0.2 % apart and one measured peak between: only one line takes it.
-    const CardLines pair = cardLinesOf("2.283 2.279", "100 90");
-    const Score s = scoreCard(peaksOf("2.281 100"), pair, kDefaultTolerancePercent);
-    EXPECT_EQ(s.linesMatched, 1);
-    EXPECT_EQ(s.lines[0].peak, 0);
-    EXPECT_EQ(s.lines[1].peak, -1);
+TEST(FigureOfMerit, ALineMatchesOnlyWithinTheToleranceOfWhereTheFitPutsIt) {
+    const struct {
+        const char* peaks;
+        bool fit;
+        int matched;
+        double missed; // a card line that must be listed as missed, or 0
+    } cases[] = {
+        // 1.7 % off: beyond the tolerance unfitted, ...
+        {"3.40 100\n4.33 20", false, 0, 0.0},
+        // ... but a common shift is a lattice the fit reaches.
+        {"3.40 100\n4.33 20", true, 2, 0.0},
+        // One line 1.7 % off where the others agree is no lattice: it stays missed.
+        {"3.343 100\n4.33 20\n1.818 13", true, 2, 4.255},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.peaks);
+        const Score s = scoreQuartz(peaksOf(c.peaks), kDefaultTolerancePercent, c.fit);
+        EXPECT_EQ(s.linesMatched, c.matched);
+        if (c.matched == 0) {
+            EXPECT_EQ(s.figureOfMerit, 0.0);
+        }
+        if (c.missed > 0.0) {
+            const LineMatch* line = lineAt(s, c.missed);
+            ASSERT_NE(line, nullptr);
+            EXPECT_EQ(line->peak, -1);
+        }
+    }
+    // Δd is measured − card, before the fit; the peak is the pattern's index (d falling).
+    const Score near = scoreQuartz(peaksOf("3.35 100\n4.255 20"), 0.6);
+    const LineMatch* line = lineAt(near, 3.343);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->peak, 1);
+    EXPECT_NEAR(line->deltaD, 0.007, 1e-6);
+}
+
+TEST(FigureOfMerit, OverlappingLinesShareAPeak) {
+    // Two card lines 0.2 % apart and one measured peak between: both take it, and its
+    // intensity is compared with theirs together.
+    const MeasuredPattern measured = peaksOf("2.281 100\n3.0 26");
+    const Score s = scoreFields(measured, "2.283 2.279 3.0", "50 50 26");
+    EXPECT_EQ(s.linesMatched, 3);
+    const LineMatch* a = lineAt(s, 2.283);
+    const LineMatch* b = lineAt(s, 2.279);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->peak, 1);
+    EXPECT_EQ(b->peak, 1);
+    EXPECT_NEAR(s.unexplained, 0.0, 1e-12);
+    EXPECT_GT(s.agreement, 0.99);
 }
 
 TEST(CardLines, ReadsWhatTheRecordsHold) {
@@ -269,22 +338,21 @@ TEST(CardLines, ReadsWhatTheRecordsHold) {
 TEST(Residual, TakesAwayWhatTheChosenPhaseExplains) {
     // Quartz with calcite's 3.035 line and a shared peak at 2.281 stronger than quartz's share.
     const MeasuredPattern mixture = peaksOf("3.343 100\n4.255 20\n1.818 13\n3.035 40\n2.281 30");
-    const Score quartz = scoreCard(mixture, kQuartz, kDefaultTolerancePercent);
-    const MeasuredPattern rest = residualPattern(mixture, quartz);
+    const MeasuredPattern rest = residualPattern(mixture, scoreQuartz(mixture));
     ASSERT_EQ(rest.peaks.size(), 2u);
     EXPECT_DOUBLE_EQ(rest.peaks[0].d, 3.035);
     EXPECT_DOUBLE_EQ(rest.peaks[1].d, 2.281);
-    EXPECT_LT(rest.peaks[1].intensity, rest.peaks[0].intensity); // 30 − 7 left of 2.281
+    EXPECT_LT(rest.peaks[1].intensity, rest.peaks[0].intensity); // quartz's share of 2.281 gone
 
     const MeasuredPattern positions = peaksOf("3.343, 4.255, 3.035");
-    const MeasuredPattern left = residualPattern(positions, scoreCard(positions, kQuartz, 0.6));
+    const MeasuredPattern left = residualPattern(positions, scoreQuartz(positions, 0.6));
     ASSERT_EQ(left.peaks.size(), 1u);
     EXPECT_DOUBLE_EQ(left.peaks[0].d, 3.035);
 }
 
 TEST(Ranking, RanksTheDatabaseWithFiltersAndScope) {
     test::TempDir dir;
-    const DataSet data = test::packInto(test::readFixtureSource("mini"), dir.path());
+    DataSet data = test::packInto(test::readFixtureSource("mini"), dir.path());
     const MeasuredPattern calcite = peaksOf("3.035 100\n2.285 18\n2.095 27\n1.913 17\n1.875 34");
     IdentifyOptions options;
     Result<Identification> r = identifyPattern(data, calcite, options);
@@ -295,6 +363,9 @@ TEST(Ranking, RanksTheDatabaseWithFiltersAndScope) {
     EXPECT_EQ(first.name, "Calcite");
     EXPECT_EQ(first.rank, 1);
     EXPECT_GT(first.score.figureOfMerit, 50.0);
+    // Calcite is scored on its whole pattern, kept in lithora.p.
+    EXPECT_TRUE(r.value().wholePatterns);
+    EXPECT_TRUE(first.wholePattern);
     // Entries without lines (Feldspar, Garnet, Zalum, and Kechite's line of 0) are not scored.
     EXPECT_EQ(r.value().entriesScored, 5);
 
@@ -312,18 +383,37 @@ TEST(Ranking, RanksTheDatabaseWithFiltersAndScope) {
     ASSERT_TRUE(scoped.ok());
     EXPECT_EQ(scoped.value().entriesScored, 2);
 
-    Result<Candidate> one = scoreOneCard(data, calcite, 1, kDefaultTolerancePercent);
+    Result<Candidate> one = scoreOneCard(data, calcite, 1, options);
     ASSERT_TRUE(one.ok());
     EXPECT_DOUBLE_EQ(one.value().score.figureOfMerit, first.score.figureOfMerit);
-    EXPECT_FALSE(scoreOneCard(data, calcite, 108, 0.6).ok());  // no lines
-    EXPECT_FALSE(scoreOneCard(data, calcite, 4242, 0.6).ok()); // no such card
+    EXPECT_TRUE(one.value().wholePattern);
+    EXPECT_FALSE(scoreOneCard(data, calcite, 108, options).ok());  // no lines
+    EXPECT_FALSE(scoreOneCard(data, calcite, 4242, options).ok()); // no such card
 }
 
-TEST(Ranking, ASetWithoutItsEntryFileIsAnError) {
-    test::TempDir dir;
-    DataSet data = test::packInto(test::readFixtureSource("mini"), dir.path());
-    std::filesystem::remove(dir.path() / "lithora.a");
-    EXPECT_FALSE(identifyPattern(data, peaksOf("3.0"), IdentifyOptions{}).ok());
+TEST(Ranking, WithoutItsEntryFileASetFailsAndWithoutPatternsTheCardLinesStandIn) {
+    const MeasuredPattern calcite = peaksOf("3.035 100\n2.285 18\n2.095 27\n1.913 17\n1.875 34");
+    const struct {
+        const char* removed;
+        bool ranks;
+    } cases[] = {
+        {"lithora.a", false}, // the entries themselves
+        {"lithora.p", true},  // the whole patterns: the records' lines stand in, with a note
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.removed);
+        test::TempDir dir;
+        DataSet data = test::packInto(test::readFixtureSource("mini"), dir.path());
+        std::filesystem::remove(dir.path() / c.removed);
+        Result<Identification> r = identifyPattern(data, calcite, IdentifyOptions{});
+        ASSERT_EQ(r.ok(), c.ranks);
+        if (!c.ranks) continue;
+        EXPECT_FALSE(r.value().wholePatterns);
+        EXPECT_FALSE(r.value().patternNote.empty());
+        ASSERT_FALSE(r.value().candidates.empty());
+        EXPECT_EQ(r.value().candidates[0].card, 1);
+        EXPECT_FALSE(r.value().candidates[0].wholePattern);
+    }
 }
 
 } // namespace

@@ -2,8 +2,11 @@
 // comparison of a candidate, the peak list written for a pattern file, the residual caption.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "identify/identify_texts.h"
 
@@ -18,14 +21,19 @@ MeasuredPattern pattern(std::initializer_list<Peak> peaks) {
     return p;
 }
 
-CardLines card(std::initializer_list<std::pair<double, double>> lines) {
-    CardLines c;
-    for (const auto& [d, intensity] : lines) {
-        c.d[static_cast<std::size_t>(c.count)] = d;
-        c.intensity[static_cast<std::size_t>(c.count)] = intensity;
-        ++c.count;
+// A card's lines (d, intensity), in any order, scored against the pattern as typed d-spacings
+// are.
+Score scoreLines(const MeasuredPattern& measured, std::vector<std::pair<float, float>> lines,
+                 double tolerancePercent) {
+    std::sort(lines.begin(), lines.end(), std::greater<>()); // d falling
+    std::vector<float> d, intensity;
+    for (const auto& [lineD, lineIntensity] : lines) {
+        d.push_back(lineD);
+        intensity.push_back(lineIntensity);
     }
-    return c;
+    MatchSettings settings;
+    settings.tolerancePercent = tolerancePercent;
+    return matchPattern(preparePeaks(measured, MeasuredAxis{}), d, intensity, settings);
 }
 
 } // namespace
@@ -50,6 +58,12 @@ TEST(IdentifyTexts, NumbersAreRoundedAndSigned) {
         {deltaDText(-0.00004), "0.0000"},
         {intensityText(100.0), "100"},
         {intensityText(7.46), "7.5"},
+        // Typed d-spacings fit the lattice alone; a 2θ pattern the zero and the displacement
+        // too, here lines 0.05° low at cos θ = 1: a sample 0.105 mm above the focusing circle
+        // of a 240 mm goniometer.
+        {fitText({0.0, 0.0, 0.0012}), "lattice +0.12 %"},
+        {fitText({-0.0312, -0.05, 0.0}),
+         "zero \u22120.031°, displacement +0.105 mm, lattice 0.00 %"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.got, c.expected);
@@ -62,33 +76,36 @@ TEST(IdentifyTexts, LinesAndExplanationOfAScore) {
     s.explained = 0.924;
     s.unexplained = 0.03;
     s.agreement = 0.951;
-    s.shift = -0.0004;
+    s.fit.lattice = -0.0004;
     EXPECT_EQ(linesText(s), "5 / 6");
     EXPECT_EQ(scoreExplanation(s),
               "5 of 6 lines found, explaining 92 % of the card's line intensity; 3 % of the "
-              "measured intensity unexplained; intensities agree 95 %; common shift \u22120.04 %");
+              "measured intensity unexplained; intensities agree 95 %; lattice \u22120.04 %");
 }
 
 TEST(IdentifyTexts, EachCardLineAndEachUnexplainedPeakIsARow) {
-    // Measured 4.250 (20), 3.345 (100), 2.000 (10): the weakest is 10. The card's 3.343 and
-    // 4.255 lie within 0.6 % of a peak (0.06 % and 0.12 %); 1.818 (13) has none and is no
-    // weaker than the weakest peak, so it is missed; 1.541 (5) is weaker: below detection.
-    // 2.000 is 10 % from 1.818, so no line explains it.
-    const MeasuredPattern measured = pattern({{3.345, 100}, {4.250, 20}, {2.000, 10}});
-    const Score s =
-        scoreCard(measured, card({{3.343, 100}, {4.255, 20}, {1.818, 13}, {1.541, 5}}), 0.6);
+    // Measured 4.250 (20), 3.345 (100), 2.000 (10), 1.500 (12): the weakest is 10. The card's
+    // 4.255 and 3.343 lie within 0.6 % of a peak (0.12 % and 0.06 %); 1.818 (13) has none and is
+    // no weaker than the weakest peak, so it is missed; 1.541 (5) is weaker: below detection,
+    // and no row. No line explains 2.000 or 1.500.
+    const MeasuredPattern measured = pattern({{3.345, 100}, {4.250, 20}, {2.000, 10}, {1.500, 12}});
+    const Score s = scoreLines(
+        measured, {{3.343f, 100.0f}, {4.255f, 20.0f}, {1.818f, 13.0f}, {1.541f, 5.0f}}, 0.6);
     const std::vector<LineMatchRow> rows = lineMatchRows(measured, s);
-    ASSERT_EQ(rows.size(), 5u);
+    // Card lines by d falling, then the unexplained peaks by d falling; peak indexes point into
+    // the pattern (sorted by d falling: 4.250, 3.345, 2.000, 1.500).
     const struct {
         LineKind kind;
         const char *cardD, *intensity, *measuredD, *deltaD;
+        int peak;
     } expected[] = {
-        {LineKind::Matched, "3.343", "100", "3.345", "+0.0020"},
-        {LineKind::Matched, "4.255", "20", "4.250", "\u22120.0050"},
-        {LineKind::Missed, "1.818", "13", "", "missed"},
-        {LineKind::BelowDetection, "1.541", "5", "", "below detection"},
-        {LineKind::Unexplained, "", "10", "2.000", "unexplained"},
+        {LineKind::Matched, "4.255", "20", "4.250", "\u22120.0050", 0},
+        {LineKind::Matched, "3.343", "100", "3.345", "+0.0020", 1},
+        {LineKind::Missed, "1.818", "13", "", "missed", -1},
+        {LineKind::Unexplained, "", "10", "2.000", "unexplained", 2},
+        {LineKind::Unexplained, "", "12", "1.500", "unexplained", 3},
     };
+    ASSERT_EQ(rows.size(), std::size(expected));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(rows[i].kind, expected[i].kind);
@@ -96,24 +113,24 @@ TEST(IdentifyTexts, EachCardLineAndEachUnexplainedPeakIsARow) {
         EXPECT_EQ(rows[i].intensity, expected[i].intensity);
         EXPECT_EQ(rows[i].measuredD, expected[i].measuredD);
         EXPECT_EQ(rows[i].deltaD, expected[i].deltaD);
+        EXPECT_EQ(rows[i].peak, expected[i].peak);
     }
-    // The rows point back at the pattern's peaks (sorted by d falling: 4.250, 3.345, 2.000).
-    EXPECT_EQ(rows[0].peak, 1);
-    EXPECT_EQ(rows[1].peak, 0);
-    EXPECT_EQ(rows[4].peak, 2);
-    EXPECT_EQ(unexplainedPeaks(measured, s), std::vector<int>{2});
+    EXPECT_EQ(unexplainedPeaks(measured, s), (std::vector<int>{2, 3}));
 }
 
 TEST(IdentifyTexts, UnexplainedPeaksFollowFallingD) {
-    // A card that explains nothing leaves every peak, largest d first.
-    const MeasuredPattern measured = pattern({{1.5, 30}, {4.0, 100}, {2.5, 60}});
-    const Score s = scoreCard(measured, card({{7.0, 100}}), 0.6);
+    // A card that explains one peak: its lines first, by d falling, then the peaks left,
+    // largest d first.
+    const MeasuredPattern measured = pattern({{1.5, 30}, {4.0, 100}, {2.5, 60}, {3.0, 40}});
+    const Score s = scoreLines(measured, {{3.2f, 80.0f}, {3.0f, 40.0f}}, 0.6);
     const std::vector<LineMatchRow> rows = lineMatchRows(measured, s);
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0].deltaD, "missed");
-    EXPECT_EQ(rows[1].measuredD, "4.000");
-    EXPECT_EQ(rows[2].measuredD, "2.500");
-    EXPECT_EQ(rows[3].measuredD, "1.500");
+    EXPECT_EQ(rows[1].kind, LineKind::Matched);
+    EXPECT_EQ(rows[1].measuredD, "3.000");
+    EXPECT_EQ(rows[2].measuredD, "4.000");
+    EXPECT_EQ(rows[3].measuredD, "2.500");
+    EXPECT_EQ(rows[4].measuredD, "1.500");
 }
 
 TEST(IdentifyTexts, AScoreOfAnotherPatternCannotReachPastThePeaks) {
@@ -121,10 +138,11 @@ TEST(IdentifyTexts, AScoreOfAnotherPatternCannotReachPastThePeaks) {
     // pattern must read as missed, not index outside it.
     const MeasuredPattern measured = pattern({{3.0, 100}});
     Score s;
-    s.lineCount = 1;
-    s.lines[0].cardD = 3.0;
-    s.lines[0].cardIntensity = 100;
-    s.lines[0].peak = 7;
+    LineMatch line;
+    line.cardD = 3.0;
+    line.cardIntensity = 100;
+    line.peak = 7;
+    s.lines.push_back(line);
     const std::vector<LineMatchRow> rows = lineMatchRows(measured, s);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].kind, LineKind::Missed);

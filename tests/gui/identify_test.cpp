@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QtTest>
+#include <cmath>
 #include <memory>
 
 #include "common/qt_support.h"
@@ -125,26 +126,29 @@ class IdentifyTest : public QObject {
         const QAbstractItemModel* table = w.candidateTable()->model();
         QCOMPARE(cell(table, 0, CandidateModel::Name), QStringLiteral("Quartz"));
         QCOMPARE(cell(table, 0, CandidateModel::Card), QStringLiteral("4550"));
-        QCOMPARE(cell(table, 0, CandidateModel::Lines), QStringLiteral("8 / 8"));
+        // Every line of the whole pattern that should show in the typed span was found.
+        QCOMPARE(w.candidates().front().score.linesMatched,
+                 w.candidates().front().score.linesCounted);
         QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d$"))
-                    .match(cell(table, 0, CandidateModel::FigureOfMerit))
+                    .match(cell(table, 0, CandidateModel::Score))
                     .hasMatch());
-        // Ranked by figure of merit.
-        for (std::size_t i = 1; i < w.candidates().size(); ++i) {
-            QVERIFY(w.candidates()[i - 1].score.figureOfMerit >=
-                    w.candidates()[i].score.figureOfMerit);
-        }
+        // Ranked by score.
+        for (std::size_t i = 1; i < w.candidates().size(); ++i)
+            QVERIFY(w.candidates()[i - 1].finalScore >= w.candidates()[i].finalScore);
         // The best is the current card of the main window.
         QCOMPARE(m_form->session().card.currentCardNumber, kQuartz);
         QCOMPARE(m_form->panelText(4), QStringLiteral("Card 4550"));
         QCOMPARE(m_form->selectedRow(), rowOfCard(m_form->session(), kQuartz));
 
-        // The card's own lines typed: every line matched exactly, nothing unexplained.
+        // The card's own lines typed: every line matched within their rounding (the card merges
+        // lines within 0.005 Å and keeps three decimals), nothing unexplained.
         const std::vector<LineMatchRow>& rows = w.lineModel().rows();
-        QCOMPARE(rows.size(), std::size_t{8});
+        QVERIFY(rows.size() >= 8);
         for (const LineMatchRow& row : rows) {
             QCOMPARE(row.kind, LineKind::Matched);
-            QCOMPARE(row.deltaD, std::string("0.0000"));
+            QVERIFY2(std::abs(std::stod(
+                         row.deltaD.substr(row.deltaD.find_first_of("0123456789")))) < 0.003,
+                     row.deltaD.c_str());
         }
         QCOMPARE(w.plot()->candidate()->card, kQuartz);
         QCOMPARE(w.plot()->axis(), PatternPlot::Axis::D);

@@ -2,6 +2,8 @@
 // takes, its filters and the residual search, and every bad text of bad_texts.h as its values.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -42,22 +44,24 @@ TEST(IdentifyCli, RanksQuartzFirstAndExplainsIt) {
     EXPECT_EQ(first["card"], 4550);
     EXPECT_EQ(first["name"], "Quartz");
     EXPECT_EQ(first["rank"], 1);
-    EXPECT_EQ(first["linesMatched"], 6);
-    EXPECT_EQ(first["matched"].size(), 6u);
-    EXPECT_EQ(first["matched"][0]["cardD"], 3.343);
-    EXPECT_EQ(first["matched"][0]["measured"]["d"], 3.343);
-    EXPECT_EQ(first["matched"][0]["deltaD"], 0.0);
-    // Of the two lines not typed, the 7 % one counts as missed, the 6 % one is weaker than the
-    // weakest measured peak (7 %) and could not have been seen.
-    ASSERT_EQ(first["missed"].size(), 2u);
-    EXPECT_EQ(first["missed"][0]["cardD"], 2.457);
-    EXPECT_FALSE(first["missed"][0]["belowDetection"].get<bool>());
-    EXPECT_EQ(first["missed"][1]["cardD"], 1.382);
-    EXPECT_TRUE(first["missed"][1]["belowDetection"].get<bool>());
-    EXPECT_EQ(first["linesCounted"], 7);
+    // Each typed peak takes a line of quartz's whole pattern, within the rounding of the card's
+    // values (lines within 0.005 Å merged, three decimals), and no peak is left unexplained.
+    EXPECT_EQ(first["linesMatched"], first["matched"].size());
+    EXPECT_GE(first["linesMatched"].get<int>(), 6);
+    for (const Json& m : first["matched"]) {
+        EXPECT_LT(std::abs(m["deltaD"].get<double>()), 0.003) << m.dump();
+        EXPECT_NEAR(m["cardD"].get<double>(), m["measured"]["d"].get<double>(), 0.003);
+    }
     EXPECT_EQ(first["unexplainedPeaks"].size(), 0u);
-    EXPECT_GT(first["figureOfMerit"].get<double>(),
-              j["candidates"][1]["figureOfMerit"].get<double>());
+    // The strong line at 2.457 Å was not typed: missed, and seen as something that should show.
+    bool missed2457 = false;
+    for (const Json& m : first["missed"]) {
+        if (std::abs(m["cardD"].get<double>() - 2.457) < 0.002)
+            missed2457 = !m["belowDetection"].get<bool>();
+    }
+    EXPECT_TRUE(missed2457) << first["missed"].dump();
+    EXPECT_LT(std::abs(first["fit"]["latticePercent"].get<double>()), 0.1);
+    EXPECT_GT(first["score"].get<double>(), j["candidates"][1]["score"].get<double>());
     EXPECT_EQ(j["input"]["kind"], "d");
     EXPECT_EQ(j["input"]["peaks"].size(), 6u);
     EXPECT_EQ(j["message"], "");
