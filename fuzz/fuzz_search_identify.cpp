@@ -63,7 +63,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(c.score.figureOfMerit > 0.0 && c.score.figureOfMerit <= 100.0 + 1e-9);
         // Typed peaks have no profile to compare with: the figure of merit is the final score.
         FUZZ_CHECK(c.profileR == -1.0 && c.finalScore == c.score.figureOfMerit);
-        if (i > 0) FUZZ_CHECK(candidates[i - 1].finalScore >= c.finalScore);
+        // Best first, but a group's members stand right under its best one: a member follows
+        // another of its group, and a group's first member or a lone candidate follows no
+        // better one.
+        const bool member = i > 0 && c.group != 0 && candidates[i - 1].group == c.group;
+        if (member) FUZZ_CHECK(candidates[i - 1].finalScore >= c.finalScore);
+        if (!member && i > 0) {
+            FUZZ_CHECK(c.group == 0 ||
+                       std::find(groups.begin(), groups.end(), c.group) == groups.end());
+            for (std::size_t j = 0; j < i; ++j)
+                FUZZ_CHECK(candidates[j].group != 0 || candidates[j].finalScore >= c.finalScore);
+        }
         FUZZ_CHECK(c.probability > 0.0 && c.probability <= 1.0);
         if (c.group == 0 || std::find(groups.begin(), groups.end(), c.group) == groups.end()) {
             probabilities += c.probability;

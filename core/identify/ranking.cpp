@@ -153,10 +153,12 @@ void formGroups(std::vector<Candidate>& ranked, const MeasuredPattern& pattern) 
     }
 }
 
-// Each candidate's weight is exp(score / T); "none of these" weighs exp(kNoneScore / T). A
-// group's probability is the sum of its members' and each member shows it.
-void assignProbabilities(std::vector<Candidate>& ranked) {
-    double total = std::exp(kNoneScore / kTemperature);
+// Each candidate's weight is exp(score / T); "none of these" weighs exp(kNoneScore / T), and
+// `others` is the weight of the candidates scored but not listed, so that a probability does not
+// depend on how many are listed. A group's probability is the sum of its members' and each
+// member shows it.
+void assignProbabilities(std::vector<Candidate>& ranked, double others) {
+    double total = std::exp(kNoneScore / kTemperature) + others;
     for (const Candidate& c : ranked)
         total += std::exp(c.finalScore / kTemperature);
     for (Candidate& c : ranked)
@@ -168,6 +170,32 @@ void assignProbabilities(std::vector<Candidate>& ranked) {
             if (o.group == c.group) sum += std::exp(o.finalScore / kTemperature) / total;
         c.probability = sum;
     }
+}
+
+// The members of a group stand together, under the best of them, and the ranks follow.
+void listGroupsTogether(std::vector<Candidate>& ranked) {
+    // Each candidate is placed by the position of its group's best member (the first found).
+    std::vector<std::pair<std::size_t, std::size_t>> order; // (the group's place, own place)
+    for (std::size_t i = 0; i < ranked.size(); ++i) {
+        std::size_t head = i;
+        if (ranked[i].group != 0) {
+            for (std::size_t j = 0; j < i; ++j) {
+                if (ranked[j].group == ranked[i].group) {
+                    head = j;
+                    break;
+                }
+            }
+        }
+        order.emplace_back(head, i);
+    }
+    std::sort(order.begin(), order.end());
+    std::vector<Candidate> listed;
+    listed.reserve(ranked.size());
+    for (const auto& [head, i] : order)
+        listed.push_back(std::move(ranked[i]));
+    ranked = std::move(listed);
+    for (std::size_t i = 0; i < ranked.size(); ++i)
+        ranked[i].rank = static_cast<int>(i) + 1;
 }
 
 double finalScoreOf(const Candidate& c) {
@@ -362,6 +390,9 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
     }
     const std::size_t keep =
         std::min(ranked.size(), static_cast<std::size_t>(std::clamp(options.top, 1, 10000)));
+    double others = 0.0;
+    for (std::size_t i = keep; i < ranked.size(); ++i)
+        others += std::exp(ranked[i].finalScore / kTemperature);
     ranked.resize(keep);
     for (std::size_t i = 0; i < ranked.size(); ++i) {
         Candidate& c = ranked[i];
@@ -372,7 +403,8 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
         c.elements = std::string(record.field(kElementsField));
     }
     formGroups(ranked, input.pattern);
-    assignProbabilities(ranked);
+    assignProbabilities(ranked, others);
+    listGroupsTogether(ranked);
     result.wholePatterns = store.note.empty();
     result.confident = !ranked.empty() && ranked.front().probability >= kConfidentProbability;
     result.candidates = std::move(ranked);
