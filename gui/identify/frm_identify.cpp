@@ -210,8 +210,9 @@ QWidget* frmIDENTIFY::buildInput() {
     column->addWidget(filter);
 
     auto* buttons = new QGridLayout;
-    m_identify = makeButton(QStringLiteral("&Identify"),
-                            QStringLiteral("Rank every card against the peaks (Enter)"));
+    m_identify =
+        makeButton(QStringLiteral("&Identify"),
+                   QStringLiteral("Rank every card's whole pattern against the peaks (Enter)"));
     m_identify->setDefault(true);
     m_residual = makeButton(QStringLiteral("&Residual"),
                             QStringLiteral("Take the selected candidate's peaks away and rank "

@@ -78,7 +78,7 @@ QVariant LineMatchModel::headerData(int section, Qt::Orientation orientation, in
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     if (role == Qt::ToolTipRole) {
-        const char* const tips[] = {"The card's d-spacing in Å, strongest line first",
+        const char* const tips[] = {"The line's d-spacing in Å, largest first",
                                     "The card line's intensity; for an unexplained peak, its "
                                     "measured intensity",
                                     "The measured peak's d-spacing in Å",
