@@ -184,6 +184,11 @@ QWidget* frmIDENTIFY::buildInput() {
     form->addRow(QStringLiteral("&Wavelength:"), m_wavelength);
     form->addRow(QStringLiteral("&Tolerance Δd/d:"), m_tolerance);
     form->addRow(QStringLiteral("Peak t&hreshold:"), m_threshold);
+    m_alpha1Only = new QCheckBox(QStringLiteral("Kα&1 only: the scan has no Kα2"));
+    m_alpha1Only->setToolTip(
+        QStringLiteral("For a pattern file measured behind a Kα1 monochromator or with a single "
+                       "line: Kα2 is then neither taken away nor calculated"));
+    form->addRow(QString(), m_alpha1Only);
     column->addLayout(form);
 
     auto* filter = new QGroupBox(QStringLiteral("Candidates"));
@@ -244,6 +249,10 @@ QWidget* frmIDENTIFY::buildInput() {
         if (m_profile && findProfilePeaks()) identify();
     });
     m_threshold->setEnabled(false);
+    connect(m_alpha1Only, &QCheckBox::toggled, this, [this] {
+        if (m_profile && findProfilePeaks()) identify();
+    });
+    m_alpha1Only->setEnabled(false);
     panel->setMinimumWidth(240);
     return panel;
 }
@@ -331,10 +340,11 @@ QWidget* frmIDENTIFY::buildComparison() {
 }
 
 void frmIDENTIFY::setTabOrder() {
-    const QWidget* order[] = {m_peaks,       m_openFile,  m_clear,        m_position, m_wavelength,
-                              m_tolerance,   m_threshold, m_required,     m_excluded, m_maxElements,
-                              m_currentList, m_identify,  m_residual,     m_showList, m_close,
-                              m_fullPattern, m_table,     m_axisTwoTheta, m_axisD,    m_details};
+    const QWidget* order[] = {
+        m_peaks,        m_openFile,   m_clear,    m_position, m_wavelength,  m_tolerance,
+        m_threshold,    m_alpha1Only, m_required, m_excluded, m_maxElements, m_currentList,
+        m_identify,     m_residual,   m_showList, m_close,    m_fullPattern, m_table,
+        m_axisTwoTheta, m_axisD,      m_details};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }

@@ -79,6 +79,7 @@ class frmIDENTIFY : public QWidget {
     QComboBox* wavelengthBox() const { return m_wavelength; }
     QDoubleSpinBox* toleranceBox() const { return m_tolerance; }
     QDoubleSpinBox* thresholdBox() const { return m_threshold; }
+    QCheckBox* alpha1OnlyBox() const { return m_alpha1Only; }
     QLineEdit* requiredEdit() const { return m_required; }
     QLineEdit* excludedEdit() const { return m_excluded; }
     QSpinBox* maxElementsBox() const { return m_maxElements; }
@@ -157,6 +158,7 @@ class frmIDENTIFY : public QWidget {
     QComboBox* m_wavelength = nullptr;
     QDoubleSpinBox* m_tolerance = nullptr;
     QDoubleSpinBox* m_threshold = nullptr;
+    QCheckBox* m_alpha1Only = nullptr;
     QLineEdit* m_required = nullptr;
     QLineEdit* m_excluded = nullptr;
     QSpinBox* m_maxElements = nullptr;

@@ -338,6 +338,7 @@ bool frmIDENTIFY::openPatternFile(const QString& path) {
     if (scan.wavelengths.kAlpha1)
         m_wavelength->setEditText(QString::number(*scan.wavelengths.kAlpha1, 'f', 5));
     m_threshold->setEnabled(true);
+    m_alpha1Only->setEnabled(true);
     {
         // The peak finder writes the list in 2θ; the change of unit must not rewrite it first.
         const QSignalBlocker quiet(m_position);
@@ -357,9 +358,10 @@ bool frmIDENTIFY::findProfilePeaks() {
     {
         BusyCursor busy;
         // Peaks are found with Kα2 taken away, so that a resolved Kα2 peak is never one of them.
-        m_analysis = analyseProfile(
-            *m_profile, scanRadiation(*wavelength, m_fileWavelengths, m_fileWavelengthUsed, false),
-            finding);
+        m_analysis = analyseProfile(*m_profile,
+                                    scanRadiation(*wavelength, m_fileWavelengths,
+                                                  m_fileWavelengthUsed, m_alpha1Only->isChecked()),
+                                    finding);
     }
     const std::vector<FoundPeak>& peaks = m_analysis->peaks;
     const PeakPosition position =
@@ -403,6 +405,7 @@ void frmIDENTIFY::clearInput() {
     m_wavelengthWarning.clear();
     m_writtenText.clear();
     m_threshold->setEnabled(false);
+    m_alpha1Only->setEnabled(false);
     m_fileLabel->setText(QStringLiteral("No pattern file"));
     m_fileLabel->setToolTip(QString());
     setFocusSafe(m_peaks);

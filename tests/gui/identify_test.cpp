@@ -271,6 +271,19 @@ class IdentifyTest : public QObject {
         w.thresholdBox()->setValue(3.0);
         QCOMPARE(w.peaksEdit()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts), lines);
 
+        // The sample is a single-line profile: with Kα1 only, no Kα2 is taken away where there
+        // is none, so the stripping leaves no false peaks, and quartz's calculated profile has
+        // no Kα2 either and fits better. The candidate's calculated profile is on the plot.
+        QVERIFY(w.plot()->hasCalculated());
+        const double doubletR = w.candidates().front().profileR;
+        QVERIFY(w.alpha1OnlyBox()->isEnabled());
+        w.alpha1OnlyBox()->setChecked(true);
+        QVERIFY(w.peaksEdit()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).size() <
+                lines.size());
+        QCOMPARE(w.candidates().front().card, kQuartz);
+        QVERIFY(w.candidates().front().profileR < doubletR);
+        w.alpha1OnlyBox()->setChecked(false);
+
         // Quartz's peaks taken away, what is left is calcite's.
         QCOMPARE(w.selectedCandidate()->card, kQuartz);
         QTest::mouseClick(w.residualButton(), Qt::LeftButton);
