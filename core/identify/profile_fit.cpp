@@ -215,6 +215,24 @@ ProfileTarget profileTarget(const Profile& profile, const std::vector<double>& b
         t.weight[i] = 1.0 / std::max(profile.counts[i], floor);
         t.weightedSquares += t.weight[i] * t.net[i] * t.net[i];
     }
+    // The noise: each point against the mean of its four neighbours, r = y - mean, whose
+    // variance for white noise is 5/4 of the point's. The median of w r² (a peak's curvature
+    // touches few points) over the median of a χ² of one degree, 0.455, is the mean of w σ².
+    if (n >= 5 && t.weightedSquares > 0.0) {
+        std::vector<double> scaled;
+        scaled.reserve(n - 4);
+        for (std::size_t i = 2; i + 2 < n; ++i) {
+            const double mean = (profile.counts[i - 2] + profile.counts[i - 1] +
+                                 profile.counts[i + 1] + profile.counts[i + 2]) /
+                                4.0;
+            const double r = profile.counts[i] - mean;
+            scaled.push_back(t.weight[i] * r * r);
+        }
+        const auto middle = scaled.begin() + static_cast<std::ptrdiff_t>(scaled.size() / 2);
+        std::nth_element(scaled.begin(), middle, scaled.end());
+        const double perPoint = *middle / 0.455 / 1.25;
+        t.noiseR = std::sqrt(perPoint * static_cast<double>(n) / t.weightedSquares);
+    }
     t.radiation = radiation;
     t.width = width;
     return t;

@@ -44,6 +44,9 @@ struct ProfileTarget {
     std::vector<double> net;    // counts less background
     std::vector<double> weight; // 1 / counts (Poisson), at least 1
     double weightedSquares = 0.0;
+    // The weighted R that the counting noise alone leaves to a perfect calculation, measured on
+    // the scan itself (so that a scaled or resampled scan is judged by its own noise).
+    double noiseR = 0.0;
     TubeRadiation radiation;
     PeakWidth width;
 };

@@ -69,6 +69,7 @@ struct Candidate {
     bool wholePattern = false; // scored on the whole pattern, not the card's eight lines
     Score score;
     double profileR = -1.0;   // weighted profile R of the comparison; -1 when not compared
+    double noiseR = 0.0;      // the part of it the scan's counting noise alone would leave
     double finalScore = 0.0;  // what the ranking orders by, 0 .. 100
     double probability = 0.0; // that this candidate (its group) is the phase
     int group = 0;            // candidates of one group (> 0) cannot be told apart

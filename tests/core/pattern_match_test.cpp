@@ -135,4 +135,39 @@ TEST(ProfileFit, TheRightLinesReproduceTheProfileAndWrongOnesDoNot) {
     EXPECT_GT(compareProfile(target, axis, wrongD, wrongI, {}).rwp, 0.9);
 }
 
+// The noise a perfect calculation would leave is read off the scan itself: counting noise of
+// a known size on a known profile, at two count levels and none.
+TEST(ProfileFit, TheNoiseFloorIsMeasuredOnTheScan) {
+    const std::vector<double> at = {twoThetaFromD(3.3427, kCu), twoThetaFromD(2.4567, kCu)};
+    for (const double scale : {0.0, 1.0, 100.0}) {
+        const Profile clean = doubletProfile(at, {1000.0, 300.0}, 0.1, 0.5);
+        Profile noisy = clean;
+        std::uint32_t random = 12345;
+        double noiseSquares = 0.0, netSquares = 0.0;
+        for (std::size_t i = 0; i < noisy.counts.size(); ++i) {
+            const double expected = clean.counts[i] * std::max(scale, 1.0);
+            // A normal deviate of the Poisson spread from twelve uniform ones.
+            double z = -6.0;
+            for (int k = 0; k < 12; ++k) {
+                random = random * 1664525u + 1013904223u;
+                z += (random >> 8) / 16777216.0;
+            }
+            const double noise = scale > 0.0 ? z * std::sqrt(expected) : 0.0;
+            noisy.counts[i] = expected + noise;
+            const double net = expected - 100.0 * std::max(scale, 1.0);
+            noiseSquares += noise * noise / noisy.counts[i];
+            netSquares += net * net / noisy.counts[i];
+        }
+        const std::vector<double> flat(noisy.counts.size(), 100.0 * std::max(scale, 1.0));
+        const ProfileTarget target =
+            profileTarget(noisy, flat, radiationFor(kCu), PeakWidth{0.1, 0.0});
+        const double truth = std::sqrt(noiseSquares / netSquares);
+        if (scale == 0.0) {
+            EXPECT_LT(target.noiseR, 0.01);
+        } else {
+            EXPECT_NEAR(target.noiseR, truth, 0.25 * truth) << "counts times " << scale;
+        }
+    }
+}
+
 } // namespace
