@@ -110,9 +110,11 @@ Widths widthsOf(const Profile& p, const PeakFinding& o) {
     const double step = medianStep(p);
     Widths w{};
     // A lab peak is about 0.1° wide: smoothing over ±0.04° keeps its height and calms the noise.
+    // Never fewer than ±2 points: a quadratic through 3 points is the points themselves, which
+    // would leave the noise as it is and measure it as none.
     w.smoothing = o.smoothingHalfWidth > 0
                       ? std::min(o.smoothingHalfWidth, 50)
-                      : std::clamp(static_cast<int>(std::lround(0.04 / step)), 1, 10);
+                      : std::clamp(static_cast<int>(std::lround(0.04 / step)), 2, 10);
     const double width = o.backgroundWidth > 0.0 ? o.backgroundWidth : 2.0;
     w.background =
         std::clamp(static_cast<int>(std::lround(width / 2.0 / step)), w.smoothing + 1, 5000);
@@ -332,7 +334,11 @@ std::vector<double> profileBackground(const Profile& profile, const PeakFinding&
 //     share of the highest one) and four times the noise above the background;
 //  5. two neighbouring maxima whose valley stays above three quarters of the lower one are one
 //     peak (the higher one);
-//  6. a peak's position is the vertex of the parabola through its point and its neighbours.
+//  6. a peak must rise three times the noise above the higher of the valleys that part it from
+//     its neighbours (or the scan's ends), in the smoothed counts: where the background climbs
+//     faster than its estimate follows (the low-angle rise), the noise's wiggles stand above the
+//     background but rise above nothing;
+//  7. a peak's position is the vertex of the parabola through its point and its neighbours.
 std::vector<FoundPeak> findPeaks(const Profile& profile, const PeakFinding& options) {
     const std::size_t n = std::min(profile.twoTheta.size(), profile.counts.size());
     if (n < 3) return {};
@@ -363,6 +369,20 @@ std::vector<FoundPeak> findPeaks(const Profile& profile, const PeakFinding& opti
         }
         kept.push_back(i);
     }
+
+    std::vector<std::size_t> prominent;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        const std::size_t i = kept[k];
+        const std::size_t from = k > 0 ? kept[k - 1] : 0;
+        const std::size_t to = k + 1 < kept.size() ? kept[k + 1] : n - 1;
+        const double left = *std::min_element(smooth.begin() + static_cast<std::ptrdiff_t>(from),
+                                              smooth.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        const double right =
+            *std::min_element(smooth.begin() + static_cast<std::ptrdiff_t>(i),
+                              smooth.begin() + static_cast<std::ptrdiff_t>(to) + 1);
+        if (smooth[i] - std::max(left, right) >= 3.0 * analysis.noise) prominent.push_back(i);
+    }
+    kept = std::move(prominent);
 
     std::vector<FoundPeak> peaks;
     peaks.reserve(kept.size());

@@ -30,7 +30,7 @@ ProfileAnalysis analyseProfile(const Profile& profile, const TubeRadiation& radi
                             static_cast<double>(profile.twoTheta.size() - 1);
         const int half =
             static_cast<int>(std::lround(a.width.at(profile.twoTheta.front()) / 3.0 / step));
-        if (step > 0.0 && half > std::max(1, static_cast<int>(std::lround(0.04 / step))) + 1) {
+        if (step > 0.0 && half > std::max(2, static_cast<int>(std::lround(0.04 / step))) + 1) {
             PeakFinding wider = finding;
             wider.smoothingHalfWidth = std::min(half, 50);
             a.peaks = findPeaks(a.stripped, wider);
