@@ -16,9 +16,10 @@ namespace lithora::cli {
 
 namespace {
 
+// Rounded to the decimals shown; a value that rounds to zero is written 0, never -0.
 double rounded(double value, int decimals) {
     const double scale = std::pow(10.0, decimals);
-    return std::round(value * scale) / scale;
+    return std::round(value * scale) / scale + 0.0;
 }
 
 struct IdentifyArguments {
