@@ -33,7 +33,7 @@ std::optional<FileStamp> stampOf(const std::filesystem::path& file) {
 
 } // namespace
 
-std::optional<ReducedCell> entryReducedCell(RecordDecoder& record) {
+std::optional<UnitCell> entryCell(RecordDecoder& record) {
     const std::string_view field = record.field(kCellField);
     std::array<double, 6> v{};
     std::size_t k = 0;
@@ -45,10 +45,15 @@ std::optional<ReducedCell> entryReducedCell(RecordDecoder& record) {
         pos = end + 1;
     }
     if (k < v.size()) return std::nullopt;
-    const UnitCell cell{v[0], v[1], v[2], v[3], v[4], v[5]};
+    return UnitCell{v[0], v[1], v[2], v[3], v[4], v[5]};
+}
+
+std::optional<ReducedCell> entryReducedCell(RecordDecoder& record) {
+    const std::optional<UnitCell> cell = entryCell(record);
+    if (!cell) return std::nullopt;
     const Centring centring =
-        centringOfSymbol(record.field(kSymbolField), cell).value_or(Centring::P);
-    return reducedCell(cell, centring);
+        centringOfSymbol(record.field(kSymbolField), *cell).value_or(Centring::P);
+    return reducedCell(*cell, centring);
 }
 
 Result<ReducedCellIndex> buildReducedCellIndex(const DataSet& data) {

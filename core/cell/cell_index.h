@@ -17,6 +17,10 @@ namespace lithora {
 
 class RecordDecoder;
 
+// The entry's cell from its decoded record: the first six values of the cell field, or nothing
+// when it holds fewer. Whether they make a sound cell is the caller's to judge.
+std::optional<UnitCell> entryCell(RecordDecoder& record);
+
 // The entry's reduced cell from its decoded record: the first six values of the cell field,
 // centred as the space-group symbol's first letter says (an entry without a symbol is taken
 // as primitive). Nothing when the entry gives no sound cell.

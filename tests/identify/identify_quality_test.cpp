@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bundled_entries.h"
 #include "datafiles/dataset.h"
 #include "datafiles/record.h"
 #include "identify/peak_list.h"
@@ -38,22 +39,15 @@ struct Bundled {
 Bundled& bundled() {
     static Bundled* b = [] {
         auto* out = new Bundled;
-        out->session.data.dir = LITHORA_BUNDLED_DATA;
-        if (!startUp(out->session).ok()) return out;
-        Result<RecordBuffer> file = RecordBuffer::load(out->session.data.file(DataFiles::kEntries));
-        if (!file) return out;
-        RecordDecoder record(out->session.data.recordKey, false);
-        const LookupTables& t = out->session.data.tables;
-        for (int e = 1; e <= t.entryCount; ++e) {
-            record.decode(file.value().bodyAt(t.positionOfEntry(e)));
+        test::visitBundledEntries(out->session, [&](RecordDecoder& record) {
             Species s;
             s.card = static_cast<int>(numericValue(record.field(0)));
             s.lines = cardLinesOf(record.field(6), record.field(7));
             s.key = std::string(record.field(6)) + "|" + std::string(record.field(7));
-            if (s.lines.count == 0) continue;
+            if (s.lines.count == 0) return;
             out->keyOfCard[s.card] = s.key;
             if (s.lines.count >= 5) out->species.push_back(s);
-        }
+        });
         return out;
     }();
     return *b;

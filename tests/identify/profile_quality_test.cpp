@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "bundled_entries.h"
+#include "cell/cell_index.h"
 #include "datafiles/reference_patterns.h"
 #include "fault_profile.h"
 #include "identify/profile_identify.h"
@@ -34,44 +36,20 @@ struct Bundled {
     std::vector<Species> species; // with a whole pattern of at least ten lines and a cell
 };
 
-std::optional<UnitCell> cellOfField(std::string_view field) {
-    std::vector<double> v;
-    std::size_t i = 0;
-    while (i < field.size() && v.size() < 6) {
-        while (i < field.size() && field[i] == ' ')
-            ++i;
-        const std::size_t start = i;
-        while (i < field.size() && field[i] != ' ')
-            ++i;
-        if (i > start) v.push_back(numericValue(field.substr(start, i - start)));
-    }
-    if (v.size() < 6) return std::nullopt;
-    UnitCell c{v[0], v[1], v[2], v[3], v[4], v[5]};
-    if (!isSoundCell(c)) return std::nullopt;
-    return c;
-}
-
 Bundled& bundled() {
     static Bundled* b = [] {
         auto* out = new Bundled;
-        out->session.data.dir = LITHORA_BUNDLED_DATA;
-        if (!startUp(out->session).ok()) return out;
-        out->patterns = referencePatternsOf(out->session.data, {});
-        Result<RecordBuffer> file = RecordBuffer::load(out->session.data.file(DataFiles::kEntries));
-        if (!file || !out->patterns) return out;
-        RecordDecoder record(out->session.data.recordKey, false);
-        const LookupTables& t = out->session.data.tables;
-        for (int e = 1; e <= t.entryCount; ++e) {
-            record.decode(file.value().bodyAt(t.positionOfEntry(e)));
+        test::visitBundledEntries(out->session, [&](RecordDecoder& record) {
+            if (!out->patterns) out->patterns = referencePatternsOf(out->session.data, {});
             Species s;
             s.card = static_cast<int>(numericValue(record.field(0)));
             s.name = std::string(record.field(1));
             const auto pattern = out->patterns->find(s.card);
-            const auto cell = cellOfField(record.field(26));
-            if (!pattern || pattern->size() < 10 || !cell) continue;
+            const std::optional<UnitCell> cell = entryCell(record);
+            if (!pattern || pattern->size() < 10 || !cell || !isSoundCell(*cell)) return;
             s.cell = *cell;
             out->species.push_back(s);
-        }
+        });
         return out;
     }();
     return *b;
