@@ -319,14 +319,15 @@ void PatternPlot::paintEvent(QPaintEvent*) {
         }
     }
 
-    if (hasProfile()) {
+    // A curve over angles: y(i) places the i-th point; on the d axis the angles become d.
+    auto curve = [&](const std::vector<double>& angles, auto y, const QColor& colour) {
         QPainterPath path;
         bool started = false;
-        for (std::size_t i = 0; i < m_profileX.size(); ++i) {
-            const double v = m_axis == Axis::TwoTheta ? m_profileX[i]
-                                                      : dFromTwoTheta(m_profileX[i], m_wavelength);
+        for (std::size_t i = 0; i < angles.size(); ++i) {
+            const double v =
+                m_axis == Axis::TwoTheta ? angles[i] : dFromTwoTheta(angles[i], m_wavelength);
             if (!(v > 0.0)) continue;
-            const QPointF point(xOf(v), yUp(m_profileY[i]));
+            const QPointF point(xOf(v), y(i));
             if (!started) {
                 path.moveTo(point);
                 started = true;
@@ -334,37 +335,22 @@ void PatternPlot::paintEvent(QPaintEvent*) {
                 path.lineTo(point);
             }
         }
-        p.setPen(QPen(kProfile, 1.0));
+        p.setPen(QPen(colour, 1.0));
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);
-    }
+    };
+    if (hasProfile())
+        curve(
+            m_profileX, [&](std::size_t i) { return yUp(m_profileY[i]); }, kProfile);
 
     // The candidate's calculated profile over the measured one, and measured less calculated
     // about a line near the foot of the plot, on the same scale.
     if (hasProfile() && hasCalculated()) {
-        auto curve = [&](auto y, const QColor& colour) {
-            QPainterPath path;
-            bool started = false;
-            for (std::size_t i = 0; i < m_calculatedX.size(); ++i) {
-                const double v = m_axis == Axis::TwoTheta
-                                     ? m_calculatedX[i]
-                                     : dFromTwoTheta(m_calculatedX[i], m_wavelength);
-                if (!(v > 0.0)) continue;
-                const QPointF point(xOf(v), y(i));
-                if (!started) {
-                    path.moveTo(point);
-                    started = true;
-                } else {
-                    path.lineTo(point);
-                }
-            }
-            p.setPen(QPen(colour, 1.0));
-            p.setBrush(Qt::NoBrush);
-            p.drawPath(path);
-        };
-        curve([&](std::size_t i) { return yUp(m_calculatedY[i]); }, kCalculated);
+        curve(
+            m_calculatedX, [&](std::size_t i) { return yUp(m_calculatedY[i]); }, kCalculated);
         const double zero = yDown(80.0);
         curve(
+            m_calculatedX,
             [&](std::size_t i) {
                 const double difference = measuredAt(m_calculatedX[i]) - m_calculatedY[i];
                 return std::clamp(zero - difference / 100.0 * half, double(frame.top()),
