@@ -72,6 +72,13 @@ std::string displacementText(const InstrumentFit& fit) {
     return signedText(displacementMillimetres(fit.displacement), 3) + " mm";
 }
 
+std::string candidateNameText(const std::vector<Candidate>& ranked, std::size_t row) {
+    if (row >= ranked.size()) return {};
+    const Candidate& c = ranked[row];
+    const bool follower = c.group > 0 && row > 0 && ranked[row - 1].group == c.group;
+    return follower ? "\u2248 " + c.name : c.name;
+}
+
 std::string candidateExplanation(const Candidate& c) {
     std::string out = scoreExplanation(c.score);
     if (c.profileR >= 0.0) out += "; weighted profile R " + profileRText(c.profileR);

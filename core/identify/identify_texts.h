@@ -37,6 +37,9 @@ std::string profileRText(double profileR);
 // on the d axis, which has neither.
 std::string zeroText(const InstrumentFit& fit);
 std::string displacementText(const InstrumentFit& fit);
+// The name shown for the candidate at `row` of a ranking: "≈ Heklaite" for a group member whose
+// row above is a member of the same group (the pattern cannot tell them apart), else the name.
+std::string candidateNameText(const std::vector<Candidate>& ranked, std::size_t row);
 // Everything a candidate's score rests on, for its tooltip: the peak match, the profile R, the
 // probability, and for a member of a group what its members differ in.
 std::string candidateExplanation(const Candidate& candidate);

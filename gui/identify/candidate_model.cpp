@@ -30,14 +30,13 @@ const struct {
 };
 static_assert(std::size(kColumns) == CandidateModel::ColumnCount);
 
-// follower: the row above is a member of the same group.
-QString cell(const Candidate& c, int column, bool follower) {
+QString cell(const std::vector<Candidate>& ranked, std::size_t row, int column) {
+    const Candidate& c = ranked[row];
     switch (column) {
     case CandidateModel::Rank:
         return QString::number(c.rank);
     case CandidateModel::Name:
-        // A member of a group after its first: the pattern cannot tell it from the one above.
-        return follower ? QStringLiteral("≈ ") + qs(c.name) : qs(c.name);
+        return qs(candidateNameText(ranked, row));
     case CandidateModel::Formula:
         return qs(c.formula);
     case CandidateModel::Card:
@@ -89,9 +88,7 @@ QVariant CandidateModel::data(const QModelIndex& index, int role) const {
     if (!c || index.column() < 0 || index.column() >= ColumnCount) return {};
     switch (role) {
     case Qt::DisplayRole:
-        return cell(*c, index.column(),
-                    c->group > 0 && index.row() > 0 &&
-                        m_candidates[static_cast<std::size_t>(index.row()) - 1].group == c->group);
+        return cell(m_candidates, static_cast<std::size_t>(index.row()), index.column());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(kColumns[index.column()].number
                                        ? Qt::AlignRight | Qt::AlignVCenter

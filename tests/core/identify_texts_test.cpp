@@ -64,9 +64,39 @@ TEST(IdentifyTexts, NumbersAreRoundedAndSigned) {
         {fitText({0.0, 0.0, 0.0012}), "lattice +0.12 %"},
         {fitText({-0.0312, -0.05, 0.0}),
          "zero \u22120.031°, displacement +0.105 mm, lattice 0.00 %"},
+        {zeroText({-0.0312, -0.05, 0.0}), "\u22120.031°"},
+        {displacementText({-0.0312, -0.05, 0.0}), "+0.105 mm"},
+        {zeroText({0.0, 0.0, 0.0012}), ""},
+        {displacementText({0.0, 0.0, 0.0012}), ""},
+        // No candidate is shown as certain, nor as impossible.
+        {probabilityText(0.5), "50 %"},
+        {probabilityText(0.996), ">99 %"},
+        {probabilityText(0.004), "<1 %"},
+        {profileRText(0.1234), "12.3 %"},
+        {profileRText(-1.0), "\u2013"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.got, c.expected);
+}
+
+TEST(IdentifyTexts, AGroupMemberBelowAnotherOfItsGroupIsMarked) {
+    std::vector<Candidate> ranked(4);
+    const struct {
+        const char* name;
+        int group;
+        const char* shown;
+    } rows[] = {{"Dolomite", 1, "Dolomite"},
+                {"Ankerite", 1, "\u2248 Ankerite"},
+                {"Calcite", 0, "Calcite"},
+                // Of group 1 too, but not under one of its members.
+                {"Kutnohorite", 1, "Kutnohorite"}};
+    for (std::size_t i = 0; i < ranked.size(); ++i) {
+        ranked[i].name = rows[i].name;
+        ranked[i].group = rows[i].group;
+    }
+    for (std::size_t i = 0; i < ranked.size(); ++i)
+        EXPECT_EQ(candidateNameText(ranked, i), rows[i].shown) << i;
+    EXPECT_EQ(candidateNameText(ranked, 4), "");
 }
 
 TEST(IdentifyTexts, LinesAndExplanationOfAScore) {
