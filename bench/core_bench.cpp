@@ -276,25 +276,32 @@ void BM_MatchList1000(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(session.rows.size());
 }
 
-// Identification of a 30-peak pattern (two phases' lines and some strays between 1 and 8 Å)
-// against every entry of the set.
-void BM_IdentifyPattern(benchmark::State& state) {
+// Identification of a typed list of 30 peaks between 1 and 8 Å against every entry of the set,
+// as d-spacings (a lattice scale fitted) or as Cu Kα 2θ (a zero shift and a displacement too).
+void identifyTyped(benchmark::State& state, bool twoTheta) {
     Session session = openSession(static_cast<int>(state.range(0)));
-    MeasuredPattern pattern;
+    PatternInput input;
     for (int i = 0; i < 30; ++i) {
         const double d = 1.0 + 7.0 * std::pow(static_cast<double>((i * 7919) % 30) / 30.0, 2.0);
-        pattern.peaks.push_back(Peak{d, 5.0 + static_cast<double>((i * 37) % 96)});
+        input.pattern.peaks.push_back(Peak{d, 5.0 + static_cast<double>((i * 37) % 96)});
     }
-    normalisePattern(pattern);
+    normalisePattern(input.pattern);
+    input.axis.twoTheta = twoTheta;
     IdentifyOptions options;
     int scored = 0;
     for (auto _ : state) {
-        Result<Identification> result = identifyPattern(session.data, pattern, options);
+        Result<Identification> result = identifyPattern(session.data, input, options);
         if (!result) std::abort();
         scored = result.value().entriesScored;
         benchmark::DoNotOptimize(result.value().candidates.data());
     }
     state.counters["scored"] = scored;
+}
+void BM_IdentifyPattern(benchmark::State& state) {
+    identifyTyped(state, false);
+}
+void BM_IdentifyPatternTwoTheta(benchmark::State& state) {
+    identifyTyped(state, true);
 }
 
 // From a measured profile of 5,000 points to the final answer: the background, Kα2 stripped,
@@ -507,6 +514,7 @@ BENCHMARK_CAPTURE(BM_TextPass, unitcell_any, CategoryUnitCell, kSixCellValues, t
     ->Arg(10000)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdentifyPattern)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdentifyPatternTwoTheta)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdentifyProfile)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindPeaks)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadReferencePatterns)

@@ -11,6 +11,7 @@ namespace lithora {
 
 struct ReducedCellIndex;
 class ReferencePatterns;
+class EntrySummaries;
 
 // A data directory as the program holds it: where it is, the key its records are scrambled
 // with, and the tables loaded from it.
@@ -23,6 +24,9 @@ struct DataSet {
     // The reference patterns of lithora.p, read by the first that needs them
     // (datafiles/reference_patterns.h).
     std::shared_ptr<const ReferencePatterns> referencePatterns;
+    // What the identification reads of every entry, read by its first ranking
+    // (identify/entry_summaries.h).
+    std::shared_ptr<const EntrySummaries> entrySummaries;
 
     std::filesystem::path file(const char* name) const { return dir / name; }
 };

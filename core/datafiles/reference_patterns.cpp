@@ -446,7 +446,34 @@ PatternView ReferencePatterns::at(std::size_t i) const {
     v.intensity = {m_intensity + first, n};
     v.hkl = {m_hkl + first, n};
     v.multiplicity = {m_multiplicity + first, n};
+    if (m_strongest->ready.load(std::memory_order_acquire)) {
+        v.strongest = {m_strongest->lines.data() + i * kStrongestKept, std::min(n, kStrongestKept)};
+    }
     return v;
+}
+
+void ReferencePatterns::prepareStrongest() const {
+    std::call_once(m_strongest->made, [this] {
+        std::vector<std::pair<float, float>>& out = m_strongest->lines;
+        out.resize(m_card.size() * kStrongestKept);
+        for (std::size_t c = 0; c < m_card.size(); ++c) {
+            // By insertion: stable, so that of equal intensities the line met first (the larger
+            // d) comes first.
+            const float* d = m_d + m_offset[c];
+            const float* intensity = m_intensity + m_offset[c];
+            std::pair<float, float>* top = out.data() + c * kStrongestKept;
+            std::size_t count = 0;
+            for (std::size_t i = 0; i < m_count[c]; ++i) {
+                const float I = intensity[i];
+                if (count == kStrongestKept && I <= top[count - 1].first) continue;
+                std::size_t k = count < kStrongestKept ? count++ : count - 1;
+                for (; k > 0 && top[k - 1].first < I; --k)
+                    top[k] = top[k - 1];
+                top[k] = {I, d[i]};
+            }
+        }
+        m_strongest->ready.store(true, std::memory_order_release);
+    });
 }
 
 ReferencePatterns readReferencePatterns(std::string_view bytes, std::string_view file) {

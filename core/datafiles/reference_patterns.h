@@ -1,12 +1,15 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "datafiles/dataset.h"
@@ -29,6 +32,7 @@ inline constexpr int kMaxMillerIndex = 999;
 inline constexpr int kMaxMultiplicity = 192;
 inline constexpr double kPatternDUnit = 1e-4;         // Å per unit of a stored d
 inline constexpr double kPatternIntensityUnit = 0.01; // per unit of a stored intensity
+inline constexpr std::size_t kStrongestKept = 16;
 
 constexpr std::int32_t patternRecordLength(int lines) {
     return 14 + 14 * lines;
@@ -48,6 +52,10 @@ struct PatternView {
     std::span<const float> intensity; // relative to the strongest line, 100
     std::span<const Miller> hkl;
     std::span<const std::uint8_t> multiplicity;
+    // The strongest lines, at most kStrongestKept, as (intensity, d): strongest first, and of
+    // equal ones the larger d first. A quick look at every card reads these instead of the rest;
+    // empty until the store's prepareStrongest() ran.
+    std::span<const std::pair<float, float>> strongest;
 
     std::size_t size() const { return d.size(); }
     std::optional<double> iic() const {
@@ -97,6 +105,9 @@ class ReferencePatterns {
     std::optional<PatternView> find(int card) const;
     // The i-th pattern in card order, i < cardCount().
     PatternView at(std::size_t i) const;
+    // Works out every card's strongest lines (PatternView::strongest) the first time it is
+    // called; safe to call from several threads.
+    void prepareStrongest() const;
 
   private:
     friend class PatternLoader;
@@ -124,6 +135,14 @@ class ReferencePatterns {
     std::vector<std::uint16_t> m_count;
     std::vector<std::uint32_t> m_iic;
     std::vector<std::uint32_t> m_cut;
+    // kStrongestKept slots per card (see PatternView::strongest), made on demand: a card with
+    // fewer lines leaves the rest of its slots unused.
+    struct Strongest {
+        std::once_flag made;
+        std::atomic<bool> ready{false};
+        std::vector<std::pair<float, float>> lines;
+    };
+    std::unique_ptr<Strongest> m_strongest = std::make_unique<Strongest>();
     std::size_t m_lines = 0; // of the arrays below
     std::unique_ptr<void, BlockFree> m_block;
     float* m_d = nullptr;

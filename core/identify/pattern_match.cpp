@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <numbers>
 
@@ -26,6 +27,38 @@ double faultWindow(const MeasuredAxis& axis, double x) {
     return 0.35 + 2.0 * std::tan(theta) * kDegrees * 0.02;
 }
 
+// A spacing's bin for PreparedPeaks::peakStart: the top bits of its float, 256 bins an octave.
+constexpr int kBinShift = 15;
+std::uint32_t spacingBin(double d) {
+    return std::bit_cast<std::uint32_t>(static_cast<float>(d)) >> kBinShift;
+}
+
+// The d-spacing at position x of the axis (x as in PreparedPeaks); beyond the axis' ends, the
+// end (0 past 180° 2θ, very large below 0°).
+double dAt(const MeasuredAxis& axis, double x) {
+    if (!axis.twoTheta) return std::exp(-x);
+    if (x >= 180.0) return 0.0;
+    if (x <= 0.0) return 1e9;
+    return dFromTwoTheta(x, axis.wavelength);
+}
+
+// The spacings of the lines that lie within the widest fault window of a peak at x: a line at
+// y reaches it when |x − y| ≤ faultWindow(y). y ± faultWindow(y) rises with y over any range a
+// scan covers, so each end is found by bisection.
+std::pair<double, double> reachOfPeak(const MeasuredAxis& axis, double x) {
+    auto solve = [&](double sign) { // y with y + sign·faultWindow(y) = x
+        double a = x - 40.0, b = x + 40.0;
+        for (int i = 0; i < 60; ++i) {
+            const double m = 0.5 * (a + b);
+            const double w =
+                axis.twoTheta ? faultWindow(axis, std::clamp(m, 0.0, 179.0)) : faultWindow(axis, m);
+            (m + sign * w < x ? a : b) = m;
+        }
+        return 0.5 * (a + b);
+    };
+    return {dAt(axis, solve(-1.0)), dAt(axis, solve(1.0))};
+}
+
 double window(const MeasuredAxis& axis, const MatchSettings& s) {
     return axis.twoTheta ? std::max(s.toleranceTwoTheta, 0.005)
                          : std::max(s.tolerancePercent, 0.01) / 100.0;
@@ -42,6 +75,23 @@ struct Line {
     int index;
     double d;
     double intensity; // relative to the strongest in range, 100
+    double x0;        // d axis: −ln d, its position without a fit
+};
+
+// Where a line is expected for a fit: expectedPosition, but on the d axis from the line's own
+// −ln d and the fit's −ln(1 + lattice), worked out once a fit instead of a logarithm a line.
+class Placement {
+  public:
+    Placement(const MeasuredAxis& axis, const InstrumentFit& fit)
+        : m_axis(axis), m_fit(fit), m_shift(axis.twoTheta ? 0.0 : -std::log1p(fit.lattice)) {}
+    double operator()(const Line& line) const {
+        return m_axis.twoTheta ? expectedPosition(m_axis, line.d, m_fit) : line.x0 + m_shift;
+    }
+
+  private:
+    const MeasuredAxis& m_axis;
+    InstrumentFit m_fit;
+    double m_shift;
 };
 
 std::size_t firstAtLeast(const std::vector<double>& x, double value) {
@@ -104,8 +154,9 @@ InstrumentFit refine(const PreparedPeaks& p, const std::vector<Line>& lines,
     const double precision = 1.0 / ((0.25 * w) * (0.25 * w));
     double weights = 0.0;
     int matched = 0;
+    const Placement place(p.axis, fit);
     for (const Line& line : lines) {
-        const double xe = expectedPosition(p.axis, line.d, fit);
+        const double xe = place(line);
         if (!std::isfinite(xe)) continue;
         const int k = nearestPeak(p, xe, w);
         if (k < 0) continue;
@@ -147,8 +198,9 @@ InstrumentFit refine(const PreparedPeaks& p, const std::vector<Line>& lines,
 double votes(const PreparedPeaks& p, const std::vector<Line>& strong, const InstrumentFit& fit,
              double w) {
     double sum = 0.0;
+    const Placement place(p.axis, fit);
     for (const Line& line : strong) {
-        const double xe = expectedPosition(p.axis, line.d, fit);
+        const double xe = place(line);
         if (!std::isfinite(xe)) continue;
         const int k = nearestPeak(p, xe, w);
         if (k < 0) continue;
@@ -174,14 +226,15 @@ double priorChiSquare(const InstrumentFit& f, bool twoTheta);
 // peaks (weighed by how plausible the guess is) are refined, each in three rounds of a narrowing
 // window. A dense measured pattern offers several guesses that look alike at first sight; the
 // caller scores each refined fit and keeps the best.
-std::vector<InstrumentFit> fitFaults(const PreparedPeaks& p, const std::vector<Line>& lines,
-                                     double w, std::size_t keep) {
-    const std::vector<Line> strong = strongest(lines, 12);
-    const double wide = 2.0 * w + (p.axis.twoTheta ? 0.1 : 0.002);
-    struct Guess {
-        InstrumentFit fit;
-        double votes;
-    };
+struct Guess {
+    InstrumentFit fit;
+    double votes;
+};
+
+// The first guesses, best first: `strong` are the twelve strongest lines, `wide` the window
+// their votes are counted in.
+std::vector<Guess> firstGuesses(const PreparedPeaks& p, const std::vector<Line>& strong,
+                                double wide) {
     auto weigh = [&](const InstrumentFit& fit) {
         return votes(p, strong, fit, wide) * std::exp(-priorChiSquare(fit, p.axis.twoTheta) / 8.0);
     };
@@ -203,6 +256,17 @@ std::vector<InstrumentFit> fitFaults(const PreparedPeaks& p, const std::vector<L
     }
     std::sort(guesses.begin(), guesses.end(),
               [](const Guess& a, const Guess& b) { return a.votes > b.votes; });
+    return guesses;
+}
+
+double wideWindow(const PreparedPeaks& p, double w) {
+    return 2.0 * w + (p.axis.twoTheta ? 0.1 : 0.002);
+}
+
+std::vector<InstrumentFit> fitFaults(const PreparedPeaks& p, const std::vector<Line>& lines,
+                                     double w, std::size_t keep) {
+    const double wide = wideWindow(p, w);
+    const std::vector<Guess> guesses = firstGuesses(p, strongest(lines, 12), wide);
     // The fit rests on the stronger lines: the weakest hundreds of a large cell's pattern add
     // little but time.
     const std::vector<Line> fitted = strongest(lines, 80);
@@ -238,8 +302,9 @@ void evaluate(const PreparedPeaks& p, const std::vector<Line>& lines, double w, 
     taken.reserve(lines.size());
     std::vector<double> peakLines(p.x.size(), 0.0);
     double matchedLineIntensity = 0.0;
+    const Placement place(p.axis, s.fit);
     for (const Line& line : lines) {
-        const double xe = expectedPosition(p.axis, line.d, s.fit);
+        const double xe = place(line);
         if (!std::isfinite(xe) || xe < xLo || xe > xHi) continue;
         ++s.linesInRange;
         const int k = nearestPeak(p, xe, w);
@@ -374,6 +439,21 @@ PreparedPeaks preparePeaks(const MeasuredPattern& pattern, const MeasuredAxis& a
         for (std::size_t i = 0; i < n; ++i)
             p.strongX.push_back(byIntensity[i].second);
     }
+    for (const double x : p.x)
+        p.reachD.push_back(reachOfPeak(axis, x));
+    std::sort(p.reachD.begin(), p.reachD.end());
+    std::vector<std::pair<double, double>> merged;
+    for (const auto& span : p.reachD) {
+        if (!merged.empty() && span.first <= merged.back().second)
+            merged.back().second = std::max(merged.back().second, span.second);
+        else
+            merged.push_back(span);
+    }
+    p.reachD = std::move(merged);
+    for (const double x : p.strongX) {
+        const double r = faultWindow(axis, x);
+        p.strongReachD.push_back({dAt(axis, x + r), dAt(axis, x - r)});
+    }
     if (axis.twoTheta && rangeMax > rangeMin && rangeMin > 0.0) {
         p.dMax = dFromTwoTheta(rangeMin, axis.wavelength);
         p.dMin = dFromTwoTheta(std::min(rangeMax, 179.0), axis.wavelength);
@@ -382,40 +462,147 @@ PreparedPeaks preparePeaks(const MeasuredPattern& pattern, const MeasuredAxis& a
         p.dMin = dLo / 1.01;
         p.dMax = dHi * 1.01;
     }
+    if (!axis.twoTheta) {
+        for (auto it = p.x.rbegin(); it != p.x.rend(); ++it)
+            p.peakD.push_back(std::exp(-*it));
+        for (const double x : p.strongX)
+            p.strongD.push_back(std::exp(-x));
+        p.peakStrong.assign(p.peakD.size(), 0);
+        for (std::size_t k = 0; k < p.peakD.size(); ++k) {
+            const double x = p.x[p.x.size() - 1 - k];
+            for (std::size_t j = 0; j < p.strongX.size(); ++j)
+                if (p.strongX[j] == x) p.peakStrong[k] |= 1u << j;
+        }
+        if (!p.peakD.empty() && p.dMin > 0.0) {
+            const std::uint32_t lo = spacingBin(p.dMin * std::exp(-kMaxLattice) * 0.99);
+            const std::uint32_t hi = spacingBin(p.dMax * std::exp(kMaxLattice) * 1.01);
+            if (hi >= lo && hi - lo < 65'536 && p.peakD.size() < 65'535) {
+                p.peakStartBase = lo;
+                std::size_t k = 0;
+                for (std::uint32_t b = lo; b <= hi; ++b) {
+                    const double start = std::bit_cast<float>(b << kBinShift);
+                    while (k < p.peakD.size() && p.peakD[k] < start)
+                        ++k;
+                    p.peakStart.push_back(static_cast<std::uint16_t>(k));
+                }
+            }
+        }
+    }
     return p;
 }
 
-double coarseCoverage(const PreparedPeaks& p, std::span<const float> d,
-                      std::span<const float> intensity) {
-    // The eight strongest lines in range, kept in a small sorted array.
-    std::array<std::pair<double, double>, 8> top{}; // (intensity, d)
-    std::size_t count = 0;
-    const double lo = p.dMin, hi = p.dMax;
-    for (std::size_t i = 0; i < d.size(); ++i) {
-        if (d[i] > hi) continue;
-        if (d[i] < lo) break; // d falls
-        const double I = intensity[i];
-        if (count == top.size() && I <= top[count - 1].first) continue;
-        std::size_t k = count < top.size() ? count++ : count - 1;
-        for (; k > 0 && top[k - 1].first < I; --k)
-            top[k] = top[k - 1];
-        top[k] = {I, d[i]};
+namespace {
+
+// The first of the peaks' spacings (ascending) at or above v.
+std::size_t firstPeakAtLeast(const PreparedPeaks& p, double v) {
+    std::size_t k = 0;
+    if (!p.peakStart.empty()) {
+        const std::uint32_t b = spacingBin(v);
+        // One bin lower: v as a float may round up into the next bin.
+        if (b > p.peakStartBase) {
+            const std::size_t i =
+                std::min<std::size_t>(b - 1 - p.peakStartBase, p.peakStart.size() - 1);
+            k = p.peakStart[i];
+        }
+    } else {
+        return static_cast<std::size_t>(std::lower_bound(p.peakD.begin(), p.peakD.end(), v) -
+                                        p.peakD.begin());
     }
-    if (count == 0) return 0.0;
-    double found = 0.0, all = 0.0;
-    std::array<double, 8> lineX{};
-    for (std::size_t i = 0; i < count; ++i) {
-        lineX[i] = expectedPosition(p.axis, top[i].second, InstrumentFit{});
+    while (k < p.peakD.size() && p.peakD[k] < v)
+        ++k;
+    return k;
+}
+
+// On the d axis the one fault is a lattice scale common to every line: the quick look finds the
+// ratio d(peak) / d(line), within the fault window, that puts the most line intensity on peaks
+// within the coarse tolerance, and judges the candidate at that ratio.
+double latticeCoverage(const PreparedPeaks& p, std::span<const std::pair<float, float>> top,
+                       double floor) {
+    static const double kBelow = std::exp(-kMaxLattice), kAbove = std::exp(kMaxLattice);
+    struct Ratio {
+        double r;
+        unsigned line;
+        unsigned strong; // the peak's bit among the strongest peaks, or 0
+    };
+    std::array<Ratio, 96> ratios; // NOLINT: only the first n are read
+    std::size_t n = 0;
+    double all = 0.0;
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        const double d = top[i].second;
         all += top[i].first;
-        if (!std::isfinite(lineX[i])) continue;
-        const double reach = faultWindow(p.axis, lineX[i]);
-        const std::size_t k = firstAtLeast(p.x, lineX[i] - reach);
-        if (k < p.x.size() && p.x[k] <= lineX[i] + reach) found += top[i].first;
+        for (std::size_t k = firstPeakAtLeast(p, d * kBelow);
+             k < p.peakD.size() && p.peakD[k] <= d * kAbove && n < ratios.size(); ++k) {
+            ratios[n++] = {p.peakD[k] / d, static_cast<unsigned>(i), p.peakStrong[k]};
+        }
     }
+    if (n == 0 || !(all > 0.0)) return 0.0;
+    // Every line that has a peak in reach bounds what any one ratio can find.
+    double reachable = 0.0;
+    unsigned any = 0;
+    for (std::size_t j = 0; j < n; ++j)
+        any |= 1u << ratios[j].line;
+    for (std::size_t i = 0; i < top.size(); ++i)
+        if (any & (1u << i)) reachable += top[i].first;
+    if (reachable / all < floor) return 0.0;
+    // A handful of ratios, nearly in order already (lines strongest first, peaks ascending).
+    for (std::size_t j = 1; j < n; ++j) {
+        const Ratio ratio = ratios[j];
+        std::size_t k = j;
+        for (; k > 0 && ratios[k - 1].r > ratio.r; --k)
+            ratios[k] = ratios[k - 1];
+        ratios[k] = ratio;
+    }
+    const double span = 1.0 + 2.0 * p.coarseTolerance;
+    double found = 0.0;
+    std::size_t bestFirst = 0, bestEnd = 0;
+    for (std::size_t a = 0; a < n; ++a) {
+        unsigned mask = 0;
+        double sum = 0.0;
+        std::size_t b = a;
+        for (; b < n && ratios[b].r <= ratios[a].r * span; ++b) {
+            const unsigned bit = 1u << ratios[b].line;
+            if (!(mask & bit)) sum += top[ratios[b].line].first;
+            mask |= bit;
+        }
+        if (sum > found) {
+            found = sum;
+            bestFirst = a;
+            bestEnd = b;
+        }
+    }
+    // The peaks' share is at most 1.
+    if (found / all < floor) return 0.0;
+    // The strong peaks that lines reach at that ratio are the peaks of the ratios in its window.
+    unsigned strong = 0;
+    for (std::size_t j = bestFirst; j < bestEnd; ++j)
+        strong |= ratios[j].strong;
+    const auto reached = static_cast<std::size_t>(std::popcount(strong));
+    const double peakShare =
+        p.strongD.empty() ? 0.0
+                          : static_cast<double>(reached) / static_cast<double>(p.strongD.size());
+    return (found / all) * (0.25 + 0.75 * peakShare);
+}
+
+// The coarse coverage of a candidate's strongest lines in range, (intensity, d), strongest first.
+double coarseCoverageOf(const PreparedPeaks& p, std::span<const std::pair<float, float>> top,
+                        double floor) {
+    if (top.empty()) return 0.0;
+    if (!p.axis.twoTheta) return latticeCoverage(p, top, floor);
+    auto within = [](const std::vector<std::pair<double, double>>& spans, double d) {
+        const auto it = std::lower_bound(spans.begin(), spans.end(), d,
+                                         [](const auto& s, double v) { return s.second < v; });
+        return it != spans.end() && it->first <= d;
+    };
+    double found = 0.0, all = 0.0;
+    for (const auto& [I, d] : top) {
+        all += I;
+        if (within(p.reachD, d)) found += I;
+    }
+    if (!(all > 0.0) || found / all < floor) return 0.0;
     std::size_t reached = 0;
-    for (double x : p.strongX) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (std::isfinite(lineX[i]) && std::fabs(lineX[i] - x) <= faultWindow(p.axis, x)) {
+    for (const auto& [dLo, dHi] : p.strongReachD) {
+        for (const auto& line : top) {
+            if (line.second >= dLo && line.second <= dHi) {
                 ++reached;
                 break;
             }
@@ -425,6 +612,39 @@ double coarseCoverage(const PreparedPeaks& p, std::span<const float> d,
         p.strongX.empty() ? 0.0
                           : static_cast<double>(reached) / static_cast<double>(p.strongX.size());
     return all > 0.0 ? (found / all) * (0.25 + 0.75 * peakShare) : 0.0;
+}
+
+} // namespace
+
+double coarseCoverage(const PreparedPeaks& p, std::span<const float> d,
+                      std::span<const float> intensity,
+                      std::span<const std::pair<float, float>> strongest, double floor) {
+    // The eight strongest lines in range, kept in a small sorted array.
+    std::array<std::pair<float, float>, 8> top{}; // (intensity, d)
+    std::size_t count = 0;
+    const double lo = p.dMin, hi = p.dMax;
+    if (!strongest.empty()) {
+        for (const auto& line : strongest) {
+            if (line.second > hi || line.second < lo) continue;
+            top[count++] = line;
+            if (count == top.size()) break;
+        }
+        // Any line not among them is weaker than all of them.
+        if (count == top.size() || strongest.size() == d.size())
+            return coarseCoverageOf(p, std::span(top).first(count), floor);
+        count = 0;
+    }
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        if (d[i] > hi) continue;
+        if (d[i] < lo) break; // d falls
+        const float I = intensity[i];
+        if (count == top.size() && I <= top[count - 1].first) continue;
+        std::size_t k = count < top.size() ? count++ : count - 1;
+        for (; k > 0 && top[k - 1].first < I; --k)
+            top[k] = top[k - 1];
+        top[k] = {I, d[i]};
+    }
+    return coarseCoverageOf(p, std::span(top).first(count), floor);
 }
 
 // The figure of merit of a candidate, 0 to 100:
@@ -446,29 +666,51 @@ double coarseCoverage(const PreparedPeaks& p, std::span<const float> d,
 //     that texture costs only part of the score. 1 with fewer than two peaks or no intensities.
 //  P  plausibility of the faults: exp(−χ²/8), χ² of the fitted values against their typical
 //     sizes, so that a fit has to be far out before it costs much.
-PatternScore matchPattern(const PreparedPeaks& p, std::span<const float> d,
-                          std::span<const float> intensity, const MatchSettings& settings) {
-    PatternScore s;
-    const double w = window(p.axis, settings);
-    // Lines that may fall in range once the lattice is fitted.
+namespace {
+
+// The lines that may fall in range once the lattice is fitted, their intensities relative to the
+// strongest in range (100); none when no line is in range.
+std::vector<Line> candidateLines(const PreparedPeaks& p, std::span<const float> d,
+                                 std::span<const float> intensity) {
     const double lo = p.dMin / (1.0 + kMaxLattice), hi = p.dMax * (1.0 + kMaxLattice);
     std::vector<Line> lines;
     double strongestInRange = 0.0;
     for (std::size_t i = 0; i < d.size() && i < intensity.size(); ++i) {
         if (d[i] > hi || d[i] < lo || !(intensity[i] > 0.0)) continue;
-        lines.push_back({static_cast<int>(i), d[i], intensity[i]});
+        lines.push_back({static_cast<int>(i), d[i], intensity[i],
+                         p.axis.twoTheta ? 0.0 : -std::log(double{d[i]})});
         if (d[i] <= p.dMax && d[i] >= p.dMin)
             strongestInRange = std::max(strongestInRange, double{intensity[i]});
     }
-    if (lines.empty() || p.x.empty() || !(strongestInRange > 0.0)) return s;
+    if (lines.empty() || p.x.empty() || !(strongestInRange > 0.0)) return {};
     for (Line& line : lines)
         line.intensity *= 100.0 / strongestInRange;
+    return lines;
+}
+
+} // namespace
+
+PatternScore matchPattern(const PreparedPeaks& p, std::span<const float> d,
+                          std::span<const float> intensity, const MatchSettings& settings) {
+    PatternScore s;
+    const double w = window(p.axis, settings);
+    const std::vector<Line> lines = candidateLines(p, d, intensity);
+    if (lines.empty()) return s;
 
     const std::vector<InstrumentFit> fits = settings.fitInstrument
                                                 ? fitFaults(p, lines, w, 3)
                                                 : std::vector<InstrumentFit>{InstrumentFit{}};
     PatternScore best = s;
-    for (const InstrumentFit& fit : fits) {
+    for (std::size_t i = 0; i < fits.size(); ++i) {
+        const InstrumentFit& fit = fits[i];
+        // Guesses that refined to the same fit score the same.
+        if (std::any_of(fits.begin(), fits.begin() + static_cast<std::ptrdiff_t>(i),
+                        [&](const InstrumentFit& f) {
+                            return f.zero == fit.zero && f.displacement == fit.displacement &&
+                                   f.lattice == fit.lattice;
+                        })) {
+            continue;
+        }
         PatternScore tried = s;
         tried.fit = fit;
         evaluate(p, lines, w, tried);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "identify/peak_list.h"
@@ -43,6 +45,21 @@ struct PreparedPeaks {
     // The range a line is counted in: the measured 2θ range, or the span of typed peaks. As d.
     double dMin = 0.0, dMax = 0.0;
     std::vector<double> strongX; // the positions of the eight strongest peaks
+    // For the quick look, as d-spacings (ascending, disjoint): the spans in which a line lies
+    // within the widest fault window of some peak, and for each of the eight strongest peaks
+    // the span of lines within that window of it.
+    std::vector<std::pair<double, double>> reachD;
+    std::vector<std::pair<double, double>> strongReachD;
+    // d axis: the peaks' d ascending, and the eight strongest peaks' d; the quick look puts a
+    // candidate's lines on them with one common Δd/d, within this share either way.
+    std::vector<double> peakD;
+    std::vector<double> strongD;
+    std::vector<unsigned> peakStrong; // by peakD: bit j when it is the j-th strongest peak
+    double coarseTolerance = 0.006;
+    // Where in peakD to start looking for a spacing: by the top bits of the spacing as a float
+    // (256 bins an octave), the first peak at or above the bin; empty when the span is too wide.
+    std::vector<std::uint16_t> peakStart;
+    std::uint32_t peakStartBase = 0;
 };
 
 // rangeTwoTheta: the scan's 2θ range when the peaks come from a profile ({0, 0}: the range the
@@ -87,10 +104,17 @@ PatternScore matchPattern(const PreparedPeaks& peaks, std::span<const float> d,
 
 // A quick look that passes over hopeless candidates before matchPattern: the share of the
 // intensity of the candidate's eight strongest lines in range that has a measured peak within
-// the widest fault window, times the share of the eight strongest peaks that one of those lines
-// reaches. 0 when the candidate has no line in range.
+// reach, times (¼ + ¾ × the share of the eight strongest peaks that one of those lines reaches).
+// On 2θ a peak is in reach within the widest fault window of the line. On d-spacings, where the
+// one fault is a lattice scale common to every line, the reach is the one ratio d(peak)/d(line)
+// within the fault window that puts the most line intensity on peaks, give or take
+// coarseTolerance. 0 when the candidate has no line in range.
+// `strongest`, when given, are the candidate's strongest lines as (intensity, d), strongest
+// first (PatternView::strongest): the eight in range are taken from them when they hold eight.
+// A candidate that cannot reach `floor` gets 0 without the rest of the look.
 double coarseCoverage(const PreparedPeaks& peaks, std::span<const float> d,
-                      std::span<const float> intensity);
+                      std::span<const float> intensity,
+                      std::span<const std::pair<float, float>> strongest = {}, double floor = 0.0);
 
 // Where a line of spacing d is expected for a fit, on the peaks' axis (x as in PreparedPeaks).
 double expectedPosition(const MeasuredAxis& axis, double d, const InstrumentFit& fit);

@@ -1,12 +1,18 @@
 #include "identify/ranking.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <future>
+#include <queue>
 #include <set>
+#include <thread>
 
 #include "datafiles/record.h"
 #include "datafiles/reference_patterns.h"
+#include "identify/entry_summaries.h"
 #include "list/entry_list.h"
 #include "patterns/identification_lines.h"
 #include "search/criteria.h"
@@ -25,7 +31,30 @@ constexpr std::size_t kIntensityField = 7;
 constexpr std::size_t kElementsField = 27;
 
 // How many candidates pass from the quick look over every entry to the fitted match.
+// On d-spacings the quick look fits the one common lattice scale and is sharp; on 2θ it cannot
+// fit the zero and displacement and stays loose, so more pass.
 constexpr std::size_t kShortList = 400;
+constexpr std::size_t kShortListD = 60;
+// The quick look runs in parts on several cores when each part has this many entries at least.
+constexpr std::size_t kEntriesPerPart = 2000;
+constexpr std::size_t kMostParts = 8;
+constexpr std::size_t kCandidatesPerPart = 30;
+
+// Runs work(first, last) over 0 .. n in parts, one a core (at most kMostParts), each part `least`
+// long at least; the calling thread takes the first part and waits for the others.
+template <typename Work> void inParts(std::size_t n, std::size_t least, Work work) {
+    const std::size_t parts =
+        std::clamp<std::size_t>(std::min<std::size_t>(std::thread::hardware_concurrency(),
+                                                      n / std::max<std::size_t>(least, 1)),
+                                1, kMostParts);
+    std::vector<std::future<void>> running;
+    for (std::size_t part = 1; part < parts; ++part)
+        running.push_back(
+            std::async(std::launch::async, work, n * part / parts, n * (part + 1) / parts));
+    work(0, n / parts);
+    for (std::future<void>& part : running)
+        part.get();
+}
 
 // The probability's constants: a candidate's weight is exp(score / T), beside that of "none of
 // these", exp(kNoneScore / T). Calibrated on 1,280 synthetic profiles with the faults of real
@@ -84,12 +113,6 @@ int fieldNumbers(std::string_view field, std::array<double, kMaxCardLines>& out)
                   : generalNumber(field.substr(start, length));
     }
     return count;
-}
-
-int cardNumber(std::string_view field) {
-    std::array<double, kMaxCardLines> value{};
-    return fieldNumbers(field, value) == 1 ? static_cast<int>(value[0])
-                                           : static_cast<int>(numericValue(field));
 }
 
 std::set<std::string> elementSet(std::string_view symbols) {
@@ -216,11 +239,21 @@ bool better(const Candidate& a, const Candidate& b) {
     return a.card < b.card;
 }
 
-MatchSettings settingsOf(const IdentifyOptions& o) {
+// A peak's position is known to a share of its width: the broad peaks of a poorly
+// crystalline sample (clays, soils) are matched within that share when it exceeds the
+// tolerance asked for.
+constexpr double kWidthShare = 0.25;
+
+MatchSettings settingsOf(const IdentifyOptions& o, const PatternInput& input) {
     MatchSettings s;
     s.tolerancePercent = o.tolerancePercent;
     s.toleranceTwoTheta = o.toleranceTwoTheta;
     s.fitInstrument = o.fitInstrument;
+    if (input.profile && input.axis.twoTheta && input.rangeMax > input.rangeMin) {
+        const double middle = 0.5 * (input.rangeMin + input.rangeMax);
+        s.toleranceTwoTheta =
+            std::max(s.toleranceTwoTheta, kWidthShare * input.profile->width.at(middle));
+    }
     return s;
 }
 
@@ -249,6 +282,12 @@ LineStore lineStore(DataSet& data) {
 }
 
 } // namespace
+
+int recordCardNumber(std::string_view field) {
+    std::array<double, kMaxCardLines> value{};
+    return fieldNumbers(field, value) == 1 ? static_cast<int>(value[0])
+                                           : static_cast<int>(numericValue(field));
+}
 
 std::string cardLinesNote(const std::string& why) {
     return "Compared with each card's eight lines: " + why + ".";
@@ -306,8 +345,9 @@ void setElementFilter(IdentifyOptions& options, const std::vector<int>& required
 
 Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
                                        const IdentifyOptions& options) {
-    Result<RecordBuffer> file = RecordBuffer::load(data.file(DataFiles::kEntries));
-    if (!file) return file.error();
+    Result<std::shared_ptr<const EntrySummaries>> read = entrySummariesOf(data);
+    if (!read) return read.error();
+    const EntrySummaries& summaries = *read.value();
     std::vector<bool> elementFlags;
     if (options.filterElements) {
         ElementSelection selection = options.elements;
@@ -317,11 +357,22 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
     }
     const LineStore store = lineStore(data);
     const ReferencePatterns* patterns = store.patterns.get();
-    const PreparedPeaks prepared =
+    if (patterns) patterns->prepareStrongest();
+    // A card's whole pattern, or its entry's eight lines.
+    auto linesOf = [&](int entry, int card) {
+        if (patterns) {
+            if (const std::optional<PatternView> pattern = patterns->find(card))
+                return IdentificationLines(*pattern);
+        }
+        return summaries.cardLines(entry);
+    };
+    PreparedPeaks prepared =
         preparePeaks(input.pattern, input.axis, input.rangeMin, input.rangeMax);
-    const MatchSettings settings = settingsOf(options);
+    const MatchSettings settings = settingsOf(options, input);
+    prepared.coarseTolerance = 2.0 * std::max(settings.tolerancePercent, 0.01) / 100.0;
     Identification result;
     result.patternNote = store.note;
+    result.toleranceTwoTheta = settings.toleranceTwoTheta;
 
     // A quick look at every entry in scope, then the fitted match of the most promising.
     struct Look {
@@ -329,62 +380,119 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
         int entry, card;
     };
     std::vector<Look> looks;
-    RecordDecoder record(data.recordKey, false);
-    for (int entry = 1; entry <= data.tables.entryCount; ++entry) {
+    const bool everyEntry =
+        !options.filterElements && options.cardScope.empty() && options.excludedCards.empty();
+    auto inScope = [&](int entry, int card) {
+        if (everyEntry) return true;
         const auto ue = static_cast<std::size_t>(entry);
-        if (options.filterElements && (ue >= elementFlags.size() || !elementFlags[ue])) continue;
-        const std::string_view body = file.value().bodyAt(data.tables.positionOfEntry(entry));
-        if (body.empty()) continue;
-        record.decode(body);
-        const int card = cardNumber(record.field(kCardField));
+        if (options.filterElements && (ue >= elementFlags.size() || !elementFlags[ue]))
+            return false;
         if (!options.cardScope.empty() &&
             (card < 0 || static_cast<std::size_t>(card) >= options.cardScope.size() ||
              !options.cardScope[static_cast<std::size_t>(card)])) {
+            return false;
+        }
+        return std::find(options.excludedCards.begin(), options.excludedCards.end(), card) ==
+               options.excludedCards.end();
+    };
+    // The entries to look at: first those whose card has a whole pattern, in the store's order
+    // (its arrays are read front to back), then the rest with their eight lines.
+    struct Job {
+        int entry, card;
+        int pattern; // the card's place in the store, kByCard or kEntryLines
+    };
+    // A card with a pattern that the card index gives another entry; an entry's own eight lines.
+    constexpr int kByCard = -2, kEntryLines = -1;
+    std::vector<Job> jobs;
+    const auto entries = static_cast<std::size_t>(std::max(data.tables.entryCount, 0));
+    std::vector<bool> looked(entries + 1, false);
+    jobs.reserve(entries);
+    for (std::size_t i = 0; patterns && i < patterns->cardCount(); ++i) {
+        const PatternView pattern = patterns->at(i);
+        const int entry = data.tables.entryOf(pattern.card);
+        if (entry <= 0 || static_cast<std::size_t>(entry) > entries ||
+            looked[static_cast<std::size_t>(entry)] || summaries.card(entry) != pattern.card) {
             continue;
         }
-        if (std::find(options.excludedCards.begin(), options.excludedCards.end(), card) !=
-            options.excludedCards.end()) {
-            continue;
-        }
-        const IdentificationLines lines = identificationLines(patterns, card, record.field(kDField),
-                                                              record.field(kIntensityField));
-        if (lines.size() == 0) continue;
-        ++result.entriesScored;
-        const double coverage = coarseCoverage(prepared, lines.d(), lines.intensity());
-        if (coverage > 0.0) looks.push_back({coverage, entry, card});
+        looked[static_cast<std::size_t>(entry)] = true;
+        if (pattern.size() > 0 && inScope(entry, pattern.card))
+            jobs.push_back({entry, pattern.card, static_cast<int>(i)});
     }
-    const std::size_t shortList = std::min(
-        looks.size(), std::max<std::size_t>(kShortList, static_cast<std::size_t>(options.top)));
-    std::partial_sort(looks.begin(), looks.begin() + static_cast<std::ptrdiff_t>(shortList),
+    for (int entry = 1; entry <= data.tables.entryCount; ++entry) {
+        const int card = summaries.card(entry);
+        if (looked[static_cast<std::size_t>(entry)] || card == 0 || !inScope(entry, card)) continue;
+        if (patterns && patterns->has(card))
+            jobs.push_back({entry, card, kByCard});
+        else if (summaries.hasLines(entry))
+            jobs.push_back({entry, card, kEntryLines});
+    }
+    result.entriesScored = static_cast<int>(jobs.size());
+
+    // Only the short list goes on, so a candidate that cannot beat the short list's last so far
+    // is passed over early (coarseCoverage's floor). A large data set is looked at in parts on
+    // the processor's cores, each with its own short list so far.
+    const std::size_t shortList =
+        std::max<std::size_t>(input.axis.twoTheta ? kShortList : kShortListD,
+                              static_cast<std::size_t>(std::max(options.top, 1)));
+    std::vector<std::vector<Look>> found(kMostParts);
+    std::atomic<std::size_t> nextPart{0};
+    inParts(jobs.size(), kEntriesPerPart, [&](std::size_t first, std::size_t last) {
+        std::vector<Look>& mine = found[nextPart++];
+        std::priority_queue<double, std::vector<double>, std::greater<>> best;
+        for (std::size_t i = first; i < last; ++i) {
+            const Job& job = jobs[i];
+            const double floor = best.size() == shortList ? best.top() : 0.0;
+            double coverage = 0.0;
+            if (job.pattern >= 0) {
+                const PatternView p = patterns->at(static_cast<std::size_t>(job.pattern));
+                coverage = coarseCoverage(prepared, p.d, p.intensity, p.strongest, floor);
+            } else if (job.pattern == kByCard) {
+                const IdentificationLines lines = linesOf(job.entry, job.card);
+                coverage = coarseCoverage(prepared, lines.d(), lines.intensity(), lines.strongest(),
+                                          floor);
+            } else {
+                const IdentificationLines& lines = summaries.cardLines(job.entry);
+                coverage = coarseCoverage(prepared, lines.d(), lines.intensity(), {}, floor);
+            }
+            if (!(coverage > 0.0)) continue;
+            mine.push_back({coverage, job.entry, job.card});
+            best.push(coverage);
+            if (best.size() > shortList) best.pop();
+        }
+    });
+    for (const std::vector<Look>& part : found)
+        looks.insert(looks.end(), part.begin(), part.end());
+    const std::size_t listed = std::min(looks.size(), shortList);
+    std::partial_sort(looks.begin(), looks.begin() + static_cast<std::ptrdiff_t>(listed),
                       looks.end(), [](const Look& a, const Look& b) {
                           return a.coverage != b.coverage ? a.coverage > b.coverage
                                                           : a.card < b.card;
                       });
-    looks.resize(shortList);
+    looks.resize(listed);
 
+    std::vector<Candidate> matched(looks.size());
+    inParts(looks.size(), kCandidatesPerPart, [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i) {
+            const Look& look = looks[i];
+            const IdentificationLines lines = linesOf(look.entry, look.card);
+            Candidate& c = matched[i];
+            c.card = look.card;
+            c.entry = look.entry;
+            c.wholePattern = lines.source() == LineSource::Pattern;
+            c.score = matchPattern(prepared, lines.d(), lines.intensity(), settings);
+            c.finalScore = c.score.figureOfMerit;
+        }
+    });
     std::vector<Candidate> ranked;
-    for (const Look& look : looks) {
-        record.decode(file.value().bodyAt(data.tables.positionOfEntry(look.entry)));
-        const IdentificationLines lines = identificationLines(
-            patterns, look.card, record.field(kDField), record.field(kIntensityField));
-        Candidate c;
-        c.card = look.card;
-        c.entry = look.entry;
-        c.wholePattern = lines.source() == LineSource::Pattern;
-        c.score = matchPattern(prepared, lines.d(), lines.intensity(), settings);
-        if (!(c.score.figureOfMerit > 0.0)) continue;
-        c.finalScore = c.score.figureOfMerit;
-        ranked.push_back(std::move(c));
-    }
+    for (Candidate& c : matched)
+        if (c.score.figureOfMerit > 0.0) ranked.push_back(std::move(c));
     std::sort(ranked.begin(), ranked.end(), better);
     if (input.profile && input.axis.twoTheta) {
         const std::size_t confirm =
             std::min(ranked.size(), static_cast<std::size_t>(std::max(options.confirm, 0)));
         for (std::size_t i = 0; i < confirm; ++i) {
             Candidate& c = ranked[i];
-            record.decode(file.value().bodyAt(data.tables.positionOfEntry(c.entry)));
-            const IdentificationLines lines = identificationLines(
-                patterns, c.card, record.field(kDField), record.field(kIntensityField));
+            const IdentificationLines lines = linesOf(c.entry, c.card);
             c.noiseR = input.profile->noiseR;
             c.profileR = compareProfile(*input.profile, input.axis, lines.d(), lines.intensity(),
                                         c.score.fit, matchedOffsets(c.score, lines.size()))
@@ -406,10 +514,10 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
     for (std::size_t i = 0; i < ranked.size(); ++i) {
         Candidate& c = ranked[i];
         c.rank = static_cast<int>(i) + 1;
-        record.decode(file.value().bodyAt(data.tables.positionOfEntry(c.entry)));
-        c.name = displayName(cp1252ToUtf8(record.field(kNameField)));
-        c.formula = cp1252ToUtf8(record.field(kFormulaField));
-        c.elements = std::string(record.field(kElementsField));
+        const EntryNames& names = summaries.names(c.entry);
+        c.name = displayName(cp1252ToUtf8(names.name));
+        c.formula = cp1252ToUtf8(names.formula);
+        c.elements = names.elements;
     }
     formGroups(ranked, input.pattern);
     assignProbabilities(ranked, others);
@@ -453,7 +561,7 @@ Result<Candidate> scoreOneCard(DataSet& data, const PatternInput& input, int car
     c.card = card;
     c.entry = entry;
     c.wholePattern = lines.source() == LineSource::Pattern;
-    c.score = matchPattern(prepared, lines.d(), lines.intensity(), settingsOf(options));
+    c.score = matchPattern(prepared, lines.d(), lines.intensity(), settingsOf(options, input));
     if (input.profile && input.axis.twoTheta) {
         c.noiseR = input.profile->noiseR;
         c.profileR = compareProfile(*input.profile, input.axis, lines.d(), lines.intensity(),

@@ -92,7 +92,13 @@ struct Identification {
     // eight lines were compared instead. patternNote then says so, once per identification.
     bool wholePatterns = true;
     std::string patternNote;
+    // The 2θ tolerance the lines were matched within: the one asked for, or a quarter of the
+    // profile's peak width when that is wider.
+    double toleranceTwoTheta = 0.0;
 };
+
+// The card number in an entry record's card field, as the ranking reads it.
+int recordCardNumber(std::string_view field);
 
 // Ranks every entry in scope. Fails only when a data file cannot be read.
 Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,

@@ -19,6 +19,10 @@ enum class LineSource {
 
 class IdentificationLines {
   public:
+    IdentificationLines() = default;
+    explicit IdentificationLines(const PatternView& pattern)
+        : m_source(LineSource::Pattern), m_pattern(pattern) {}
+
     LineSource source() const { return m_source; }
     std::size_t size() const { return d().size(); }
     // Both in decreasing d (card lines: never increasing; two may share a d). Intensities are
@@ -29,6 +33,11 @@ class IdentificationLines {
     std::span<const float> intensity() const {
         return m_pattern ? m_pattern->intensity
                          : std::span<const float>(m_cardIntensity).first(m_cardCount);
+    }
+    // The strongest lines, (intensity, d), strongest first (PatternView::strongest); none for
+    // card lines.
+    std::span<const std::pair<float, float>> strongest() const {
+        return m_pattern ? m_pattern->strongest : std::span<const std::pair<float, float>>();
     }
     // The pattern itself (hkl, multiplicity, I/Ic, lines cut) when source() is Pattern.
     const std::optional<PatternView>& pattern() const { return m_pattern; }

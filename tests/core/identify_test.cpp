@@ -1,16 +1,20 @@
 // Reading measured patterns, finding peaks in a profile, and the figure of merit.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "datafiles/reference_patterns.h"
+#include "identify/entry_summaries.h"
 #include "identify/peak_list.h"
 #include "identify/profile.h"
 #include "identify/ranking.h"
 #include "patterns/identification_lines.h"
 #include "support/test_support.h"
+#include "synth.h"
 
 using namespace lithora;
 
@@ -417,6 +421,51 @@ TEST(Ranking, WithoutItsEntryFileASetFailsAndWithoutPatternsTheCardLinesStandIn)
         ASSERT_FALSE(r.value().candidates.empty());
         EXPECT_EQ(r.value().candidates[0].card, 1);
         EXPECT_FALSE(r.value().candidates[0].wholePattern);
+    }
+}
+
+TEST(Ranking, ReadsTheEntriesOnceAndAgainWhenTheirFileChanges) {
+    test::TempDir dir;
+    DataSet data = test::packInto(test::readFixtureSource("mini"), dir.path());
+    const MeasuredPattern calcite = peaksOf("3.035 100\n2.285 18\n2.095 27\n1.913 17\n1.875 34");
+    ASSERT_TRUE(identifyPattern(data, calcite, {}).ok());
+    const std::shared_ptr<const EntrySummaries> first = data.entrySummaries;
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(identifyPattern(data, calcite, {}).ok());
+    EXPECT_EQ(data.entrySummaries, first);
+    const std::filesystem::path entries = data.file("lithora.a");
+    std::filesystem::last_write_time(entries, std::filesystem::last_write_time(entries) +
+                                                  std::chrono::seconds(5));
+    Result<Identification> again = identifyPattern(data, calcite, {});
+    ASSERT_TRUE(again.ok());
+    EXPECT_NE(data.entrySummaries, first);
+    EXPECT_EQ(again.value().candidates.at(0).name, "Calcite");
+}
+
+// A set large enough to be looked at in parts on several cores: an entry's own strongest lines,
+// moved by a lattice 1.2 % larger, find it first, and again the same way.
+TEST(Ranking, ALargeSetLookedAtInPartsFindsTheEntry) {
+    test::TempDir dir;
+    DataSet data = test::packInto(synthesize(4500, 3), dir.path());
+    const std::shared_ptr<const ReferencePatterns> store = referencePatternsOf(data, {});
+    ASSERT_GT(store->cardCount(), 3000u);
+    store->prepareStrongest();
+    for (const std::size_t slot : {std::size_t{17}, store->cardCount() - 5}) {
+        const PatternView p = store->at(slot);
+        ASSERT_GE(p.strongest.size(), 12u);
+        MeasuredPattern typed;
+        for (const auto& [intensity, d] : p.strongest.first(12))
+            typed.peaks.push_back(Peak{d * 1.012, intensity});
+        normalisePattern(typed);
+        Result<Identification> r = identifyPattern(data, typed, {});
+        ASSERT_TRUE(r.ok());
+        ASSERT_FALSE(r.value().candidates.empty());
+        EXPECT_EQ(r.value().candidates[0].card, p.card) << slot;
+        Result<Identification> again = identifyPattern(data, typed, {});
+        ASSERT_TRUE(again.ok());
+        ASSERT_EQ(again.value().candidates.size(), r.value().candidates.size());
+        for (std::size_t i = 0; i < r.value().candidates.size(); ++i)
+            EXPECT_EQ(again.value().candidates[i].card, r.value().candidates[i].card) << i;
     }
 }
 

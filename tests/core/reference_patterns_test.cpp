@@ -2,6 +2,9 @@
 // identification takes from it or, without it, from the card.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "datafiles/record.h"
 #include "datafiles/reference_patterns.h"
 #include "patterns/identification_lines.h"
@@ -70,6 +73,19 @@ TEST(ReferencePatterns, AGoodFileReadsBackExactly) {
     EXPECT_FALSE(p.find(17));
     EXPECT_FALSE(p.find(0));
     EXPECT_FALSE(p.find(10001));
+    // The strongest lines, once worked out, strongest first and of equal ones the larger d
+    // first: all ten of albite's, sixteen of calcite's eighteen.
+    EXPECT_TRUE(calcite->strongest.empty());
+    p.prepareStrongest();
+    for (const PatternView& v : {*p.find(1), *p.find(5)}) {
+        std::vector<std::pair<float, float>> expected;
+        for (std::size_t i = 0; i < v.size(); ++i)
+            expected.emplace_back(v.intensity[i], v.d[i]);
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        expected.resize(std::min<std::size_t>(expected.size(), kStrongestKept));
+        EXPECT_EQ(std::vector(v.strongest.begin(), v.strongest.end()), expected) << v.card;
+    }
 }
 
 TEST(ReferencePatterns, DamageStopsAtTheRecordAndNamesTheByte) {

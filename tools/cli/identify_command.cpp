@@ -164,7 +164,8 @@ class IdentifyCommand : public Command {
             ->add_option("--tolerance-two-theta", a.toleranceTwoTheta,
                          "for 2θ and --file: the largest distance of a matched line from where "
                          "the fitted zero shift, displacement and lattice put it, in degrees "
-                         "(default 0.1)")
+                         "(default 0.1; a file's broad peaks widen it to a quarter of their "
+                         "width)")
             ->check(CLI::Range(0.005, 2.0))
             ->type_name("DEGREES");
         m_app->add_flag("--no-fit", a.noFit,
@@ -363,6 +364,10 @@ class IdentifyCommand : public Command {
             }
             scored = result.value().entriesScored;
             confident = result.value().confident;
+            // Broad peaks widen it (a quarter of their width).
+            if (withAngle)
+                out["input"]["toleranceTwoThetaUsed"] =
+                    rounded(result.value().toleranceTwoTheta, 4);
             if (!result.value().patternNote.empty())
                 out["warnings"].push_back(result.value().patternNote);
             for (const Candidate& c : result.value().candidates)
