@@ -20,14 +20,13 @@ Result<std::shared_ptr<const EntrySummaries>> entrySummariesOf(DataSet& data) {
     const std::filesystem::path path = data.file(DataFiles::kEntries);
     const PatternFileStamp stamp = patternFileStamp(path);
     if (const EntrySummaries* held = data.entrySummaries.get()) {
-        if (held->m_stamp == stamp && held->m_entryCount == data.tables.entryCount)
+        if (held->m_stamp == stamp && held->count() == std::max(data.tables.entryCount, 0))
             return data.entrySummaries;
     }
     Result<RecordBuffer> file = RecordBuffer::load(path);
     if (!file) return file.error();
     auto out = std::make_shared<EntrySummaries>();
     out->m_stamp = stamp;
-    out->m_entryCount = data.tables.entryCount;
     const std::size_t n = static_cast<std::size_t>(std::max(data.tables.entryCount, 0)) + 1;
     out->m_card.resize(n, 0);
     out->m_lines.resize(n);

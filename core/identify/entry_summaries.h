@@ -46,7 +46,6 @@ class EntrySummaries {
     std::vector<bool> m_hasLines = std::vector<bool>(1, false);
     std::vector<EntryNames> m_names = std::vector<EntryNames>(1);
     PatternFileStamp m_stamp;
-    int m_entryCount = 0;
 };
 
 // The summaries of the data set, read again when lithora.a changed; an error when it cannot be

@@ -465,8 +465,6 @@ PreparedPeaks preparePeaks(const MeasuredPattern& pattern, const MeasuredAxis& a
     if (!axis.twoTheta) {
         for (auto it = p.x.rbegin(); it != p.x.rend(); ++it)
             p.peakD.push_back(std::exp(-*it));
-        for (const double x : p.strongX)
-            p.strongD.push_back(std::exp(-x));
         p.peakStrong.assign(p.peakD.size(), 0);
         for (std::size_t k = 0; k < p.peakD.size(); ++k) {
             const double x = p.x[p.x.size() - 1 - k];
@@ -578,8 +576,8 @@ double latticeCoverage(const PreparedPeaks& p, std::span<const std::pair<float, 
         strong |= ratios[j].strong;
     const auto reached = static_cast<std::size_t>(std::popcount(strong));
     const double peakShare =
-        p.strongD.empty() ? 0.0
-                          : static_cast<double>(reached) / static_cast<double>(p.strongD.size());
+        p.strongX.empty() ? 0.0
+                          : static_cast<double>(reached) / static_cast<double>(p.strongX.size());
     return (found / all) * (0.25 + 0.75 * peakShare);
 }
 

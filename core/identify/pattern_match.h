@@ -50,10 +50,9 @@ struct PreparedPeaks {
     // the span of lines within that window of it.
     std::vector<std::pair<double, double>> reachD;
     std::vector<std::pair<double, double>> strongReachD;
-    // d axis: the peaks' d ascending, and the eight strongest peaks' d; the quick look puts a
-    // candidate's lines on them with one common Δd/d, within this share either way.
+    // d axis: the peaks' d ascending; the quick look puts a candidate's lines on them with one
+    // common Δd/d, within this share either way.
     std::vector<double> peakD;
-    std::vector<double> strongD;
     std::vector<unsigned> peakStrong; // by peakD: bit j when it is the j-th strongest peak
     double coarseTolerance = 0.006;
     // Where in peakD to start looking for a spacing: by the top bits of the spacing as a float

@@ -10,7 +10,6 @@
 #include <set>
 #include <thread>
 
-#include "datafiles/record.h"
 #include "datafiles/reference_patterns.h"
 #include "identify/entry_summaries.h"
 #include "list/entry_list.h"
@@ -22,13 +21,6 @@
 namespace lithora {
 
 namespace {
-
-constexpr std::size_t kCardField = 0;
-constexpr std::size_t kNameField = 1;
-constexpr std::size_t kFormulaField = 2;
-constexpr std::size_t kDField = 6;
-constexpr std::size_t kIntensityField = 7;
-constexpr std::size_t kElementsField = 27;
 
 // How many candidates pass from the quick look over every entry to the fitted match.
 // On d-spacings the quick look fits the one common lattice scale and is sharp; on 2θ it cannot
@@ -281,6 +273,22 @@ LineStore lineStore(DataSet& data) {
     return store;
 }
 
+// A card's whole pattern, or its entry's own eight lines.
+IdentificationLines linesOf(const ReferencePatterns* patterns, const EntrySummaries& summaries,
+                            int entry, int card) {
+    if (patterns) {
+        if (const std::optional<PatternView> pattern = patterns->find(card))
+            return IdentificationLines(*pattern);
+    }
+    return summaries.cardLines(entry);
+}
+
+void nameCandidate(Candidate& c, const EntryNames& names) {
+    c.name = displayName(cp1252ToUtf8(names.name));
+    c.formula = cp1252ToUtf8(names.formula);
+    c.elements = names.elements;
+}
+
 } // namespace
 
 int recordCardNumber(std::string_view field) {
@@ -358,14 +366,6 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
     const LineStore store = lineStore(data);
     const ReferencePatterns* patterns = store.patterns.get();
     if (patterns) patterns->prepareStrongest();
-    // A card's whole pattern, or its entry's eight lines.
-    auto linesOf = [&](int entry, int card) {
-        if (patterns) {
-            if (const std::optional<PatternView> pattern = patterns->find(card))
-                return IdentificationLines(*pattern);
-        }
-        return summaries.cardLines(entry);
-    };
     PreparedPeaks prepared =
         preparePeaks(input.pattern, input.axis, input.rangeMin, input.rangeMax);
     const MatchSettings settings = settingsOf(options, input);
@@ -447,7 +447,7 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
                 const PatternView p = patterns->at(static_cast<std::size_t>(job.pattern));
                 coverage = coarseCoverage(prepared, p.d, p.intensity, p.strongest, floor);
             } else if (job.pattern == kByCard) {
-                const IdentificationLines lines = linesOf(job.entry, job.card);
+                const IdentificationLines lines = linesOf(patterns, summaries, job.entry, job.card);
                 coverage = coarseCoverage(prepared, lines.d(), lines.intensity(), lines.strongest(),
                                           floor);
             } else {
@@ -474,7 +474,7 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
     inParts(looks.size(), kCandidatesPerPart, [&](std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i) {
             const Look& look = looks[i];
-            const IdentificationLines lines = linesOf(look.entry, look.card);
+            const IdentificationLines lines = linesOf(patterns, summaries, look.entry, look.card);
             Candidate& c = matched[i];
             c.card = look.card;
             c.entry = look.entry;
@@ -492,7 +492,7 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
             std::min(ranked.size(), static_cast<std::size_t>(std::max(options.confirm, 0)));
         for (std::size_t i = 0; i < confirm; ++i) {
             Candidate& c = ranked[i];
-            const IdentificationLines lines = linesOf(c.entry, c.card);
+            const IdentificationLines lines = linesOf(patterns, summaries, c.entry, c.card);
             c.noiseR = input.profile->noiseR;
             c.profileR = compareProfile(*input.profile, input.axis, lines.d(), lines.intensity(),
                                         c.score.fit, matchedOffsets(c.score, lines.size()))
@@ -514,10 +514,7 @@ Result<Identification> identifyPattern(DataSet& data, const PatternInput& input,
     for (std::size_t i = 0; i < ranked.size(); ++i) {
         Candidate& c = ranked[i];
         c.rank = static_cast<int>(i) + 1;
-        const EntryNames& names = summaries.names(c.entry);
-        c.name = displayName(cp1252ToUtf8(names.name));
-        c.formula = cp1252ToUtf8(names.formula);
-        c.elements = names.elements;
+        nameCandidate(c, summaries.names(c.entry));
     }
     formGroups(ranked, input.pattern);
     assignProbabilities(ranked, others);
@@ -542,15 +539,12 @@ Result<Candidate> scoreOneCard(DataSet& data, const PatternInput& input, int car
         return makeError(ErrorCode::NotFound,
                          "Card " + std::to_string(card) + " is not in the database");
     }
-    Result<RecordBuffer> file = RecordBuffer::load(data.file(DataFiles::kEntries));
-    if (!file) return file.error();
-    const std::string_view body = file.value().bodyAt(data.tables.positionOfEntry(entry));
-    RecordDecoder record(data.recordKey, false);
-    record.decode(body);
+    Result<std::shared_ptr<const EntrySummaries>> read = entrySummariesOf(data);
+    if (!read) return read.error();
+    const EntrySummaries& summaries = *read.value();
     const LineStore store = lineStore(data);
-    const IdentificationLines lines = identificationLines(
-        store.patterns.get(), card, record.field(kDField), record.field(kIntensityField));
-    if (body.empty() || lines.size() == 0) {
+    const IdentificationLines lines = linesOf(store.patterns.get(), summaries, entry, card);
+    if (summaries.card(entry) == 0 || lines.size() == 0) {
         return makeError(ErrorCode::NotFound,
                          "Card " + std::to_string(card) + " has no diffraction lines");
     }
@@ -569,9 +563,7 @@ Result<Candidate> scoreOneCard(DataSet& data, const PatternInput& input, int car
                          .rwp;
     }
     c.finalScore = finalScoreOf(c);
-    c.name = displayName(cp1252ToUtf8(record.field(kNameField)));
-    c.formula = cp1252ToUtf8(record.field(kFormulaField));
-    c.elements = std::string(record.field(kElementsField));
+    nameCandidate(c, summaries.names(entry));
     return c;
 }
 
@@ -591,13 +583,11 @@ Result<ProfileComparison> candidateProfile(DataSet& data, const PatternInput& in
         return makeError(ErrorCode::NotFound,
                          "Card " + std::to_string(candidate.card) + " is not in the database");
     }
-    Result<RecordBuffer> file = RecordBuffer::load(data.file(DataFiles::kEntries));
-    if (!file) return file.error();
-    RecordDecoder record(data.recordKey, false);
-    record.decode(file.value().bodyAt(data.tables.positionOfEntry(entry)));
+    Result<std::shared_ptr<const EntrySummaries>> read = entrySummariesOf(data);
+    if (!read) return read.error();
     const LineStore store = lineStore(data);
-    const IdentificationLines lines = identificationLines(
-        store.patterns.get(), candidate.card, record.field(kDField), record.field(kIntensityField));
+    const IdentificationLines lines =
+        linesOf(store.patterns.get(), *read.value(), entry, candidate.card);
     if (lines.size() == 0) {
         return makeError(ErrorCode::NotFound,
                          "Card " + std::to_string(candidate.card) + " has no diffraction lines");

@@ -6,14 +6,11 @@ namespace lithora {
 
 IdentificationLines identificationLines(const ReferencePatterns* patterns, int card,
                                         std::string_view dField, std::string_view intensityField) {
-    IdentificationLines lines;
     if (patterns) {
-        lines.m_pattern = patterns->find(card);
-        if (lines.m_pattern) {
-            lines.m_source = LineSource::Pattern;
-            return lines;
-        }
+        if (const std::optional<PatternView> pattern = patterns->find(card))
+            return IdentificationLines(*pattern);
     }
+    IdentificationLines lines;
     const CardLines own = cardLinesOf(dField, intensityField);
     static_assert(kMaxCardLines == std::tuple_size_v<decltype(lines.m_cardD)>);
     // cardLinesOf gives the strongest first; a pattern runs in decreasing d, and so do these.
