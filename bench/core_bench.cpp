@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "cell/cell_index.h"
@@ -12,6 +13,8 @@
 #include "datafiles/record.h"
 #include "datafiles/reference_patterns.h"
 #include "fault_profile.h"
+#include "identify/instrument_file.h"
+#include "identify/mixture.h"
 #include "identify/peak_list.h"
 #include "identify/profile.h"
 #include "identify/profile_identify.h"
@@ -338,6 +341,52 @@ void BM_IdentifyProfile(benchmark::State& state) {
     state.counters["candidates"] = static_cast<double>(candidates);
 }
 
+// A four-phase mixture's 5,000-point scan from its file to the phases and their amounts: the
+// file read, the profile analysed, the first identification and the multiphase search.
+void BM_MixtureSearch(benchmark::State& state) {
+    Session session = openSession(static_cast<int>(state.range(0)));
+    const std::shared_ptr<const ReferencePatterns> store = referencePatternsOf(session.data, {});
+    std::vector<FaultPhase> phases;
+    const double weights[] = {0.4, 0.3, 0.2, 0.1};
+    for (std::size_t i = 0; i < store->cardCount() && phases.size() < 4; i += 89) {
+        const PatternView p = store->at(i);
+        if (p.size() < 20 || !p.iic()) continue;
+        phases.push_back(faultPhaseOf(p, UnitCell{5, 5, 5, 90, 90, 90}));
+        phases.back().marchR = 1.0;
+        phases.back().weight = weights[phases.size() - 1] * *p.iic();
+    }
+    FaultSettings settings;
+    settings.range = ScanRange{10.0, 99.99};
+    settings.step = 0.018;
+    Result<FaultProfile> made = makeFaultProfile(phases, settings, 20261208);
+    if (!made || made.value().profile.twoTheta.size() != 5000) std::abort();
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "lithora-bench-mixture.xy";
+    {
+        std::ofstream out(file);
+        const Profile& profile = made.value().profile;
+        for (std::size_t k = 0; k < profile.twoTheta.size(); ++k)
+            out << profile.twoTheta[k] << ' ' << profile.counts[k] << '\n';
+    }
+    std::size_t found = 0;
+    for (auto _ : state) {
+        Result<MeasuredScan> scan = readScanFile(file);
+        if (!scan) std::abort();
+        const ProfileAnalysis analysis =
+            analyseProfile(scan.value().profile, radiationFor(1.540598));
+        IdentifyOptions options;
+        Result<Identification> first =
+            identifyPattern(session.data, patternInputOf(analysis), options);
+        if (!first) std::abort();
+        Result<Mixture> mixture =
+            findMixture(session.data, scan.value().profile, analysis, first.value(), options);
+        if (!mixture) std::abort();
+        found = mixture.value().phases.size();
+        benchmark::DoNotOptimize(mixture.value().phases.data());
+    }
+    state.counters["phases"] = static_cast<double>(found);
+}
+
 // lithora.p read whole and checked, then every card's d and intensity walked as a ranking reads
 // them: each card of the entry index looked up, each of its lines tested.
 void BM_LoadReferencePatterns(benchmark::State& state) {
@@ -516,6 +565,7 @@ BENCHMARK_CAPTURE(BM_TextPass, unitcell_any, CategoryUnitCell, kSixCellValues, t
 BENCHMARK(BM_IdentifyPattern)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdentifyPatternTwoTheta)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdentifyProfile)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixtureSearch)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindPeaks)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadReferencePatterns)
     ->Arg(1000)

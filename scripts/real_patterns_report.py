@@ -86,6 +86,7 @@ def main():
     counts = {"single": 0, "inLibrary": 0, "first": 0, "top3": 0, "firstAll": 0,
               "confidentRight": 0, "confidentWrong": 0}
     misses = []
+    mixtures = []
     started = time.monotonic()
     for row in rows:
         species = row["species"]
@@ -97,9 +98,7 @@ def main():
         answer = cli(args, command)
         candidates = answer.get("candidates", [])
         if mixture:
-            first = candidates[0]["name"] if candidates else "-"
-            print(f"{row['file'][:48]:<48} {'(mixture)':<22} {'':>4} {'':>5} {'':>4} "
-                  f"{'':>7} {'':>8} {'':>7}  {first}  [{species}]")
+            mixtures.append((row, answer))
             continue
         counts["single"] += 1
         accepted, series = accepted_names(species)
@@ -147,8 +146,76 @@ def main():
     print(f"confident answers: {counts['confidentRight']} right, {counts['confidentWrong']} wrong")
     if misses:
         print("in-library species not first: " + ", ".join(misses))
+    if mixtures:
+        report_mixtures(args, names, mixtures)
     print(f"{elapsed:.1f} s")
     return 0
+
+
+def weighed(row):
+    """The weighed fractions of a mixture's phases by name (wt %), when its note gives them; the
+    same for each when the source says equal weights; None when not given."""
+    species = [s.strip() for s in row["species"].split(" + ")]
+    given = dict(re.findall(r"([A-Z][A-Za-z-]+) \([^)]*\) (0\.\d+)", row["note"]))
+    if given and all(s in given for s in species):
+        total = sum(float(given[s]) for s in species)
+        return {s: 100 * float(given[s]) / total for s in species}
+    if "equal weights" in row["note"]:
+        return {s: 100 / len(species) for s in species}
+    return None
+
+
+def report_mixtures(args, names, mixtures):
+    """The phases the automatic search found in each measured mixture, against the truth."""
+    print()
+    print(f"{'mixture':<48} phases found (wt %, ± its uncertainty); [missed]; +false")
+    counts = {"phases": 0, "found": 0, "major": 0, "majorFound": 0, "false": 0, "amounts": 0}
+    errors = []
+    for row, answer in mixtures:
+        truth = [s.strip() for s in row["species"].split(" + ")]
+        amounts = weighed(row)
+        found = answer.get("mixture", {}).get("phases", [])
+        words, hits = [], set()
+        for phase in found:
+            names_of = [phase["name"]] + phase.get("alternatives", [])
+            match = next((t for t in truth
+                          if any(is_species(n, *accepted_names(t)) for n in names_of)), None)
+            amount = ("" if phase.get("weightPercent") is None
+                      else f" {phase['weightPercent']:.0f}±{phase['weightSigma']:.0f}")
+            if match is None:
+                counts["false"] += 1
+                words.append(f"+{phase['name']}{amount}")
+                continue
+            hits.add(match)
+            words.append(f"{phase['name']}{amount}")
+            if amounts and phase.get("weightPercent") is not None:
+                errors.append(abs(phase["weightPercent"] - amounts[match]))
+        for t in truth:
+            accepted, series = accepted_names(t)
+            held = any(has_lines(args, card) for name, card in names.items()
+                       if is_species(name, accepted, series))
+            if not held:
+                words.append(f"({t} not in the library)")
+                continue
+            counts["phases"] += 1
+            counts["found"] += t in hits
+            # Amounts not given count as major: the sources mix a few reagents each.
+            if amounts is None or amounts[t] >= 10:
+                counts["major"] += 1
+                counts["majorFound"] += t in hits
+            if t not in hits:
+                words.append(f"[{t}]")
+        print(f"{row['file'][:48]:<48} {'; '.join(words)}")
+    n = len(mixtures)
+    print()
+    print(f"mixtures: {n}; phases the library holds: {counts['phases']}, found {counts['found']}")
+    if counts["major"]:
+        print(f"phases of 10 wt % or more (or amount not given): {counts['majorFound']} of "
+              f"{counts['major']} ({100 * counts['majorFound'] / counts['major']:.0f} %)")
+    print(f"false phases: {counts['false']} ({counts['false'] / max(n, 1):.2f} a pattern)")
+    if errors:
+        print(f"amounts against the weighed ones: off by {sum(errors) / len(errors):.1f} wt % "
+              f"on average ({len(errors)} phases)")
 
 
 if __name__ == "__main__":

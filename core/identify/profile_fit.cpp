@@ -238,119 +238,218 @@ ProfileTarget profileTarget(const Profile& profile, const std::vector<double>& b
     return t;
 }
 
-ProfileComparison compareProfile(const ProfileTarget& target, const MeasuredAxis& axis,
-                                 std::span<const float> d, std::span<const float> intensity,
-                                 const InstrumentFit& fit, std::span<const double> offsets,
-                                 bool keepCalculated) {
-    ProfileComparison out;
+PhasesFit fitPhases(const ProfileTarget& target, const MeasuredAxis& axis,
+                    std::span<const PhaseModel> phases, bool keepCalculated) {
+    PhasesFit out;
+    out.scale.assign(phases.size(), 0.0);
+    out.scaleSpread.assign(phases.size(), 0.0);
     const std::size_t n = target.twoTheta.size();
-    if (n < 2 || !(target.weightedSquares > 0.0)) return out;
+    if (n < 2 || !(target.weightedSquares > 0.0) || phases.empty()) return out;
+    out.squares = target.weightedSquares;
     const double lo = target.twoTheta.front(), hi = target.twoTheta.back();
     // Each line's contribution, as a span of points and their values (both Kα lines).
     struct Contribution {
+        std::size_t phase = 0;
         std::size_t first = 0;
         std::vector<double> shape;
         double intensity = 0.0;
         double factor = 1.0;
+        bool significant = false; // strong enough to set its phase's scale
     };
     std::vector<Contribution> lines;
-    double strongest = 0.0;
-    for (std::size_t i = 0; i < d.size() && i < intensity.size(); ++i)
-        strongest = std::max(strongest, double{intensity[i]});
     const PseudoVoigt& shape = pseudoVoigt();
     MeasuredAxis alpha2Axis = axis;
     alpha2Axis.wavelength = target.radiation.alpha2;
-    for (std::size_t i = 0; i < d.size() && i < intensity.size(); ++i) {
-        if (!(intensity[i] >= 0.002 * strongest)) continue; // below any profile's noise
-        const double offset = i < offsets.size() ? offsets[i] : 0.0;
-        const double t1 = expectedPosition(axis, d[i], fit) + offset;
-        if (!std::isfinite(t1)) continue;
-        const double h = target.width.at(t1);
-        const double reach = PseudoVoigt::kReach * h;
-        const bool doublet = target.radiation.ratio > 0.0;
-        const double t2 = doublet ? expectedPosition(alpha2Axis, d[i], fit) + offset : t1;
-        const double from = t1 - reach, to = (std::isfinite(t2) ? t2 : t1) + reach;
-        if (to < lo || from > hi) continue;
-        Contribution c;
-        const auto first = static_cast<std::size_t>(
-            std::lower_bound(target.twoTheta.begin(), target.twoTheta.end(), from) -
-            target.twoTheta.begin());
-        c.first = first;
-        for (std::size_t k = first; k < n && target.twoTheta[k] <= to; ++k) {
-            const double x = target.twoTheta[k];
-            double v = shape(x - t1, h);
-            if (doublet && std::isfinite(t2)) v += target.radiation.ratio * shape(x - t2, h);
-            c.shape.push_back(v);
+    const bool doublet = target.radiation.ratio > 0.0;
+    for (std::size_t p = 0; p < phases.size(); ++p) {
+        const PhaseModel& phase = phases[p];
+        const std::size_t count = std::min(phase.d.size(), phase.intensity.size());
+        double strongest = 0.0;
+        for (std::size_t i = 0; i < count; ++i)
+            strongest = std::max(strongest, double{phase.intensity[i]});
+        const double widen = phase.widthFactor > 0.0 ? phase.widthFactor : 1.0;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!(phase.intensity[i] >= 0.002 * strongest)) continue; // below any profile's noise
+            const double offset = i < phase.offsets.size() ? phase.offsets[i] : 0.0;
+            const double t1 = expectedPosition(axis, phase.d[i], phase.fit) + offset;
+            if (!std::isfinite(t1)) continue;
+            const double h = widen * target.width.at(t1);
+            const double reach = PseudoVoigt::kReach * h;
+            const double t2 =
+                doublet ? expectedPosition(alpha2Axis, phase.d[i], phase.fit) + offset : t1;
+            const double from = t1 - reach, to = (std::isfinite(t2) ? t2 : t1) + reach;
+            if (to < lo || from > hi) continue;
+            Contribution c;
+            c.phase = p;
+            c.first = static_cast<std::size_t>(
+                std::lower_bound(target.twoTheta.begin(), target.twoTheta.end(), from) -
+                target.twoTheta.begin());
+            for (std::size_t k = c.first; k < n && target.twoTheta[k] <= to; ++k) {
+                const double x = target.twoTheta[k];
+                double v = shape(x - t1, h);
+                if (doublet && std::isfinite(t2)) v += target.radiation.ratio * shape(x - t2, h);
+                c.shape.push_back(v);
+            }
+            if (c.shape.empty()) continue;
+            c.intensity = phase.intensity[i];
+            c.significant = phase.intensity[i] >= 0.05 * strongest;
+            lines.push_back(std::move(c));
         }
-        if (c.shape.empty()) continue;
-        c.intensity = intensity[i];
-        lines.push_back(std::move(c));
     }
     if (lines.empty()) return out;
-    std::vector<double> calc(n, 0.0);
+    const std::size_t m = phases.size();
+    std::vector<double>& scale = out.scale;
+    // The phases' profiles at unit scale, and the total at their scales.
+    std::vector<std::vector<double>> own(m, std::vector<double>(n, 0.0));
+    std::vector<double> total(n, 0.0);
     auto build = [&]() {
-        std::fill(calc.begin(), calc.end(), 0.0);
+        for (std::vector<double>& v : own)
+            std::fill(v.begin(), v.end(), 0.0);
         for (const Contribution& c : lines) {
             const double a = c.intensity * c.factor;
+            std::vector<double>& v = own[c.phase];
             for (std::size_t k = 0; k < c.shape.size(); ++k)
-                calc[c.first + k] += a * c.shape[k];
+                v[c.first + k] += a * c.shape[k];
         }
     };
-    auto bestScale = [&]() {
-        double num = 0.0, den = 0.0;
-        for (std::size_t k = 0; k < n; ++k) {
-            num += target.weight[k] * target.net[k] * calc[k];
-            den += target.weight[k] * calc[k] * calc[k];
+    auto sum = [&]() {
+        std::fill(total.begin(), total.end(), 0.0);
+        for (std::size_t p = 0; p < m; ++p)
+            for (std::size_t k = 0; k < n; ++k)
+                total[k] += scale[p] * own[p][k];
+    };
+    // The scales by weighted least squares, none below 0: one phase alone in closed form, more
+    // by coordinate descent (a few phases, a few hundred sweeps at most).
+    auto bestScales = [&]() {
+        std::vector<std::vector<double>> a(m, std::vector<double>(m, 0.0));
+        std::vector<double> b(m, 0.0);
+        for (std::size_t p = 0; p < m; ++p) {
+            for (std::size_t k = 0; k < n; ++k) {
+                const double wk = target.weight[k] * own[p][k];
+                if (wk == 0.0) continue;
+                b[p] += wk * target.net[k];
+                for (std::size_t q = p; q < m; ++q)
+                    a[p][q] += wk * own[q][k];
+            }
+            for (std::size_t q = 0; q < p; ++q)
+                a[p][q] = a[q][p];
         }
-        return den > 0.0 ? std::max(num / den, 0.0) : 0.0;
+        for (std::size_t p = 0; p < m; ++p)
+            scale[p] = a[p][p] > 0.0 ? std::max(b[p] / a[p][p], 0.0) : 0.0;
+        for (int sweep = 0; m > 1 && sweep < 300; ++sweep) {
+            double moved = 0.0;
+            for (std::size_t p = 0; p < m; ++p) {
+                if (!(a[p][p] > 0.0)) continue;
+                double r = b[p];
+                for (std::size_t q = 0; q < m; ++q)
+                    if (q != p) r -= a[p][q] * scale[q];
+                const double next = std::max(r / a[p][p], 0.0);
+                moved = std::max(moved, std::fabs(next - scale[p]) / std::max(next, 1e-12));
+                scale[p] = next;
+            }
+            if (moved < 1e-6) break;
+        }
     };
     build();
-    double scale = bestScale();
-    for (int round = 0; round < 3 && scale > 0.0; ++round) {
+    bestScales();
+    std::vector<std::vector<double>> significant(m);
+    for (int round = 0; round < 3; ++round) {
+        sum();
         // Le Bail's share-out: each line takes the measured counts in proportion to its part of
-        // the calculated profile. The common scale follows the median line, and each line may
-        // stand within a factor of three of it.
+        // the calculated profile, whichever phase it belongs to. A phase's scale follows its
+        // median line, and each line may stand within a factor of three of it.
         std::vector<double> wanted(lines.size(), 1.0);
-        std::vector<double> significant;
+        for (std::vector<double>& v : significant)
+            v.clear();
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const Contribution& c = lines[i];
-            double observed = 0.0, own = 0.0;
+            const double s = scale[c.phase];
+            if (!(s > 0.0)) continue;
+            double observed = 0.0, mineSum = 0.0;
             for (std::size_t k = 0; k < c.shape.size(); ++k) {
                 const std::size_t at = c.first + k;
-                const double mine = c.intensity * c.factor * c.shape[k];
-                own += mine;
-                if (calc[at] > 0.0) observed += std::max(target.net[at], 0.0) * mine / calc[at];
+                const double mine = s * c.intensity * c.factor * c.shape[k];
+                mineSum += mine;
+                if (total[at] > 0.0) observed += std::max(target.net[at], 0.0) * mine / total[at];
             }
-            if (own > 0.0) {
-                wanted[i] = c.factor * observed / (own * scale);
-                if (c.intensity >= 0.05 * strongest) significant.push_back(wanted[i]);
+            if (mineSum > 0.0) {
+                wanted[i] = c.factor * observed / mineSum;
+                if (c.significant) significant[c.phase].push_back(wanted[i]);
             }
         }
-        double median = 1.0;
-        if (!significant.empty()) {
-            std::nth_element(significant.begin(),
-                             significant.begin() +
-                                 static_cast<std::ptrdiff_t>(significant.size() / 2),
-                             significant.end());
-            median = std::max(significant[significant.size() / 2], 1e-6);
+        std::vector<double> median(m, 1.0);
+        for (std::size_t p = 0; p < m; ++p) {
+            std::vector<double> v = significant[p];
+            if (v.empty()) continue;
+            std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2),
+                             v.end());
+            median[p] = std::max(v[v.size() / 2], 1e-6);
         }
-        scale *= median;
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            lines[i].factor = std::clamp(wanted[i] / median, 1.0 / 3.0, 3.0);
+        bool any = false;
+        for (std::size_t p = 0; p < m; ++p) {
+            any = any || scale[p] > 0.0;
+            scale[p] *= median[p];
+        }
+        if (!any) break;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (scale[lines[i].phase] > 0.0)
+                lines[i].factor = std::clamp(wanted[i] / median[lines[i].phase], 1.0 / 3.0, 3.0);
+        }
         build();
+    }
+    sum();
+    // How far the scale is known: the spread of its lines' wanted factors about their median
+    // (texture, a wrong intensity), as a share, over the root of how many lines set it.
+    for (std::size_t p = 0; p < m; ++p) {
+        std::vector<double> logs;
+        for (double v : significant[p])
+            if (v > 0.0) logs.push_back(std::log(v));
+        if (logs.size() < 2) {
+            out.scaleSpread[p] = 1.0;
+            continue;
+        }
+        std::vector<double> sorted = logs;
+        std::nth_element(sorted.begin(),
+                         sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2),
+                         sorted.end());
+        const double middle = sorted[sorted.size() / 2];
+        for (double& v : sorted)
+            v = std::fabs(v - middle);
+        std::nth_element(sorted.begin(),
+                         sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2),
+                         sorted.end());
+        out.scaleSpread[p] =
+            1.4826 * sorted[sorted.size() / 2] / std::sqrt(static_cast<double>(logs.size()));
     }
     double residual = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
-        const double r = target.net[k] - scale * calc[k];
+        const double r = target.net[k] - total[k];
         residual += target.weight[k] * r * r;
     }
+    out.squares = residual;
     out.rwp = std::sqrt(residual / target.weightedSquares);
-    out.scale = scale;
     if (keepCalculated) {
-        out.calculated = std::move(calc);
-        for (double& v : out.calculated)
-            v *= scale;
+        out.calculated.resize(m);
+        for (std::size_t p = 0; p < m; ++p) {
+            out.calculated[p] = std::move(own[p]);
+            for (double& v : out.calculated[p])
+                v *= scale[p];
+        }
     }
+    return out;
+}
+
+ProfileComparison compareProfile(const ProfileTarget& target, const MeasuredAxis& axis,
+                                 std::span<const float> d, std::span<const float> intensity,
+                                 const InstrumentFit& fit, std::span<const double> offsets,
+                                 bool keepCalculated) {
+    const PhaseModel phase{d, intensity, fit, offsets, 1.0};
+    PhasesFit fitted = fitPhases(target, axis, std::span(&phase, 1), keepCalculated);
+    ProfileComparison out;
+    out.rwp = fitted.rwp;
+    out.scale = fitted.scale.front();
+    if (keepCalculated && !fitted.calculated.empty())
+        out.calculated = std::move(fitted.calculated.front());
     return out;
 }
 

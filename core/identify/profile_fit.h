@@ -71,6 +71,31 @@ ProfileComparison compareProfile(const ProfileTarget& target, const MeasuredAxis
                                  const InstrumentFit& fit, std::span<const double> offsets = {},
                                  bool keepCalculated = false);
 
+// One phase of a joint fit: its lines (decreasing d), where they stand (the fit and each line's
+// offset, as for compareProfile) and how much wider its peaks are than the scan's (fine grains).
+struct PhaseModel {
+    std::span<const float> d;
+    std::span<const float> intensity;
+    InstrumentFit fit;
+    std::span<const double> offsets;
+    double widthFactor = 1.0;
+};
+
+struct PhasesFit {
+    double rwp = 1.0;
+    double squares = 0.0;            // the weighted squares left
+    std::vector<double> scale;       // a phase, measured counts per unit of line intensity
+    std::vector<double> scaleSpread; // how far the scale is known, as a share (from its lines)
+    std::vector<std::vector<double>> calculated; // a phase, its net counts a point of the target
+};
+
+// The phases fitted together to the profile: the scales by non-negative least squares, then
+// three rounds in which every line takes its share of the measured counts where lines of any
+// phase overlap, each phase's scale follows its median line and each line may stand within a
+// factor of three of it (texture). With one phase this is compareProfile.
+PhasesFit fitPhases(const ProfileTarget& target, const MeasuredAxis& axis,
+                    std::span<const PhaseModel> phases, bool keepCalculated = false);
+
 // The offsets of a score's matched lines, by line index, for compareProfile.
 std::vector<double> matchedOffsets(const PatternScore& score, std::size_t lineCount);
 

@@ -596,6 +596,29 @@ Result<ProfileComparison> candidateProfile(DataSet& data, const PatternInput& in
                           candidate.score.fit, matchedOffsets(candidate.score, lines.size()), true);
 }
 
+Result<CardPattern> cardPatternOf(DataSet& data, int card) {
+    const int entry = data.tables.entryOf(card);
+    if (entry <= 0) {
+        return makeError(ErrorCode::NotFound,
+                         "Card " + std::to_string(card) + " is not in the database");
+    }
+    Result<std::shared_ptr<const EntrySummaries>> read = entrySummariesOf(data);
+    if (!read) return read.error();
+    const LineStore store = lineStore(data);
+    const IdentificationLines lines = linesOf(store.patterns.get(), *read.value(), entry, card);
+    if (lines.size() == 0) {
+        return makeError(ErrorCode::NotFound,
+                         "Card " + std::to_string(card) + " has no diffraction lines");
+    }
+    CardPattern out;
+    out.card = card;
+    out.d.assign(lines.d().begin(), lines.d().end());
+    out.intensity.assign(lines.intensity().begin(), lines.intensity().end());
+    out.wholePattern = lines.source() == LineSource::Pattern;
+    if (lines.pattern()) out.iic = lines.pattern()->iic();
+    return out;
+}
+
 MeasuredPattern residualPattern(const MeasuredPattern& pattern, const Score& score) {
     std::vector<double> explained(pattern.peaks.size(), 0.0);
     std::vector<bool> taken(pattern.peaks.size(), false);

@@ -120,6 +120,18 @@ Result<Candidate> scoreOneCard(DataSet& data, const MeasuredPattern& pattern, in
 Result<ProfileComparison> candidateProfile(DataSet& data, const PatternInput& input,
                                            const Candidate& candidate);
 
+// A card's lines as the identification compares them (its whole pattern, else its entry's eight
+// lines), decreasing d, with its reference intensity ratio when the pattern has one. An error
+// when the card is not in the database or has no diffraction lines.
+struct CardPattern {
+    int card = 0;
+    std::vector<float> d;
+    std::vector<float> intensity; // relative to the strongest line, 100
+    std::optional<double> iic;
+    bool wholePattern = false;
+};
+Result<CardPattern> cardPatternOf(DataSet& data, int card);
+
 // What is left of a pattern once a candidate's lines are taken away: each matched peak loses
 // the intensity the candidate accounts for (its lines' intensity times the score's scale), and
 // goes when less than a fifth of it is left. A pattern without intensities loses its matched

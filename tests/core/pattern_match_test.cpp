@@ -6,6 +6,7 @@
 #include <numbers>
 #include <vector>
 
+#include "identify/mixture.h"
 #include "identify/pattern_match.h"
 #include "identify/profile_fit.h"
 
@@ -133,6 +134,86 @@ TEST(ProfileFit, TheRightLinesReproduceTheProfileAndWrongOnesDoNot) {
     const std::vector<float> wrongD = {3.03f, 2.28f}, wrongI = {100.0f, 30.0f};
     EXPECT_LT(compareProfile(target, axis, rightD, rightI, {}).rwp, 0.25);
     EXPECT_GT(compareProfile(target, axis, wrongD, wrongI, {}).rwp, 0.9);
+}
+
+// Two phases fitted together: each takes its own peaks at the ratio they were made with, and a
+// third phase the scan does not hold gets no counts.
+TEST(ProfileFit, PhasesFittedTogetherShareTheCountsByTheirOwnPeaks) {
+    const MeasuredAxis axis{true, kCu};
+    const std::vector<float> aD = {3.3427f, 2.4567f}, aI = {100.0f, 30.0f};
+    const std::vector<float> bD = {3.03f, 2.28f}, bI = {100.0f, 30.0f};
+    const std::vector<float> cD = {4.26f, 1.82f}, cI = {100.0f, 50.0f};
+    const Profile p = doubletProfile({twoThetaFromD(3.3427, kCu), twoThetaFromD(2.4567, kCu),
+                                      twoThetaFromD(3.03, kCu), twoThetaFromD(2.28, kCu)},
+                                     {1000.0, 300.0, 500.0, 150.0}, 0.1, 0.5);
+    const std::vector<double> flat(p.counts.size(), 100.0);
+    const ProfileTarget target = profileTarget(p, flat, radiationFor(kCu), PeakWidth{0.1, 0.0});
+    const std::vector<PhaseModel> phases = {
+        {aD, aI, {}, {}, 1.0}, {bD, bI, {}, {}, 1.0}, {cD, cI, {}, {}, 1.0}};
+    const PhasesFit all = fitPhases(target, axis, phases, true);
+    const PhasesFit alone = fitPhases(target, axis, std::span(phases).first(1));
+    EXPECT_LT(all.rwp, 0.25);
+    EXPECT_GT(alone.rwp, 0.4);
+    ASSERT_EQ(all.scale.size(), 3u);
+    EXPECT_NEAR(all.scale[0] / all.scale[1], 2.0, 0.2);
+    EXPECT_LT(all.scale[2], 0.01 * all.scale[1]);
+    ASSERT_EQ(all.calculated.size(), 3u);
+    EXPECT_EQ(all.calculated[0].size(), target.twoTheta.size());
+}
+
+// Weight fractions from scales and I/Ic: shares of scale / I/Ic summing to 100 over the phases
+// with an I/Ic, a phase without one left out, and the uncertainty growing with the scale's.
+TEST(Mixture, AmountsFollowScaleOverIicAndCarryTheirUncertainty) {
+    struct Case {
+        std::vector<double> scale;
+        std::vector<std::optional<double>> iic;
+        std::vector<double> spread;
+        std::vector<double> percent; // -1: no amount
+        bool complete;
+    };
+    const std::vector<Case> cases = {
+        {{2.0, 1.0}, {1.0, 1.0}, {0.0, 0.0}, {200.0 / 3, 100.0 / 3}, true},
+        {{2.0, 1.0}, {4.0, 1.0}, {0.0, 0.0}, {100.0 / 3, 200.0 / 3}, true},
+        {{2.0, 1.0, 5.0},
+         {1.0, 1.0, std::nullopt},
+         {0.0, 0.0, 0.0},
+         {200.0 / 3, 100.0 / 3, -1},
+         false},
+        {{3.0}, {2.0}, {0.5}, {100.0}, true},
+    };
+    for (const Case& c : cases) {
+        Mixture m;
+        for (std::size_t i = 0; i < c.scale.size(); ++i) {
+            MixturePhase p;
+            p.scale = c.scale[i];
+            p.iic = c.iic[i];
+            m.phases.push_back(p);
+        }
+        assignAmounts(m, c.spread);
+        EXPECT_EQ(m.amountsComplete, c.complete);
+        for (std::size_t i = 0; i < c.scale.size(); ++i)
+            EXPECT_NEAR(m.phases[i].weightPercent, c.percent[i], 1e-9) << i;
+    }
+    // One phase is all there is, however uncertain its scale; of two, a wider spread of one
+    // scale widens both amounts' uncertainty.
+    Mixture one;
+    one.phases.resize(1);
+    one.phases[0].scale = 1.0;
+    one.phases[0].iic = 1.0;
+    assignAmounts(one, {0.5});
+    EXPECT_NEAR(one.phases[0].weightSigma, 0.0, 1e-12);
+    Mixture two;
+    two.phases.resize(2);
+    for (MixturePhase& p : two.phases) {
+        p.scale = 1.0;
+        p.iic = 1.0;
+    }
+    assignAmounts(two, {0.0, 0.0});
+    const double floor = two.phases[0].weightSigma;
+    EXPECT_NEAR(floor, 50.0 * kIicUncertainty * std::sqrt(0.5), 1e-9);
+    assignAmounts(two, {0.3, 0.0});
+    EXPECT_GT(two.phases[0].weightSigma, floor);
+    EXPECT_GT(two.phases[1].weightSigma, floor);
 }
 
 // The noise a perfect calculation would leave is read off the scan itself: counting noise of

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "cell/cell_index.h"
 #include "datafiles/reference_patterns.h"
 #include "fault_profile.h"
+#include "identify/mixture.h"
 #include "identify/profile_identify.h"
 #include "search/criteria.h"
 #include "session/session.h"
@@ -125,6 +127,115 @@ TEST(ProfileQuality, TheTrueSpeciesOfAFaultyProfileRanksFirstAndConfident) {
     EXPECT_GE(top3, static_cast<int>(std::ceil(0.995 * profiles)));
     EXPECT_GE(rightAndConfident, static_cast<int>(std::ceil(0.95 * first)));
     EXPECT_GE(absentUnsure, static_cast<int>(std::ceil(0.90 * profiles)));
+}
+
+// The generator's seed: the test's own unless LITHORA_QUALITY_SEED names another, for working
+// out the search's bars on profiles the test does not see.
+std::uint64_t seedOr(std::uint64_t own) {
+    const char* given = std::getenv("LITHORA_QUALITY_SEED");
+    return given ? std::strtoull(given, nullptr, 10) : own;
+}
+
+TEST(ProfileQuality, TheMixturesPhasesAreFoundWithTheirAmounts) {
+    Bundled& b = bundled();
+    std::vector<const Species*> pool; // species with an I/Ic
+    for (const Species& s : b.species)
+        if (b.patterns->find(s.card)->iic()) pool.push_back(&s);
+    ASSERT_GE(pool.size(), 500u);
+    const int mixtures = 60;
+    std::mt19937_64 pick(seedOr(20261209));
+    std::uniform_real_distribution<double> logShare(std::log(3.0), std::log(80.0));
+    int major = 0, majorFound = 0, minor = 0, minorFound = 0, falsePhases = 0, amounts = 0;
+    double amountError = 0.0;
+    std::vector<std::string> misses;
+    for (int n = 0; n < mixtures; ++n) {
+        const std::size_t k = 2 + pick() % 3;
+        std::vector<const Species*> chosen;
+        while (chosen.size() < k) {
+            const Species* s = pool[pick() % pool.size()];
+            if (std::find(chosen.begin(), chosen.end(), s) == chosen.end()) chosen.push_back(s);
+        }
+        // Weight fractions between 3 and 80 %, drawn evenly in their logarithm.
+        std::vector<double> weight(k);
+        for (bool inRange = false; !inRange;) {
+            double sum = 0.0;
+            for (double& w : weight)
+                sum += w = std::exp(logShare(pick));
+            inRange = true;
+            for (double& w : weight) {
+                w = 100.0 * w / sum;
+                inRange = inRange && w >= 3.0 && w <= 80.0;
+            }
+        }
+        std::vector<FaultPhase> phases;
+        for (std::size_t i = 0; i < k; ++i) {
+            const PatternView pattern = *b.patterns->find(chosen[i]->card);
+            phases.push_back(faultPhaseOf(pattern, chosen[i]->cell));
+            phases.back().weight = weight[i] * *pattern.iic();
+        }
+        Result<FaultProfile> made = makeFaultProfile(phases, FaultSettings{}, pick());
+        ASSERT_TRUE(made.ok()) << made.error().message;
+        const Profile& profile = made.value().profile;
+        const ProfileAnalysis analysis = analyseProfile(profile, radiationFor(1.540598));
+        IdentifyOptions options;
+        options.top = 30;
+        Result<Identification> first =
+            identifyPattern(b.session.data, patternInputOf(analysis), options);
+        ASSERT_TRUE(first.ok());
+        Result<Mixture> found =
+            findMixture(b.session.data, profile, analysis, first.value(), options);
+        ASSERT_TRUE(found.ok()) << found.error().message;
+        std::string line = "  ";
+        for (std::size_t i = 0; i < k; ++i) {
+            const auto it =
+                std::find_if(found.value().phases.begin(), found.value().phases.end(),
+                             [&](const MixturePhase& p) {
+                                 // A phase stands for the species its group cannot be told from.
+                                 return p.candidate.card == chosen[i]->card ||
+                                        std::any_of(p.alternatives.begin(), p.alternatives.end(),
+                                                    [&](const Candidate& a) {
+                                                        return a.card == chosen[i]->card;
+                                                    });
+                             });
+            const bool hit = it != found.value().phases.end();
+            (weight[i] >= 10.0 ? major : minor) += 1;
+            (weight[i] >= 10.0 ? majorFound : minorFound) += hit;
+            if (hit && it->weightPercent >= 0.0) {
+                amountError += std::fabs(it->weightPercent - weight[i]);
+                ++amounts;
+            }
+            char text[160];
+            std::snprintf(text, sizeof text, "%s %.0f%% (%.0f)%s ", chosen[i]->name.c_str(),
+                          weight[i], hit ? it->weightPercent : 0.0, hit ? "" : " MISSED");
+            line += text;
+        }
+        for (const MixturePhase& p : found.value().phases) {
+            const bool truth = std::any_of(chosen.begin(), chosen.end(), [&](const Species* s) {
+                return s->card == p.candidate.card ||
+                       std::any_of(p.alternatives.begin(), p.alternatives.end(),
+                                   [&](const Candidate& a) { return a.card == s->card; });
+            });
+            falsePhases += !truth;
+            if (!truth) line += "+" + p.candidate.name + " ";
+        }
+        if (line.find("MISSED") != std::string::npos || line.find('+') != std::string::npos)
+            misses.push_back(line);
+    }
+    std::printf("Mixtures of 2-4 phases, %d: phases of 10 wt%% or more found %d of %d (%.1f %%), "
+                "of 3-10 wt%% %d of %d (%.1f %%); false phases %d (%.2f a pattern); weight "
+                "fractions off by %.1f wt%% on average (%d phases)\n",
+                mixtures, majorFound, major, 100.0 * majorFound / std::max(major, 1), minorFound,
+                minor, 100.0 * minorFound / std::max(minor, 1), falsePhases,
+                static_cast<double>(falsePhases) / mixtures, amountError / std::max(amounts, 1),
+                amounts);
+    for (const std::string& m : misses)
+        std::printf("%s\n", m.c_str());
+    // What the search holds today, so that a change that loses phases fails here. The aim is
+    // 95 % and 80 % found, one false phase in ten patterns and 5 wt %; it is not reached yet.
+    EXPECT_GE(majorFound, static_cast<int>(std::ceil(0.85 * major)));
+    EXPECT_GE(minorFound, static_cast<int>(std::ceil(0.40 * minor)));
+    EXPECT_LE(falsePhases, mixtures / 4);
+    EXPECT_LE(amountError / std::max(amounts, 1), 8.0);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "cli_commands.h"
 #include "common/tool_support.h"
 #include "identify/instrument_file.h"
+#include "identify/mixture.h"
 #include "identify/peak_list.h"
 #include "identify/profile.h"
 #include "identify/profile_identify.h"
@@ -38,6 +39,7 @@ struct IdentifyArguments {
     std::string within;
     int top = 10;
     int residualOf = 0;
+    int phases = kMostPhases;
 };
 
 // "-" reads the list from standard input.
@@ -104,6 +106,34 @@ Json candidateJson(const Candidate& c, const MeasuredPattern& pattern, double wa
 
 Json optionalJson(const std::optional<double>& value) {
     return value ? Json(*value) : Json();
+}
+
+Json mixtureJson(const Mixture& m) {
+    Json phases = Json::array();
+    for (const MixturePhase& p : m.phases) {
+        const Candidate& c = p.candidate;
+        const bool amount = p.weightPercent >= 0.0;
+        Json alternatives = Json::array();
+        for (const Candidate& a : p.alternatives)
+            alternatives.push_back(a.name);
+        phases.push_back(Json{
+            {"card", c.card},
+            {"name", c.name},
+            {"formula", c.formula},
+            {"probability", rounded(c.probability, 3)},
+            {"weightPercent", amount ? Json(rounded(p.weightPercent, 1)) : Json()},
+            {"weightSigma", amount ? Json(rounded(p.weightSigma, 1)) : Json()},
+            {"iic", optionalJson(p.iic)},
+            {"alternatives", std::move(alternatives)},
+            {"fit",
+             Json{{"zeroDegrees", rounded(c.score.fit.zero, 4)},
+                  {"displacementMm", rounded(displacementMillimetres(c.score.fit.displacement), 3)},
+                  {"latticePercent", rounded(100.0 * c.score.fit.lattice, 3)}}}});
+    }
+    return Json{{"phases", std::move(phases)},
+                {"profileR", rounded(m.rwp, 3)},
+                {"noiseR", rounded(m.noiseR, 3)},
+                {"amountsComplete", m.amountsComplete}};
 }
 
 Json scanAsJson(const MeasuredScan& scan, const WavelengthDecision& used) {
@@ -199,6 +229,12 @@ class IdentifyCommand : public Command {
                          "take away the peaks this card explains and rank what is left (a "
                          "second phase); the card itself is left out")
             ->type_name("CARD");
+        m_app
+            ->add_option("--phases", a.phases,
+                         "with --file: look for at most N phases of a mixture (default 6; 1 "
+                         "names the first phase alone)")
+            ->check(CLI::Range(1, kMostPhases))
+            ->type_name("N");
         m_app->footer(
             "The answer: {\"input\": the peaks as read, with the wavelength, where it came from "
             "(wavelengthSource: file, chosen or default) and the tolerances, and for --file the "
@@ -256,6 +292,7 @@ class IdentifyCommand : public Command {
             const TubeRadiation radiation =
                 scanRadiation(lambda, scan.value().wavelengths, source == "file", a.kAlpha1Only);
             analysis = analyseProfile(scan.value().profile, radiation, finding);
+            m_profile = scan.value().profile;
             pattern = analysis.pattern;
             if (pattern.peaks.empty()) {
                 printError(a.file + ": no peak stands above the background; try a lower "
@@ -372,6 +409,17 @@ class IdentifyCommand : public Command {
                 out["warnings"].push_back(result.value().patternNote);
             for (const Candidate& c : result.value().candidates)
                 candidates.push_back(candidateJson(c, ranked, lambda, withAngle));
+            if (kind == "file" && a.residualOf == 0 && !result.value().candidates.empty()) {
+                MixtureOptions settings;
+                settings.maxPhases = a.phases;
+                Result<Mixture> mixture = findMixture(session.data, m_profile, analysis,
+                                                      result.value(), options, settings);
+                if (!mixture) {
+                    printError(mixture.error().message);
+                    return tools::kExitDataFault;
+                }
+                out["mixture"] = mixtureJson(mixture.value());
+            }
         }
         out["entriesScored"] = scored;
         out["confident"] = confident;
@@ -411,6 +459,7 @@ class IdentifyCommand : public Command {
     CLI::App* m_app = nullptr;
     CLI::Option* m_wavelength = nullptr;
     IdentifyArguments m_args;
+    Profile m_profile;
 };
 
 } // namespace
