@@ -8,16 +8,19 @@ namespace lithora {
 
 namespace {
 
-// A phase is added when the weighted squares it takes away exceed both
+// A phase is added when the weighted squares it takes away, times the plausibility of its
+// fitted faults, exceed both
 //  - kNoisePoints times the counting noise of one point, so that a noisy scan does not sprout
 //    phases that fit its noise, and
 //  - kMisfitShare of the squares the phases so far leave above the noise, so that the misfit
 //    of a major phase's intensities is not taken for a minor phase.
 // The same bars keep a phase when it is left out in turn.
 constexpr double kNoisePoints = 60.0;
-constexpr double kMisfitShare = 0.2;
+constexpr double kMisfitShare = 0.05;
+// The stricter bar of the last look at every phase, as a share of the misfit.
+constexpr double kKeep = 0.1;
 // A residual candidate must explain this share of its lines' intensity in what is left.
-constexpr double kLeastExplained = 0.55;
+constexpr double kLeastExplained = 0.6;
 // Above this likeness of calculated profiles a candidate is a phase already found.
 constexpr double kAlike = 0.7;
 // How many candidates each residual ranking keeps, and compares with the residual as a whole.
@@ -25,6 +28,10 @@ constexpr int kResidualTop = 12;
 constexpr int kResidualConfirm = 20;
 // How many of the first identification's candidates each step tries besides.
 constexpr int kFirstTries = 6;
+// The widths a phase's peaks are tried at, as shares of the scan's.
+constexpr double kWidths[] = {1.0, 1.5, 2.2, 3.2};
+// The Lorentzian shares the peak shape is tried at, on the first phase.
+constexpr double kEtas[] = {0.2, 0.35, 0.5, 0.65, 0.8};
 
 // The cards' lines, read once for the search.
 class LineCache {
@@ -46,31 +53,80 @@ class LineCache {
 };
 
 struct State {
-    std::vector<Candidate> phases;
-    std::vector<std::vector<Candidate>> alternatives; // by phase
+    std::vector<MixturePhase> phases;
     PhasesFit fit;
+    // What the phases took away, each step's gain weighed by its phase's plausibility: the
+    // mixtures of a step are ordered by it.
+    double merit = 0.0;
 };
-
-Result<PhasesFit> fitState(LineCache& cache, const ProfileAnalysis& analysis,
-                           const MeasuredAxis& axis, const std::vector<Candidate>& phases,
-                           bool keepCalculated) {
-    std::vector<std::vector<double>> offsets(phases.size());
-    std::vector<PhaseModel> models;
-    for (std::size_t i = 0; i < phases.size(); ++i) {
-        Result<const CardPattern*> lines = cache.get(phases[i].card);
-        if (!lines) return lines.error();
-        const CardPattern& p = *lines.value();
-        offsets[i] = matchedOffsets(phases[i].score, p.d.size());
-        models.push_back(PhaseModel{p.d, p.intensity, phases[i].score.fit, offsets[i], 1.0});
-    }
-    return fitPhases(analysis.target, axis, models, keepCalculated);
-}
 
 MeasuredAxis axisOf(const ProfileAnalysis& analysis) {
     MeasuredAxis axis;
     axis.twoTheta = true;
     axis.wavelength = analysis.radiation.alpha1;
     return axis;
+}
+
+Result<PhasesFit> fitPhasesOf(LineCache& cache, const ProfileAnalysis& analysis,
+                              const std::vector<MixturePhase>& phases, bool keepCalculated) {
+    std::vector<std::vector<double>> offsets(phases.size());
+    std::vector<PhaseModel> models;
+    for (std::size_t i = 0; i < phases.size(); ++i) {
+        const Candidate& c = phases[i].candidate;
+        Result<const CardPattern*> lines = cache.get(c.card);
+        if (!lines) return lines.error();
+        const CardPattern& p = *lines.value();
+        offsets[i] = matchedOffsets(c.score, p.d.size());
+        models.push_back(PhaseModel{p.d, p.intensity, c.score.fit, offsets[i],
+                                    phases[i].widthFactor > 0.0 ? phases[i].widthFactor : 1.0});
+    }
+    return fitPhases(analysis.target, axisOf(analysis), models, keepCalculated, true);
+}
+
+// The width of phases[index] that leaves the least, the others as they are; the fit at it.
+Result<PhasesFit> fitWidth(LineCache& cache, const ProfileAnalysis& analysis,
+                           std::vector<MixturePhase>& phases, std::size_t index,
+                           bool keepCalculated) {
+    std::optional<PhasesFit> best;
+    double width = kWidths[0];
+    for (double w : kWidths) {
+        phases[index].widthFactor = w;
+        Result<PhasesFit> fit = fitPhasesOf(cache, analysis, phases, keepCalculated);
+        if (!fit) return fit.error();
+        // The squares fall to one width and rise past it: the first rise ends the search.
+        if (best && !(fit.value().squares < best->squares)) break;
+        best = std::move(fit.value());
+        width = w;
+    }
+    phases[index].widthFactor = width;
+    return std::move(*best);
+}
+
+// The analysis with the peak shape's Lorentzian share that fits the phases best, each phase at
+// its best width for it.
+Result<ProfileAnalysis> fitShape(LineCache& cache, const ProfileAnalysis& analysis,
+                                 std::vector<MixturePhase>& phases) {
+    ProfileAnalysis best = analysis;
+    double least = -1.0;
+    std::vector<MixturePhase> chosen = phases;
+    ProfileAnalysis trial = analysis;
+    for (double eta : kEtas) {
+        trial.target.eta = eta;
+        std::vector<MixturePhase> tried = phases;
+        double squares = 0.0;
+        for (std::size_t i = 0; i < tried.size(); ++i) {
+            Result<PhasesFit> fit = fitWidth(cache, trial, tried, i, false);
+            if (!fit) return fit.error();
+            squares = fit.value().squares;
+        }
+        if (least < 0.0 || squares < least) {
+            least = squares;
+            best.target.eta = eta;
+            chosen = std::move(tried);
+        }
+    }
+    phases = std::move(chosen);
+    return best;
 }
 
 // The profile less the phases' calculated counts.
@@ -94,9 +150,51 @@ double similarity(const ProfileTarget& target, const std::vector<double>& a,
     return aa > 0.0 && bb > 0.0 ? ab / std::sqrt(aa * bb) : 0.0;
 }
 
-bool holds(const std::vector<Candidate>& phases, int card) {
+bool holds(const std::vector<MixturePhase>& phases, int card) {
     return std::any_of(phases.begin(), phases.end(),
-                       [&](const Candidate& c) { return c.card == card; });
+                       [&](const MixturePhase& p) { return p.candidate.card == card; });
+}
+
+std::vector<int> cardsOf(const State& s) {
+    std::vector<int> cards;
+    for (const MixturePhase& p : s.phases)
+        cards.push_back(p.candidate.card);
+    std::sort(cards.begin(), cards.end());
+    return cards;
+}
+
+// The mixture of the phases as fitted, with each one's calculated counts and its amount.
+Result<Mixture> mixtureOf(LineCache& cache, const ProfileAnalysis& analysis,
+                          std::vector<MixturePhase> phases) {
+    Mixture m;
+    m.twoTheta = analysis.target.twoTheta;
+    m.background.assign(
+        analysis.background.begin(),
+        analysis.background.begin() +
+            static_cast<std::ptrdiff_t>(std::min(analysis.background.size(), m.twoTheta.size())));
+    m.noiseR = analysis.target.noiseR;
+    m.eta = analysis.target.eta;
+    m.calculated.assign(m.twoTheta.size(), 0.0);
+    if (phases.empty()) return m;
+    Result<PhasesFit> fitted = fitPhasesOf(cache, analysis, phases, true);
+    if (!fitted) return fitted.error();
+    PhasesFit& fit = fitted.value();
+    m.rwp = fit.rwp;
+    for (std::size_t i = 0; i < phases.size(); ++i) {
+        MixturePhase& p = phases[i];
+        p.scale = fit.totalScale[i];
+        Result<const CardPattern*> lines = cache.get(p.candidate.card);
+        if (!lines) return lines.error();
+        p.iic = lines.value()->iic;
+        if (i < fit.calculated.size()) {
+            p.calculated = std::move(fit.calculated[i]);
+            for (std::size_t k = 0; k < p.calculated.size() && k < m.calculated.size(); ++k)
+                m.calculated[k] += p.calculated[k];
+        }
+    }
+    m.phases = std::move(phases);
+    assignAmounts(m, fit.scaleSpread);
+    return m;
 }
 
 } // namespace
@@ -137,48 +235,6 @@ void assignAmounts(Mixture& mixture, const std::vector<double>& scaleSpread) {
     }
 }
 
-namespace {
-
-Result<Mixture> mixtureOf(LineCache& cache, const ProfileAnalysis& analysis,
-                          const std::vector<Candidate>& phases,
-                          const std::vector<std::vector<Candidate>>& alternatives = {}) {
-    Mixture m;
-    m.twoTheta = analysis.target.twoTheta;
-    m.background.assign(
-        analysis.background.begin(),
-        analysis.background.begin() +
-            static_cast<std::ptrdiff_t>(std::min(analysis.background.size(), m.twoTheta.size())));
-    m.noiseR = analysis.target.noiseR;
-    m.calculated.assign(m.twoTheta.size(), 0.0);
-    if (phases.empty()) {
-        m.rwp = 1.0;
-        return m;
-    }
-    Result<PhasesFit> fitted = fitState(cache, analysis, axisOf(analysis), phases, true);
-    if (!fitted) return fitted.error();
-    PhasesFit& fit = fitted.value();
-    m.rwp = fit.rwp;
-    for (std::size_t i = 0; i < phases.size(); ++i) {
-        MixturePhase p;
-        p.candidate = phases[i];
-        if (i < alternatives.size()) p.alternatives = alternatives[i];
-        p.scale = fit.scale[i];
-        Result<const CardPattern*> lines = cache.get(phases[i].card);
-        if (!lines) return lines.error();
-        p.iic = lines.value()->iic;
-        if (i < fit.calculated.size()) {
-            p.calculated = std::move(fit.calculated[i]);
-            for (std::size_t k = 0; k < p.calculated.size() && k < m.calculated.size(); ++k)
-                m.calculated[k] += p.calculated[k];
-        }
-        m.phases.push_back(std::move(p));
-    }
-    assignAmounts(m, fit.scaleSpread);
-    return m;
-}
-
-} // namespace
-
 std::vector<Candidate> groupMembers(const std::vector<Candidate>& list, const Candidate& c) {
     std::vector<Candidate> out;
     if (c.group == 0) return out;
@@ -188,11 +244,24 @@ std::vector<Candidate> groupMembers(const std::vector<Candidate>& list, const Ca
 }
 
 Result<Mixture> fitMixture(DataSet& data, const ProfileAnalysis& analysis,
-                           const std::vector<Candidate>& phases) {
-    if (analysis.target.twoTheta.size() < 2)
+                           std::vector<MixturePhase> phases, double eta) {
+    if (analysis.target.twoTheta.size() < 2 || !(analysis.target.weightedSquares > 0.0))
         return makeError(ErrorCode::NotFound, "The pattern has no profile to fit");
     LineCache cache(data);
-    return mixtureOf(cache, analysis, phases);
+    ProfileAnalysis shaped = analysis;
+    if (eta > 0.0) {
+        shaped.target.eta = eta;
+        for (std::size_t i = 0; i < phases.size(); ++i) {
+            if (phases[i].widthFactor > 0.0) continue;
+            Result<PhasesFit> fit = fitWidth(cache, shaped, phases, i, false);
+            if (!fit) return fit.error();
+        }
+    } else if (!phases.empty()) {
+        Result<ProfileAnalysis> fitted = fitShape(cache, analysis, phases);
+        if (!fitted) return fitted.error();
+        shaped = std::move(fitted.value());
+    }
+    return mixtureOf(cache, shaped, std::move(phases));
 }
 
 Result<Candidate> scorePhase(DataSet& data, const Profile& profile, const ProfileAnalysis& analysis,
@@ -211,7 +280,6 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
     if (analysis.target.twoTheta.size() < 2 || !(analysis.target.weightedSquares > 0.0))
         return makeError(ErrorCode::NotFound, "The pattern has no profile to fit");
     LineCache cache(data);
-    const MeasuredAxis axis = axisOf(analysis);
     const ProfileTarget& target = analysis.target;
     const double noiseSquares = target.noiseR * target.noiseR * target.weightedSquares;
     const double perPoint = noiseSquares / static_cast<double>(target.twoTheta.size());
@@ -222,30 +290,42 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
     const int most = std::clamp(settings.maxPhases, 1, kMostPhases);
     const auto beamWidth = static_cast<std::size_t>(std::max(settings.beam, 1));
 
+    // The peak shape, fitted once on the first identification's best: the instrument's, common
+    // to every phase.
+    ProfileAnalysis shaped = analysis;
+    if (!first.candidates.empty()) {
+        std::vector<MixturePhase> lead(1);
+        lead[0].candidate = first.candidates.front();
+        Result<ProfileAnalysis> fitted = fitShape(cache, analysis, lead);
+        if (!fitted) return fitted.error();
+        shaped = std::move(fitted.value());
+    }
     // The first step: the best candidates of the first identification, one of each group.
     std::vector<State> beam;
     for (const Candidate& c : first.candidates) {
         if (beam.size() >= beamWidth) break;
         const bool sameGroup = std::any_of(beam.begin(), beam.end(), [&](const State& s) {
-            return c.group != 0 && s.phases.front().group == c.group;
+            return c.group != 0 && s.phases.front().candidate.group == c.group;
         });
         if (sameGroup) continue;
         State s;
-        s.phases.push_back(c);
-        s.alternatives.push_back(groupMembers(first.candidates, c));
-        Result<PhasesFit> fit = fitState(cache, analysis, axis, s.phases, false);
+        s.phases.push_back(MixturePhase{});
+        s.phases.back().candidate = c;
+        s.phases.back().alternatives = groupMembers(first.candidates, c);
+        Result<PhasesFit> fit = fitWidth(cache, shaped, s.phases, 0, false);
         if (!fit) return fit.error();
         s.fit = std::move(fit.value());
+        s.merit = (target.weightedSquares - s.fit.squares) * c.score.plausibility;
         beam.push_back(std::move(s));
     }
-    if (beam.empty()) return mixtureOf(cache, analysis, {});
+    if (beam.empty()) return mixtureOf(cache, shaped, {});
     // The first identification's best stays first unless a mixture beats it.
     State best = beam.front();
 
     for (int step = 1; step < most; ++step) {
         std::vector<State> next;
         for (const State& state : beam) {
-            Result<PhasesFit> kept = fitState(cache, analysis, axis, state.phases, true);
+            Result<PhasesFit> kept = fitPhasesOf(cache, shaped, state.phases, true);
             if (!kept) return kept.error();
             const ProfileAnalysis rest = analyseProfile(
                 residualProfile(profile, kept.value().calculated), analysis.radiation);
@@ -253,13 +333,17 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
             IdentifyOptions o = options;
             o.top = kResidualTop;
             o.confirm = kResidualConfirm;
-            for (const Candidate& c : state.phases)
-                o.excludedCards.push_back(c.card);
+            for (const MixturePhase& p : state.phases)
+                o.excludedCards.push_back(p.candidate.card);
             Result<Identification> ranked = identifyPattern(data, patternInputOf(rest), o);
             if (!ranked) return ranked.error();
             // The residual's best, one of each group the data cannot tell apart, then the
             // first identification's (a minor phase often ranks there below the major ones).
-            std::vector<const Candidate*> tries;
+            struct Try {
+                const Candidate* candidate;
+                const std::vector<Candidate>* list;
+            };
+            std::vector<Try> tries;
             auto offer = [&](const std::vector<Candidate>& list, int count) {
                 int taken = 0;
                 std::vector<int> groups;
@@ -272,78 +356,139 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
                     }
                     if (c.group != 0) groups.push_back(c.group);
                     ++taken;
-                    const bool offered =
-                        std::any_of(tries.begin(), tries.end(),
-                                    [&](const Candidate* t) { return t->card == c.card; });
-                    if (!offered) tries.push_back(&c);
+                    const bool offered = std::any_of(tries.begin(), tries.end(), [&](const Try& t) {
+                        return t.candidate->card == c.card;
+                    });
+                    if (!offered) tries.push_back({&c, &list});
                 }
             };
             offer(ranked.value().candidates, settings.tries);
-            const std::size_t fromResidual = tries.size();
             offer(first.candidates, kFirstTries);
-            for (std::size_t t = 0; t < tries.size(); ++t) {
-                const Candidate& c = *tries[t];
+            // Candidates whose profile is one of the phases' own: the fit cannot tell them from
+            // it, and every mixture grown from this one names them beside it.
+            std::vector<std::vector<Candidate>> twins(state.phases.size());
+            const std::size_t grownFrom = next.size();
+            for (const Try& t : tries) {
+                const Candidate& c = *t.candidate;
                 if (c.score.explained < kLeastExplained) continue;
                 State grown;
                 grown.phases = state.phases;
-                grown.phases.push_back(c);
-                grown.alternatives = state.alternatives;
-                grown.alternatives.push_back(groupMembers(
-                    t < fromResidual ? ranked.value().candidates : first.candidates, c));
-                Result<PhasesFit> fit = fitState(cache, analysis, axis, grown.phases, true);
+                grown.phases.push_back(MixturePhase{});
+                grown.phases.back().candidate = c;
+                grown.phases.back().alternatives = groupMembers(*t.list, c);
+                Result<PhasesFit> fit =
+                    fitWidth(cache, shaped, grown.phases, grown.phases.size() - 1, true);
                 if (!fit) return fit.error();
                 grown.fit = std::move(fit.value());
                 // A candidate whose calculated profile is nearly one of the phases' own is that
                 // phase again (an isostructural species), whatever the fit gains by it.
                 double alike = 0.0;
-                for (std::size_t i = 0; i + 1 < grown.phases.size(); ++i)
-                    alike = std::max(alike, similarity(target, grown.fit.calculated[i],
-                                                       grown.fit.calculated.back()));
+                for (std::size_t i = 0; i + 1 < grown.phases.size(); ++i) {
+                    const double a =
+                        similarity(target, grown.fit.calculated[i], grown.fit.calculated.back());
+                    if (a > kAlike) twins[i].push_back(c);
+                    alike = std::max(alike, a);
+                }
                 grown.fit.calculated.clear();
-                if (alike > kAlike) continue;
-                const double gain = state.fit.squares - grown.fit.squares;
-                if (!(gain > bar(state.fit.squares))) continue;
+                // What the candidate takes away, weighed by how plausible its fitted faults are:
+                // of two that fit alike, the one whose lines need no stretched lattice.
+                const double gain = (state.fit.squares - grown.fit.squares) * c.score.plausibility;
+                if (alike > kAlike || !(gain > bar(state.fit.squares))) continue;
+                grown.merit = state.merit + gain;
                 // A phase the others now explain goes.
                 for (std::size_t i = 0; i + 1 < grown.phases.size() && grown.phases.size() > 2;) {
-                    std::vector<Candidate> without = grown.phases;
+                    std::vector<MixturePhase> without = grown.phases;
                     without.erase(without.begin() + static_cast<std::ptrdiff_t>(i));
-                    Result<PhasesFit> less = fitState(cache, analysis, axis, without, false);
+                    Result<PhasesFit> less = fitPhasesOf(cache, shaped, without, false);
                     if (!less) return less.error();
-                    if (less.value().squares - grown.fit.squares > bar(less.value().squares)) {
+                    const double loss = less.value().squares - grown.fit.squares;
+                    if (loss > bar(less.value().squares)) {
                         ++i;
                         continue;
                     }
+                    grown.merit -= loss;
                     grown.phases = std::move(without);
-                    grown.alternatives.erase(grown.alternatives.begin() +
-                                             static_cast<std::ptrdiff_t>(i));
                     grown.fit = std::move(less.value());
                 }
                 next.push_back(std::move(grown));
             }
+            for (std::size_t g = grownFrom; g < next.size(); ++g) {
+                for (std::size_t i = 0; i < twins.size(); ++i) {
+                    const int card = state.phases[i].candidate.card;
+                    auto at = std::find_if(
+                        next[g].phases.begin(), next[g].phases.end(),
+                        [&](const MixturePhase& p) { return p.candidate.card == card; });
+                    if (at == next[g].phases.end()) continue;
+                    for (const Candidate& twin : twins[i]) {
+                        const bool listed =
+                            std::any_of(at->alternatives.begin(), at->alternatives.end(),
+                                        [&](const Candidate& a) { return a.card == twin.card; });
+                        if (!listed) at->alternatives.push_back(twin);
+                    }
+                }
+            }
         }
         if (next.empty()) break;
         std::sort(next.begin(), next.end(),
-                  [](const State& a, const State& b) { return a.fit.squares < b.fit.squares; });
+                  [](const State& a, const State& b) { return a.merit > b.merit; });
         // One of each set of phases.
         std::vector<State> kept;
         for (State& s : next) {
-            std::vector<int> cards;
-            for (const Candidate& c : s.phases)
-                cards.push_back(c.card);
-            std::sort(cards.begin(), cards.end());
-            const bool seen = std::any_of(kept.begin(), kept.end(), [&](const State& k) {
-                std::vector<int> other;
-                for (const Candidate& c : k.phases)
-                    other.push_back(c.card);
-                std::sort(other.begin(), other.end());
-                return other == cards;
-            });
+            const std::vector<int> cards = cardsOf(s);
+            const bool seen = std::any_of(kept.begin(), kept.end(),
+                                          [&](const State& k) { return cardsOf(k) == cards; });
             if (!seen && kept.size() < beamWidth) kept.push_back(std::move(s));
         }
         beam = std::move(kept);
-        if (beam.front().fit.squares < best.fit.squares) best = beam.front();
+        if (beam.front().merit > best.merit) best = beam.front();
     }
-    return mixtureOf(cache, analysis, best.phases, best.alternatives);
+    // Last, each phase must still earn its place beside all the others, at a stricter bar: a
+    // phase added early may have been fitting what a later one explains.
+    for (std::size_t i = best.phases.size(); i-- > 1;) {
+        std::vector<MixturePhase> without = best.phases;
+        without.erase(without.begin() + static_cast<std::ptrdiff_t>(i));
+        Result<PhasesFit> less = fitPhasesOf(cache, shaped, without, false);
+        if (!less) return less.error();
+        const double loss =
+            (less.value().squares - best.fit.squares) * best.phases[i].candidate.score.plausibility;
+        const double keepBar = std::max(kNoisePoints * perPoint,
+                                        kKeep * std::max(less.value().squares - noiseSquares, 0.0));
+        if (loss > keepBar) continue;
+        best.phases = std::move(without);
+        best.fit = std::move(less.value());
+    }
+    // Each phase's certainty: its probability when what the other phases leave is identified,
+    // so that a phase is judged on its own peaks, not on the whole scan it shares.
+    if (best.phases.size() > 1) {
+        Result<PhasesFit> all = fitPhasesOf(cache, shaped, best.phases, true);
+        if (!all) return all.error();
+        for (std::size_t i = 0; i < best.phases.size(); ++i) {
+            std::vector<std::vector<double>> others;
+            for (std::size_t j = 0; j < best.phases.size(); ++j)
+                if (j != i) others.push_back(all.value().calculated[j]);
+            const ProfileAnalysis rest =
+                analyseProfile(residualProfile(profile, others), analysis.radiation);
+            MixturePhase& phase = best.phases[i];
+            phase.candidate.probability = 0.0;
+            if (rest.pattern.peaks.empty()) continue;
+            IdentifyOptions o = options;
+            o.top = kResidualTop;
+            o.confirm = kResidualConfirm;
+            for (std::size_t j = 0; j < best.phases.size(); ++j)
+                if (j != i) o.excludedCards.push_back(best.phases[j].candidate.card);
+            Result<Identification> ranked = identifyPattern(data, patternInputOf(rest), o);
+            if (!ranked) return ranked.error();
+            for (const Candidate& c : ranked.value().candidates) {
+                const bool same = c.card == phase.candidate.card ||
+                                  std::any_of(phase.alternatives.begin(), phase.alternatives.end(),
+                                              [&](const Candidate& a) { return a.card == c.card; });
+                if (same)
+                    phase.candidate.probability =
+                        std::max(phase.candidate.probability, c.probability);
+            }
+        }
+    }
+    return mixtureOf(cache, shaped, std::move(best.phases));
 }
 
 } // namespace lithora

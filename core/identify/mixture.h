@@ -25,6 +25,8 @@ struct MixturePhase {
     Candidate candidate;
     // Candidates of its group there: the data cannot tell them from it (isostructural species).
     std::vector<Candidate> alternatives;
+    // Its peaks' width over the scan's (fine grains widen a phase's peaks); 0 until fitted.
+    double widthFactor = 0.0;
     double scale = 0.0; // measured counts per unit of line intensity
     std::optional<double> iic;
     // Weight per cent of the crystalline phases and its standard uncertainty; -1 without I/Ic.
@@ -40,6 +42,7 @@ struct Mixture {
     std::vector<double> background;   // the background beneath them
     double rwp = 1.0;
     double noiseR = 0.0;
+    double eta = 0.5; // the Lorentzian share of the peak shape fitted to the scan
     // False when a phase has no I/Ic: the amounts are then those of the phases that have one.
     bool amountsComplete = true;
 };
@@ -64,10 +67,11 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
                             const Identification& first, const IdentifyOptions& options,
                             const MixtureOptions& mixture = {});
 
-// The given phases fitted together to the profile, with their amounts: after the user removed
-// a phase or added one by hand.
+// The given phases (their candidates, alternatives and widths; a width of 0 is fitted) fitted
+// together to the profile, with their amounts: after the user removed a phase or added one.
+// eta: the peak shape's Lorentzian share, as the search fitted it (Mixture::eta); 0 fits it.
 Result<Mixture> fitMixture(DataSet& data, const ProfileAnalysis& analysis,
-                           const std::vector<Candidate>& phases);
+                           std::vector<MixturePhase> phases, double eta = 0.0);
 
 // The candidates of the list in c's group, c left out.
 std::vector<Candidate> groupMembers(const std::vector<Candidate>& list, const Candidate& c);

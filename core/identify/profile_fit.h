@@ -49,6 +49,8 @@ struct ProfileTarget {
     double noiseR = 0.0;
     TubeRadiation radiation;
     PeakWidth width;
+    // The Lorentzian share of the calculated peaks' pseudo-Voigt shape.
+    double eta = 0.5;
 };
 ProfileTarget profileTarget(const Profile& profile, const std::vector<double>& background,
                             const TubeRadiation& radiation, const PeakWidth& width);
@@ -86,15 +88,21 @@ struct PhasesFit {
     double squares = 0.0;            // the weighted squares left
     std::vector<double> scale;       // a phase, measured counts per unit of line intensity
     std::vector<double> scaleSpread; // how far the scale is known, as a share (from its lines)
+    // A phase, the scale of its lines in the scan taken together, each at its own factor: what
+    // its amount follows, as texture moves intensity between lines rather than away.
+    std::vector<double> totalScale;
     std::vector<std::vector<double>> calculated; // a phase, its net counts a point of the target
 };
 
 // The phases fitted together to the profile: the scales by non-negative least squares, then
 // three rounds in which every line takes its share of the measured counts where lines of any
 // phase overlap, each phase's scale follows its median line and each line may stand within a
-// factor of three of it (texture). With one phase this is compareProfile.
+// factor of three of it (texture). With one phase this is compareProfile. finalScales: the
+// scales are fitted once more by least squares at the end, so that the sum is the best the
+// lines' factors allow (a mixture's phases are compared by what they leave).
 PhasesFit fitPhases(const ProfileTarget& target, const MeasuredAxis& axis,
-                    std::span<const PhaseModel> phases, bool keepCalculated = false);
+                    std::span<const PhaseModel> phases, bool keepCalculated = false,
+                    bool finalScales = false);
 
 // The offsets of a score's matched lines, by line index, for compareProfile.
 std::vector<double> matchedOffsets(const PatternScore& score, std::size_t lineCount);

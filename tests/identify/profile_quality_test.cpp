@@ -146,7 +146,8 @@ TEST(ProfileQuality, TheMixturesPhasesAreFoundWithTheirAmounts) {
     std::mt19937_64 pick(seedOr(20261209));
     std::uniform_real_distribution<double> logShare(std::log(3.0), std::log(80.0));
     int major = 0, majorFound = 0, minor = 0, minorFound = 0, falsePhases = 0, amounts = 0;
-    double amountError = 0.0;
+    double amountError = 0.0, wholeError = 0.0;
+    int wholeAmounts = 0; // in mixtures found whole, without a false phase
     std::vector<std::string> misses;
     for (int n = 0; n < mixtures; ++n) {
         const std::size_t k = 2 + pick() % 3;
@@ -186,6 +187,8 @@ TEST(ProfileQuality, TheMixturesPhasesAreFoundWithTheirAmounts) {
             findMixture(b.session.data, profile, analysis, first.value(), options);
         ASSERT_TRUE(found.ok()) << found.error().message;
         std::string line = "  ";
+        double error = 0.0;
+        int errors = 0;
         for (std::size_t i = 0; i < k; ++i) {
             const auto it =
                 std::find_if(found.value().phases.begin(), found.value().phases.end(),
@@ -201,8 +204,8 @@ TEST(ProfileQuality, TheMixturesPhasesAreFoundWithTheirAmounts) {
             (weight[i] >= 10.0 ? major : minor) += 1;
             (weight[i] >= 10.0 ? majorFound : minorFound) += hit;
             if (hit && it->weightPercent >= 0.0) {
-                amountError += std::fabs(it->weightPercent - weight[i]);
-                ++amounts;
+                error += std::fabs(it->weightPercent - weight[i]);
+                ++errors;
             }
             char text[160];
             std::snprintf(text, sizeof text, "%s %.0f%% (%.0f)%s ", chosen[i]->name.c_str(),
@@ -218,23 +221,30 @@ TEST(ProfileQuality, TheMixturesPhasesAreFoundWithTheirAmounts) {
             falsePhases += !truth;
             if (!truth) line += "+" + p.candidate.name + " ";
         }
-        if (line.find("MISSED") != std::string::npos || line.find('+') != std::string::npos)
+        amountError += error;
+        amounts += errors;
+        if (line.find("MISSED") != std::string::npos || line.find('+') != std::string::npos) {
             misses.push_back(line);
+        } else {
+            wholeError += error;
+            wholeAmounts += errors;
+        }
     }
     std::printf("Mixtures of 2-4 phases, %d: phases of 10 wt%% or more found %d of %d (%.1f %%), "
                 "of 3-10 wt%% %d of %d (%.1f %%); false phases %d (%.2f a pattern); weight "
-                "fractions off by %.1f wt%% on average (%d phases)\n",
+                "fractions off by %.1f wt%% on average (%d phases), by %.1f wt%% in the mixtures "
+                "found whole (%d phases)\n",
                 mixtures, majorFound, major, 100.0 * majorFound / std::max(major, 1), minorFound,
                 minor, 100.0 * minorFound / std::max(minor, 1), falsePhases,
                 static_cast<double>(falsePhases) / mixtures, amountError / std::max(amounts, 1),
-                amounts);
+                amounts, wholeError / std::max(wholeAmounts, 1), wholeAmounts);
     for (const std::string& m : misses)
         std::printf("%s\n", m.c_str());
     // What the search holds today, so that a change that loses phases fails here. The aim is
     // 95 % and 80 % found, one false phase in ten patterns and 5 wt %; it is not reached yet.
-    EXPECT_GE(majorFound, static_cast<int>(std::ceil(0.85 * major)));
-    EXPECT_GE(minorFound, static_cast<int>(std::ceil(0.40 * minor)));
-    EXPECT_LE(falsePhases, mixtures / 4);
+    EXPECT_GE(majorFound, static_cast<int>(std::ceil(0.88 * major)));
+    EXPECT_GE(minorFound, static_cast<int>(std::ceil(0.45 * minor)));
+    EXPECT_LE(falsePhases, mixtures * 35 / 100);
     EXPECT_LE(amountError / std::max(amounts, 1), 8.0);
 }
 

@@ -1,10 +1,22 @@
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <set>
 #include <sstream>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "cli_commands.h"
 #include "common/tool_support.h"
+#include "export/table_export.h"
 #include "identify/instrument_file.h"
 #include "identify/mixture.h"
 #include "identify/peak_list.h"
@@ -27,6 +39,7 @@ struct IdentifyArguments {
     std::string d;
     std::string twoTheta;
     std::string file;
+    std::string batch;
     std::string wavelength = "Cu";
     double tolerance = kDefaultTolerancePercent;
     double toleranceTwoTheta = kDefaultToleranceTwoTheta;
@@ -149,6 +162,314 @@ Json scanAsJson(const MeasuredScan& scan, const WavelengthDecision& used) {
                 {"wavelengthNote", used.note}};
 }
 
+const char* sourceName(WavelengthSource source) {
+    switch (source) {
+    case WavelengthSource::File:
+        return "file";
+    case WavelengthSource::Chosen:
+        return "chosen";
+    default:
+        return "default";
+    }
+}
+
+// What every pattern of a run shares, read once from the command line.
+struct Shared {
+    IdentifyOptions options;
+    double lambda = 0.0; // the wavelength chosen, or the default
+    bool wavelengthGiven = false;
+};
+
+// A pattern ready to rank: typed peaks, or the peaks of a scan with its analysed profile.
+struct Measured {
+    std::string kind; // "file", "d" or "two-theta"
+    MeasuredPattern pattern;
+    double lambda = 0.0;
+    std::string source; // where lambda came from: file, chosen or default
+    Json warnings = Json::array();
+    Json scan; // for a file
+    Profile profile;
+    ProfileAnalysis analysis;
+};
+
+Result<Measured> readScan(const std::string& file, const IdentifyArguments& a, const Shared& s) {
+    Result<MeasuredScan> read = readScanFile(file);
+    if (!read) return read.error();
+    MeasuredScan& scan = read.value();
+    Measured m;
+    m.kind = "file";
+    const WavelengthDecision used = decideWavelength(
+        s.wavelengthGiven ? std::optional<double>(s.lambda) : std::nullopt, scan.wavelengths);
+    m.lambda = used.angstrom;
+    m.source = sourceName(used.source);
+    if (!used.warning.empty()) m.warnings.push_back(used.warning);
+    m.scan = scanAsJson(scan, used);
+    PeakFinding finding;
+    finding.thresholdPercent = a.threshold;
+    const TubeRadiation radiation = scanRadiation(
+        m.lambda, scan.wavelengths, used.source == WavelengthSource::File, a.kAlpha1Only);
+    m.analysis = analyseProfile(scan.profile, radiation, finding);
+    m.profile = std::move(scan.profile);
+    m.pattern = m.analysis.pattern;
+    if (m.pattern.peaks.empty()) {
+        return makeError(ErrorCode::Damaged,
+                         file + ": no peak stands above the background; try a lower --threshold");
+    }
+    return m;
+}
+
+// The answer for one pattern; an error when a data file cannot be read or the card of
+// --residual-of is not there.
+Result<Json> identifyMeasured(Session& session, const Measured& m, const IdentifyArguments& a,
+                              IdentifyOptions options) {
+    const bool withAngle = m.kind != "d";
+    const MeasuredPattern& pattern = m.pattern;
+    Json out;
+    Json input{{"kind", m.kind},
+               {"wavelength", m.lambda},
+               {"wavelengthName", wavelengthLabel(m.lambda)},
+               {"wavelengthSource", m.source},
+               {"tolerancePercent", a.tolerance},
+               {"toleranceTwoTheta", a.toleranceTwoTheta},
+               {"fitted", !a.noFit},
+               {"intensitiesGiven", pattern.intensitiesGiven}};
+    Json peaks = Json::array();
+    for (const Peak& p : pattern.peaks)
+        peaks.push_back(peakJson(p, m.lambda, withAngle));
+    input["peaks"] = std::move(peaks);
+    PatternInput ranking;
+    if (m.kind == "file") {
+        input["scan"] = m.scan;
+        // What the scan showed: the Kα2 taken away, the range, the peak widths (FWHM =
+        // a + b tan θ, degrees).
+        const ProfileAnalysis& analysis = m.analysis;
+        input["kAlpha2Ratio"] = analysis.radiation.ratio;
+        input["range"] = Json::array({rounded(analysis.target.twoTheta.front(), 3),
+                                      rounded(analysis.target.twoTheta.back(), 3)});
+        input["fwhm"] =
+            Json{{"a", rounded(analysis.width.a, 4)}, {"b", rounded(analysis.width.b, 4)}};
+        ranking = patternInputOf(analysis);
+    } else {
+        ranking.pattern = pattern;
+        ranking.axis = MeasuredAxis{m.kind == "two-theta", m.lambda};
+    }
+    out["input"] = std::move(input);
+    out["warnings"] = m.warnings;
+
+    MeasuredPattern ranked = pattern;
+    if (a.residualOf != 0) {
+        Result<Candidate> chosen = scoreOneCard(session.data, ranking, a.residualOf, options);
+        if (!chosen) {
+            return makeError(chosen.error().code, "--residual-of: " + chosen.error().message);
+        }
+        out["residualOf"] = candidateJson(chosen.value(), pattern, m.lambda, withAngle);
+        ranked = residualPattern(pattern, chosen.value().score);
+        options.excludedCards.push_back(a.residualOf);
+        Json rest = Json::array();
+        for (const Peak& p : ranked.peaks)
+            rest.push_back(peakJson(p, m.lambda, withAngle));
+        out["residualPeaks"] = std::move(rest);
+    }
+
+    Json candidates = Json::array();
+    int scored = 0;
+    bool confident = false;
+    if (!ranked.peaks.empty()) {
+        ranking.pattern = ranked;
+        // What is left after a phase is taken away is a list of peaks: the profile still
+        // holds the phase, so no candidate is compared with it.
+        if (a.residualOf != 0) ranking.profile = nullptr;
+        Result<Identification> result = identifyPattern(session.data, ranking, options);
+        if (!result) return result.error();
+        scored = result.value().entriesScored;
+        confident = result.value().confident;
+        // Broad peaks widen it (a quarter of their width).
+        if (withAngle)
+            out["input"]["toleranceTwoThetaUsed"] = rounded(result.value().toleranceTwoTheta, 4);
+        if (!result.value().patternNote.empty())
+            out["warnings"].push_back(result.value().patternNote);
+        for (const Candidate& c : result.value().candidates)
+            candidates.push_back(candidateJson(c, ranked, m.lambda, withAngle));
+        if (m.kind == "file" && a.residualOf == 0 && !result.value().candidates.empty()) {
+            MixtureOptions settings;
+            settings.maxPhases = a.phases;
+            Result<Mixture> mixture =
+                findMixture(session.data, m.profile, m.analysis, result.value(), options, settings);
+            if (!mixture) return mixture.error();
+            out["mixture"] = mixtureJson(mixture.value());
+        }
+    }
+    out["entriesScored"] = scored;
+    out["confident"] = confident;
+    const bool none = candidates.empty();
+    out["candidates"] = std::move(candidates);
+    out["message"] = !none ? ""
+                     : ranked.peaks.empty()
+                         ? "Every peak is explained by card " + std::to_string(a.residualOf)
+                         : std::string("No entry has a line near these peaks");
+    if (!none && !confident) out["message"] = "No confident match";
+    return out;
+}
+
+// One scan file, for --file and for each file of --batch alike.
+Result<Json> identifyScan(Session& session, const std::string& file, const IdentifyArguments& a,
+                          const Shared& s) {
+    Result<Measured> measured = readScan(file, a, s);
+    if (!measured) return measured.error();
+    return identifyMeasured(session, measured.value(), a, s.options);
+}
+
+// --format csv|tsv: one row per phase of the mixture found in a scan, or per ranked candidate
+// when no mixture is searched (typed peaks, --residual-of). Which table it is depends on the
+// options alone, so that a script gets the same header for every file of a batch; a scan in
+// which nothing was found gives no row. The headers are the JSON answer's keys.
+const std::vector<std::string> kPhaseHeaders = {"file",           "phase",          "card",
+                                                "name",           "formula",        "weightPercent",
+                                                "weightSigma",    "probability",    "zeroDegrees",
+                                                "displacementMm", "latticePercent", "profileR"};
+const std::vector<std::string> kCandidateHeaders = {
+    "file",        "rank",           "card",           "name",         "formula",
+    "score",       "probability",    "figureOfMerit",  "linesMatched", "linesCounted",
+    "zeroDegrees", "displacementMm", "latticePercent", "profileR"};
+
+// A number of the answer with the decimals the JSON rounds it to, always written; "" for null
+// (a weight without I/Ic, a candidate not compared with the profile).
+std::string cellOf(const Json& value, int decimals = 0) {
+    if (value.is_null()) return "";
+    if (value.is_string()) return value.get<std::string>();
+    if (value.is_number_integer()) return std::to_string(value.get<long long>());
+    return formatNumber(value.get<double>(), decimals, decimals, '.');
+}
+
+std::vector<std::vector<std::string>> tableRows(const Json& answer, const std::string& file,
+                                                bool phases) {
+    std::vector<std::vector<std::string>> rows;
+    if (phases) {
+        if (!answer.contains("mixture")) return rows;
+        const Json& mixture = answer.at("mixture");
+        int number = 0;
+        for (const Json& p : mixture.at("phases")) {
+            const Json& fit = p.at("fit");
+            rows.push_back(
+                {file, std::to_string(++number), cellOf(p.at("card")), cellOf(p.at("name")),
+                 cellOf(p.at("formula")), cellOf(p.at("weightPercent"), 1),
+                 cellOf(p.at("weightSigma"), 1), cellOf(p.at("probability"), 3),
+                 cellOf(fit.at("zeroDegrees"), 4), cellOf(fit.at("displacementMm"), 3),
+                 cellOf(fit.at("latticePercent"), 3), cellOf(mixture.at("profileR"), 3)});
+        }
+        return rows;
+    }
+    for (const Json& c : answer.at("candidates")) {
+        const Json& fit = c.at("fit");
+        rows.push_back({file, cellOf(c.at("rank")), cellOf(c.at("card")), cellOf(c.at("name")),
+                        cellOf(c.at("formula")), cellOf(c.at("score"), 1),
+                        cellOf(c.at("probability"), 3), cellOf(c.at("figureOfMerit"), 1),
+                        cellOf(c.at("linesMatched")), cellOf(c.at("linesCounted")),
+                        cellOf(fit.at("zeroDegrees"), 4), cellOf(fit.at("displacementMm"), 3),
+                        cellOf(fit.at("latticePercent"), 3), cellOf(c.at("profileR"), 3)});
+    }
+    return rows;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The extensions the scan reader knows, lower case without the dot, taken from the patterns
+// of its open-dialog filters ("Bruker RAW (*.raw)") so that a format the reader learns is
+// batched too.
+std::set<std::string> scanExtensions() {
+    std::set<std::string> out;
+    for (const std::string& filter : scanFileFilters()) {
+        for (std::size_t at = filter.find("*."); at != std::string::npos;
+             at = filter.find("*.", at + 2)) {
+            const std::size_t end = filter.find_first_of(" )", at);
+            out.insert(lowerCase(filter.substr(at + 2, end - at - 2)));
+        }
+    }
+    return out;
+}
+
+// The pattern files of a folder, not of its subfolders, in name order; the extension decides,
+// in any letter case (instruments write .RAW). A directory is never one, whatever its name;
+// anything else is, and readScanFile says why it cannot be read.
+Result<std::vector<std::filesystem::path>> patternFiles(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        return makeError(ErrorCode::NotFound, "--batch: no folder at " + folder);
+    }
+    const std::set<std::string> extensions = scanExtensions();
+    std::vector<fs::path> files;
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::path& path = it->path();
+        const std::string extension = path.extension().string();
+        std::error_code kind;
+        if (extension.size() > 1 && extensions.count(lowerCase(extension.substr(1))) > 0 &&
+            !it->is_directory(kind)) {
+            files.push_back(path);
+        }
+    }
+    if (ec) {
+        return makeError(ErrorCode::Unreadable,
+                         "--batch: the folder " + folder + " cannot be read: " + ec.message());
+    }
+    if (files.empty()) {
+        std::string known;
+        for (const std::string& e : extensions)
+            known += (known.empty() ? "." : ", .") + e;
+        return makeError(ErrorCode::NotFound,
+                         "--batch: " + folder + " holds no pattern file (" + known + ")");
+    }
+    std::sort(files.begin(), files.end(), [](const fs::path& x, const fs::path& y) {
+        return x.filename().string() < y.filename().string();
+    });
+    return files;
+}
+
+// "identify: 3 of 12, name.xy" on standard error as each file starts: rewritten in place on a
+// terminal, one line a file otherwise, so that a log keeps every line and no "\r" in it.
+class Progress {
+  public:
+    Progress() {
+#if defined(_WIN32)
+        m_terminal = _isatty(_fileno(stderr)) != 0;
+#else
+        m_terminal = isatty(fileno(stderr)) != 0;
+#endif
+    }
+
+    void show(std::size_t number, std::size_t count, const std::string& name) {
+        const std::string line =
+            "identify: " + std::to_string(number) + " of " + std::to_string(count) + ", " + name;
+        if (!m_terminal) {
+            std::cerr << line << '\n';
+            return;
+        }
+        // ESC [K clears what a longer name before left on the line.
+        std::cerr << '\r' << line << "\x1b[K" << std::flush;
+        m_open = true;
+    }
+
+    // Ends a line rewritten in place, so that a message or the shell's prompt starts afresh.
+    void endLine() {
+        if (m_open) std::cerr << '\n';
+        m_open = false;
+    }
+
+  private:
+    bool m_terminal = false;
+    bool m_open = false;
+};
+
+// JSON Lines: the whole answer on one line.
+std::string oneLine(const Json& j) {
+    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+}
+
 class IdentifyCommand : public Command {
   public:
     explicit IdentifyCommand(CLI::App& app) {
@@ -177,6 +498,19 @@ class IdentifyCommand : public Command {
                       ->type_name("FILE");
         d->excludes(t)->excludes(f);
         t->excludes(f);
+        auto* batch =
+            m_app
+                ->add_option("--batch", a.batch,
+                             "identify every pattern file of a folder (a day's scans): the "
+                             "files --file reads, by their extension in any letter case, not "
+                             "those of subfolders, in name order, each with the options as "
+                             "for --file; one JSON object a line (JSON Lines), {\"file\": its "
+                             "name, then the answer --file gives} or {\"file\", \"error\"} for "
+                             "a file that cannot be read or has no peak, and the batch goes on; "
+                             "\"identify: 3 of 12, name.xy\" on standard error as each file "
+                             "starts; exit code 1 when any file failed")
+                ->type_name("FOLDER");
+        batch->excludes(d)->excludes(t)->excludes(f);
         m_wavelength = m_app
                            ->add_option("--wavelength", a.wavelength,
                                         "for 2θ: Cu, Co, Fe, Cr, Mo, Ag (Kα1) or a number in Å "
@@ -228,13 +562,25 @@ class IdentifyCommand : public Command {
             ->add_option("--residual-of", a.residualOf,
                          "take away the peaks this card explains and rank what is left (a "
                          "second phase); the card itself is left out")
-            ->type_name("CARD");
+            ->type_name("CARD")
+            ->excludes(batch);
         m_app
-            ->add_option("--phases", a.phases,
-                         "with --file: look for at most N phases of a mixture (default 6; 1 "
-                         "names the first phase alone)")
+            ->add_option(
+                "--phases", a.phases,
+                "with --file and --batch: look for at most N phases of a mixture (default 6; 1 "
+                "names the first phase alone)")
             ->check(CLI::Range(1, kMostPhases))
             ->type_name("N");
+        m_table.addOption(
+            m_app,
+            "json (default): the answer as one JSON object, one a line with --batch; csv or "
+            "tsv: a table, a header line and then, for --file and --batch without --residual-of, "
+            "one line per phase of the mixture found (file, phase, card, name, formula, "
+            "weightPercent, "
+            "weightSigma, probability, zeroDegrees, displacementMm, latticePercent, profileR), "
+            "else one per ranked candidate (file, rank, card, name, formula, score, "
+            "probability, figureOfMerit, linesMatched, linesCounted, zeroDegrees, "
+            "displacementMm, latticePercent, profileR)");
         m_app->footer(
             "The answer: {\"input\": the peaks as read, with the wavelength, where it came from "
             "(wavelengthSource: file, chosen or default) and the tolerances, and for --file the "
@@ -252,72 +598,78 @@ class IdentifyCommand : public Command {
             "latticePercent, plausibility), shiftPercent (the lattice), wholePattern, matched "
             "lines (calculated d and intensity, the measured peak, deltaD in Å), missed lines "
             "and the measured peaks the candidate leaves unexplained; \"message\": \"No "
-            "confident match\" when no candidate is convincing}.");
+            "confident match\" when no candidate is convincing}; for a scan without --residual-of "
+            "in which a candidate was found also \"mixture\" (after \"warnings\"): the phases "
+            "found one after another (phases: card, name, formula, "
+            "probability, weightPercent and weightSigma from the I/Ic (null without one), iic, "
+            "alternatives the data cannot tell from the phase, fit), profileR, noiseR and "
+            "amountsComplete. --batch writes one such object a line, with \"file\" first. "
+            "--format csv or tsv writes the table its option describes instead, with the "
+            "numbers rounded as in the JSON and an empty cell for null: weightSigma is empty "
+            "when the phase has no I/Ic, file is empty for --d and --two-theta; a file of a "
+            "batch that fails gives no line, only its message on standard error.");
     }
 
     CLI::App* subcommand() const override { return m_app; }
 
+    const TableOutput* tableOutput() const override {
+        // A batch writes its lines as each file is done.
+        return m_args.batch.empty() ? &m_table : nullptr;
+    }
+
     int run(Session& session, Json& out) override {
+        const IdentifyArguments& a = m_args;
+        Shared s;
+        if (const int code = prepare(session, s); code != tools::kExitOk) return code;
+        if (!a.batch.empty()) return runBatch(session, s);
+        if (a.file.empty() && a.d.empty() && a.twoTheta.empty()) {
+            printError("identify: give the pattern with --d, --two-theta, --file or --batch");
+            return tools::kExitUsage;
+        }
+        Measured typed;
+        if (a.file.empty()) {
+            const bool angles = a.d.empty();
+            Result<MeasuredPattern> parsed =
+                parsePeakList(listText(angles ? a.twoTheta : a.d),
+                              angles ? PeakPosition::TwoTheta : PeakPosition::D, s.lambda);
+            if (!parsed) {
+                printError(std::string(angles ? "--two-theta: " : "--d: ") +
+                           parsed.error().message);
+                return tools::kExitUsage;
+            }
+            typed.kind = angles ? "two-theta" : "d";
+            typed.pattern = std::move(parsed).value();
+            typed.lambda = s.lambda;
+            typed.source = s.wavelengthGiven ? "chosen" : "default";
+        }
+        Result<Json> answer = a.file.empty() ? identifyMeasured(session, typed, a, s.options)
+                                             : identifyScan(session, a.file, a, s);
+        if (!answer) {
+            printError(answer.error().message);
+            return tools::kExitDataFault;
+        }
+        out = std::move(answer).value();
+        if (m_table.wantsTable()) {
+            const bool phases = !a.file.empty() && a.residualOf == 0;
+            m_table.setTable(
+                Table{phases ? kPhaseHeaders : kCandidateHeaders, tableRows(out, a.file, phases)});
+        }
+        return tools::kExitOk;
+    }
+
+  private:
+    // What every pattern of the run shares: the wavelength, the element filter, the cards to
+    // rank within. An exit code other than 0 after one line on standard error.
+    int prepare(const Session& session, Shared& s) const {
         const IdentifyArguments& a = m_args;
         Result<double> wavelength = parseWavelength(a.wavelength);
         if (!wavelength) {
             printError("--wavelength: " + wavelength.error().message);
             return tools::kExitUsage;
         }
-        const bool wavelengthGiven = m_wavelength->count() > 0;
-        double lambda = wavelength.value();
-        std::string source = wavelengthGiven ? "chosen" : "default";
-        Json warnings = Json::array();
-        Json scanJson;
-        MeasuredPattern pattern;
-        ProfileAnalysis analysis;
-        std::string kind;
-        if (!a.file.empty()) {
-            Result<MeasuredScan> scan = readScanFile(a.file);
-            if (!scan) {
-                printError(scan.error().message);
-                return tools::kExitDataFault;
-            }
-            const WavelengthDecision used =
-                decideWavelength(wavelengthGiven ? std::optional<double>(lambda) : std::nullopt,
-                                 scan.value().wavelengths);
-            lambda = used.angstrom;
-            source = used.source == WavelengthSource::File     ? "file"
-                     : used.source == WavelengthSource::Chosen ? "chosen"
-                                                               : "default";
-            if (!used.warning.empty()) warnings.push_back(used.warning);
-            scanJson = scanAsJson(scan.value(), used);
-            PeakFinding finding;
-            finding.thresholdPercent = a.threshold;
-            const TubeRadiation radiation =
-                scanRadiation(lambda, scan.value().wavelengths, source == "file", a.kAlpha1Only);
-            analysis = analyseProfile(scan.value().profile, radiation, finding);
-            m_profile = scan.value().profile;
-            pattern = analysis.pattern;
-            if (pattern.peaks.empty()) {
-                printError(a.file + ": no peak stands above the background; try a lower "
-                                    "--threshold");
-                return tools::kExitDataFault;
-            }
-            kind = "file";
-        } else if (!a.d.empty() || !a.twoTheta.empty()) {
-            const bool angles = a.d.empty();
-            Result<MeasuredPattern> parsed =
-                parsePeakList(listText(angles ? a.twoTheta : a.d),
-                              angles ? PeakPosition::TwoTheta : PeakPosition::D, lambda);
-            if (!parsed) {
-                printError(std::string(angles ? "--two-theta: " : "--d: ") +
-                           parsed.error().message);
-                return tools::kExitUsage;
-            }
-            pattern = std::move(parsed).value();
-            kind = angles ? "two-theta" : "d";
-        } else {
-            printError("identify: give the pattern with --d, --two-theta or --file");
-            return tools::kExitUsage;
-        }
-
-        IdentifyOptions options;
+        s.lambda = wavelength.value();
+        s.wavelengthGiven = m_wavelength->count() > 0;
+        IdentifyOptions& options = s.options;
         options.tolerancePercent = a.tolerance;
         options.toleranceTwoTheta = a.toleranceTwoTheta;
         options.fitInstrument = !a.noFit;
@@ -330,110 +682,51 @@ class IdentifyCommand : public Command {
             return tools::kExitUsage;
         }
         setElementFilter(options, required.value(), excluded.value(), a.maxElements);
-        if (!a.within.empty()) {
-            if (const int code = readWithin(session, a.within, options.cardScope);
-                code != tools::kExitOk) {
-                return code;
-            }
-        }
-
-        const bool withAngle = kind != "d";
-        Json input{{"kind", kind},
-                   {"wavelength", lambda},
-                   {"wavelengthName", wavelengthLabel(lambda)},
-                   {"wavelengthSource", source},
-                   {"tolerancePercent", a.tolerance},
-                   {"toleranceTwoTheta", a.toleranceTwoTheta},
-                   {"fitted", !a.noFit},
-                   {"intensitiesGiven", pattern.intensitiesGiven}};
-        Json peaks = Json::array();
-        for (const Peak& p : pattern.peaks)
-            peaks.push_back(peakJson(p, lambda, withAngle));
-        input["peaks"] = std::move(peaks);
-        if (!scanJson.is_null()) input["scan"] = std::move(scanJson);
-        out["input"] = std::move(input);
-        out["warnings"] = std::move(warnings);
-
-        if (kind == "file") {
-            // What the scan showed: the Kα2 taken away, the range, the peak widths (FWHM =
-            // a + b tan θ, degrees).
-            out["input"]["kAlpha2Ratio"] = analysis.radiation.ratio;
-            out["input"]["range"] = Json::array({rounded(analysis.target.twoTheta.front(), 3),
-                                                 rounded(analysis.target.twoTheta.back(), 3)});
-            out["input"]["fwhm"] =
-                Json{{"a", rounded(analysis.width.a, 4)}, {"b", rounded(analysis.width.b, 4)}};
-        }
-        PatternInput ranking;
-        if (kind == "file") {
-            ranking = patternInputOf(analysis);
-        } else {
-            ranking.pattern = pattern;
-            ranking.axis = MeasuredAxis{kind == "two-theta", lambda};
-        }
-        MeasuredPattern ranked = pattern;
-        if (a.residualOf != 0) {
-            Result<Candidate> chosen = scoreOneCard(session.data, ranking, a.residualOf, options);
-            if (!chosen) {
-                printError("--residual-of: " + chosen.error().message);
-                return tools::kExitDataFault;
-            }
-            out["residualOf"] = candidateJson(chosen.value(), pattern, lambda, withAngle);
-            ranked = residualPattern(pattern, chosen.value().score);
-            options.excludedCards.push_back(a.residualOf);
-            Json rest = Json::array();
-            for (const Peak& p : ranked.peaks)
-                rest.push_back(peakJson(p, lambda, withAngle));
-            out["residualPeaks"] = std::move(rest);
-        }
-
-        Json candidates = Json::array();
-        int scored = 0;
-        bool confident = false;
-        if (!ranked.peaks.empty()) {
-            ranking.pattern = ranked;
-            // What is left after a phase is taken away is a list of peaks: the profile still
-            // holds the phase, so no candidate is compared with it.
-            if (a.residualOf != 0) ranking.profile = nullptr;
-            Result<Identification> result = identifyPattern(session.data, ranking, options);
-            if (!result) {
-                printError(result.error().message);
-                return tools::kExitDataFault;
-            }
-            scored = result.value().entriesScored;
-            confident = result.value().confident;
-            // Broad peaks widen it (a quarter of their width).
-            if (withAngle)
-                out["input"]["toleranceTwoThetaUsed"] =
-                    rounded(result.value().toleranceTwoTheta, 4);
-            if (!result.value().patternNote.empty())
-                out["warnings"].push_back(result.value().patternNote);
-            for (const Candidate& c : result.value().candidates)
-                candidates.push_back(candidateJson(c, ranked, lambda, withAngle));
-            if (kind == "file" && a.residualOf == 0 && !result.value().candidates.empty()) {
-                MixtureOptions settings;
-                settings.maxPhases = a.phases;
-                Result<Mixture> mixture = findMixture(session.data, m_profile, analysis,
-                                                      result.value(), options, settings);
-                if (!mixture) {
-                    printError(mixture.error().message);
-                    return tools::kExitDataFault;
-                }
-                out["mixture"] = mixtureJson(mixture.value());
-            }
-        }
-        out["entriesScored"] = scored;
-        out["confident"] = confident;
-        const bool none = candidates.empty();
-        out["candidates"] = std::move(candidates);
-        out["message"] = !none ? ""
-                         : ranked.peaks.empty()
-                             ? "Every peak is explained by card " + std::to_string(a.residualOf)
-                             : std::string("No entry has a line near these peaks");
-        if (!none && !confident) out["message"] = "No confident match";
+        if (!a.within.empty()) return readWithin(session, a.within, options.cardScope);
         return tools::kExitOk;
     }
 
-  private:
+    // Every file of the folder as --file would take it, each answer written as soon as it is
+    // there so that a long batch can be followed and a stopped one keeps what was done.
+    int runBatch(Session& session, const Shared& s) const {
+        const IdentifyArguments& a = m_args;
+        Result<std::vector<std::filesystem::path>> files = patternFiles(a.batch);
+        if (!files) {
+            printError(files.error().message);
+            return tools::kExitUsage;
+        }
+        const bool table = m_table.wantsTable();
+        // One header for the whole batch; each file's rows follow it without their own.
+        if (table) std::cout << tableText(Table{kPhaseHeaders, {}}, m_table.format()) << std::flush;
+        Progress progress;
+        bool failed = false;
+        const std::size_t count = files.value().size();
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::filesystem::path& path = files.value()[i];
+            const std::string name = path.filename().string();
+            progress.show(i + 1, count, name);
+            Result<Json> answer = identifyScan(session, path.string(), a, s);
+            if (!answer) {
+                failed = true;
+                progress.endLine();
+                printError(answer.error().message);
+                if (!table)
+                    std::cout << oneLine(Json{{"file", name}, {"error", answer.error().message}});
+            } else if (table) {
+                const std::string text = tableText(
+                    Table{kPhaseHeaders, tableRows(answer.value(), name, true)}, m_table.format());
+                std::cout << text.substr(text.find('\n') + 1);
+            } else {
+                Json line{{"file", name}};
+                line.update(answer.value());
+                std::cout << oneLine(line);
+            }
+            std::cout << std::flush;
+        }
+        progress.endLine();
+        return failed ? tools::kExitDataFault : tools::kExitOk;
+    }
+
     // Card numbers to rank within; every one must be in the database.
     static int readWithin(const Session& session, const std::string& cards,
                           std::vector<bool>& scope) {
@@ -459,7 +752,7 @@ class IdentifyCommand : public Command {
     CLI::App* m_app = nullptr;
     CLI::Option* m_wavelength = nullptr;
     IdentifyArguments m_args;
-    Profile m_profile;
+    TableOutput m_table;
 };
 
 } // namespace

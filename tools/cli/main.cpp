@@ -96,6 +96,8 @@ int main(int argc, char** argv) {
             std::cout << table->text() << std::flush;
             return tools::kExitOk;
         }
+        // identify --batch has written its answer line by line as each file was done.
+        if (out.is_null()) return tools::kExitOk;
         std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                   << '\n';
         return tools::kExitOk;

@@ -3,9 +3,12 @@
 namespace lithora::cli {
 
 void TableOutput::addOption(CLI::App* app) {
-    app->add_option("--format", m_name,
-                    "json (default): the answer as one JSON object; csv or tsv: only the list, "
-                    "a header line of the list's column headers, then one line per entry")
+    addOption(app, "json (default): the answer as one JSON object; csv or tsv: only the list, a "
+                   "header line of the list's column headers, then one line per entry");
+}
+
+void TableOutput::addOption(CLI::App* app, const std::string& description) {
+    app->add_option("--format", m_name, description)
         ->type_name("FORMAT")
         ->transform(CLI::IsMember({"json", "csv", "tsv"}, CLI::ignore_case))
         ->each([this](const std::string& name) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -15,8 +16,10 @@ namespace lithora::cli {
 
 class TableOutput {
   public:
-    // Adds --format to a subcommand; several subcommands may share one object.
+    // Adds --format to a subcommand; several subcommands may share one object. A command whose
+    // table is not the list says what it writes instead.
     void addOption(CLI::App* app);
+    void addOption(CLI::App* app, const std::string& description);
 
     // True for csv and tsv: main.cpp writes text() instead of the JSON object.
     bool wantsTable() const { return m_format != TableFormat::Json; }
@@ -24,6 +27,8 @@ class TableOutput {
 
     // The rows the answer lists (a search's matches; none when it found nothing).
     void setRows(const std::vector<ListRow>& rows);
+    // A table of the command's own.
+    void setTable(Table table) { m_table = std::move(table); }
     std::string text() const;
 
   private:
