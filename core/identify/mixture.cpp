@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace lithora {
 
@@ -33,7 +34,7 @@ constexpr double kWidths[] = {1.0, 1.5, 2.2, 3.2};
 // The Lorentzian shares the peak shape is tried at, on the first phase.
 constexpr double kEtas[] = {0.2, 0.35, 0.5, 0.65, 0.8};
 
-// The cards' lines, read once for the search.
+// The cards' lines, read once for the search, and the phases shaped on the profile.
 class LineCache {
   public:
     explicit LineCache(DataSet& data) : m_data(data) {}
@@ -47,9 +48,38 @@ class LineCache {
         return &it->second;
     }
 
+    // The phase's lines shaped on the profile: made once for each card, fit, width and peak
+    // shape, since a search fits the same phase in many mixtures.
+    Result<const PhaseShape*> shape(const ProfileAnalysis& analysis, const MixturePhase& phase) {
+        const Candidate& c = phase.candidate;
+        const double width = phase.widthFactor > 0.0 ? phase.widthFactor : 1.0;
+        const ShapeKey key{c.card,
+                           c.score.fit.zero,
+                           c.score.fit.displacement,
+                           c.score.fit.lattice,
+                           c.score.linesMatched,
+                           width,
+                           analysis.target.eta};
+        auto it = m_shapes.find(key);
+        if (it == m_shapes.end()) {
+            Result<const CardPattern*> lines = get(c.card);
+            if (!lines) return lines.error();
+            const CardPattern& p = *lines.value();
+            const std::vector<double> offsets = matchedOffsets(c.score, p.d.size());
+            MeasuredAxis axis;
+            axis.twoTheta = true;
+            axis.wavelength = analysis.radiation.alpha1;
+            const PhaseModel model{p.d, p.intensity, c.score.fit, offsets, width};
+            it = m_shapes.emplace(key, shapePhase(analysis.target, axis, model)).first;
+        }
+        return &it->second;
+    }
+
   private:
+    using ShapeKey = std::tuple<int, double, double, double, int, double, double>;
     DataSet& m_data;
     std::map<int, CardPattern> m_lines;
+    std::map<ShapeKey, PhaseShape> m_shapes;
 };
 
 struct State {
@@ -60,27 +90,15 @@ struct State {
     double merit = 0.0;
 };
 
-MeasuredAxis axisOf(const ProfileAnalysis& analysis) {
-    MeasuredAxis axis;
-    axis.twoTheta = true;
-    axis.wavelength = analysis.radiation.alpha1;
-    return axis;
-}
-
 Result<PhasesFit> fitPhasesOf(LineCache& cache, const ProfileAnalysis& analysis,
                               const std::vector<MixturePhase>& phases, bool keepCalculated) {
-    std::vector<std::vector<double>> offsets(phases.size());
-    std::vector<PhaseModel> models;
-    for (std::size_t i = 0; i < phases.size(); ++i) {
-        const Candidate& c = phases[i].candidate;
-        Result<const CardPattern*> lines = cache.get(c.card);
-        if (!lines) return lines.error();
-        const CardPattern& p = *lines.value();
-        offsets[i] = matchedOffsets(c.score, p.d.size());
-        models.push_back(PhaseModel{p.d, p.intensity, c.score.fit, offsets[i],
-                                    phases[i].widthFactor > 0.0 ? phases[i].widthFactor : 1.0});
+    std::vector<const PhaseShape*> shapes;
+    for (const MixturePhase& phase : phases) {
+        Result<const PhaseShape*> shaped = cache.shape(analysis, phase);
+        if (!shaped) return shaped.error();
+        shapes.push_back(shaped.value());
     }
-    return fitPhases(analysis.target, axisOf(analysis), models, keepCalculated, true);
+    return fitShapes(analysis.target, shapes, keepCalculated, true);
 }
 
 // The width of phases[index] that leaves the least, the others as they are; the fit at it.

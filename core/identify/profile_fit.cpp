@@ -242,65 +242,84 @@ ProfileTarget profileTarget(const Profile& profile, const std::vector<double>& b
     return t;
 }
 
+PhaseShape shapePhase(const ProfileTarget& target, const MeasuredAxis& axis,
+                      const PhaseModel& phase) {
+    PhaseShape out;
+    const std::size_t n = target.twoTheta.size();
+    if (n < 2) return out;
+    const double lo = target.twoTheta.front(), hi = target.twoTheta.back();
+    const PseudoVoigt& shape = pseudoVoigt();
+    MeasuredAxis alpha2Axis = axis;
+    alpha2Axis.wavelength = target.radiation.alpha2;
+    const bool doublet = target.radiation.ratio > 0.0;
+    const std::size_t count = std::min(phase.d.size(), phase.intensity.size());
+    double strongest = 0.0;
+    for (std::size_t i = 0; i < count; ++i)
+        strongest = std::max(strongest, double{phase.intensity[i]});
+    const double widen = phase.widthFactor > 0.0 ? phase.widthFactor : 1.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!(phase.intensity[i] >= 0.002 * strongest)) continue; // below any profile's noise
+        const double offset = i < phase.offsets.size() ? phase.offsets[i] : 0.0;
+        const double t1 = expectedPosition(axis, phase.d[i], phase.fit) + offset;
+        if (!std::isfinite(t1)) continue;
+        const double h = widen * target.width.at(t1);
+        const double reach = PseudoVoigt::kReach * h;
+        const double t2 =
+            doublet ? expectedPosition(alpha2Axis, phase.d[i], phase.fit) + offset : t1;
+        const double from = t1 - reach, to = (std::isfinite(t2) ? t2 : t1) + reach;
+        if (to < lo || from > hi) continue;
+        PhaseShape::Line c;
+        c.first = static_cast<std::size_t>(
+            std::lower_bound(target.twoTheta.begin(), target.twoTheta.end(), from) -
+            target.twoTheta.begin());
+        for (std::size_t k = c.first; k < n && target.twoTheta[k] <= to; ++k) {
+            const double x = target.twoTheta[k];
+            double v = shape(x - t1, h, target.eta);
+            if (doublet && std::isfinite(t2))
+                v += target.radiation.ratio * shape(x - t2, h, target.eta);
+            c.shape.push_back(v);
+        }
+        if (c.shape.empty()) continue;
+        c.intensity = phase.intensity[i];
+        c.significant = phase.intensity[i] >= 0.05 * strongest;
+        out.lines.push_back(std::move(c));
+    }
+    return out;
+}
+
 PhasesFit fitPhases(const ProfileTarget& target, const MeasuredAxis& axis,
                     std::span<const PhaseModel> phases, bool keepCalculated, bool finalScales) {
+    std::vector<PhaseShape> shapes;
+    shapes.reserve(phases.size());
+    for (const PhaseModel& phase : phases)
+        shapes.push_back(shapePhase(target, axis, phase));
+    std::vector<const PhaseShape*> pointers;
+    for (const PhaseShape& shape : shapes)
+        pointers.push_back(&shape);
+    return fitShapes(target, pointers, keepCalculated, finalScales);
+}
+
+PhasesFit fitShapes(const ProfileTarget& target, std::span<const PhaseShape* const> phases,
+                    bool keepCalculated, bool finalScales) {
     PhasesFit out;
     out.scale.assign(phases.size(), 0.0);
     out.scaleSpread.assign(phases.size(), 0.0);
     const std::size_t n = target.twoTheta.size();
     if (n < 2 || !(target.weightedSquares > 0.0) || phases.empty()) return out;
     out.squares = target.weightedSquares;
-    const double lo = target.twoTheta.front(), hi = target.twoTheta.back();
-    // Each line's contribution, as a span of points and their values (both Kα lines).
+    // Each line's contribution: its shape, and the factor this fit gives it.
     struct Contribution {
         std::size_t phase = 0;
         std::size_t first = 0;
-        std::vector<double> shape;
+        std::span<const double> shape;
         double intensity = 0.0;
         double factor = 1.0;
-        bool significant = false; // strong enough to set its phase's scale
+        bool significant = false;
     };
     std::vector<Contribution> lines;
-    const PseudoVoigt& shape = pseudoVoigt();
-    MeasuredAxis alpha2Axis = axis;
-    alpha2Axis.wavelength = target.radiation.alpha2;
-    const bool doublet = target.radiation.ratio > 0.0;
-    for (std::size_t p = 0; p < phases.size(); ++p) {
-        const PhaseModel& phase = phases[p];
-        const std::size_t count = std::min(phase.d.size(), phase.intensity.size());
-        double strongest = 0.0;
-        for (std::size_t i = 0; i < count; ++i)
-            strongest = std::max(strongest, double{phase.intensity[i]});
-        const double widen = phase.widthFactor > 0.0 ? phase.widthFactor : 1.0;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!(phase.intensity[i] >= 0.002 * strongest)) continue; // below any profile's noise
-            const double offset = i < phase.offsets.size() ? phase.offsets[i] : 0.0;
-            const double t1 = expectedPosition(axis, phase.d[i], phase.fit) + offset;
-            if (!std::isfinite(t1)) continue;
-            const double h = widen * target.width.at(t1);
-            const double reach = PseudoVoigt::kReach * h;
-            const double t2 =
-                doublet ? expectedPosition(alpha2Axis, phase.d[i], phase.fit) + offset : t1;
-            const double from = t1 - reach, to = (std::isfinite(t2) ? t2 : t1) + reach;
-            if (to < lo || from > hi) continue;
-            Contribution c;
-            c.phase = p;
-            c.first = static_cast<std::size_t>(
-                std::lower_bound(target.twoTheta.begin(), target.twoTheta.end(), from) -
-                target.twoTheta.begin());
-            for (std::size_t k = c.first; k < n && target.twoTheta[k] <= to; ++k) {
-                const double x = target.twoTheta[k];
-                double v = shape(x - t1, h, target.eta);
-                if (doublet && std::isfinite(t2))
-                    v += target.radiation.ratio * shape(x - t2, h, target.eta);
-                c.shape.push_back(v);
-            }
-            if (c.shape.empty()) continue;
-            c.intensity = phase.intensity[i];
-            c.significant = phase.intensity[i] >= 0.05 * strongest;
-            lines.push_back(std::move(c));
-        }
-    }
+    for (std::size_t p = 0; p < phases.size(); ++p)
+        for (const PhaseShape::Line& l : phases[p]->lines)
+            lines.push_back({p, l.first, l.shape, l.intensity, 1.0, l.significant});
     if (lines.empty()) return out;
     const std::size_t m = phases.size();
     std::vector<double>& scale = out.scale;

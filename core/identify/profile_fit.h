@@ -94,6 +94,20 @@ struct PhasesFit {
     std::vector<std::vector<double>> calculated; // a phase, its net counts a point of the target
 };
 
+// A phase's lines as calculated on the profile's points, at unit scale: each line's span of
+// points and its pseudo-Voigt values there (both Kα lines). Made once, fitted many times.
+struct PhaseShape {
+    struct Line {
+        std::size_t first = 0;
+        std::vector<double> shape;
+        double intensity = 0.0;
+        bool significant = false; // strong enough to set its phase's scale
+    };
+    std::vector<Line> lines;
+};
+PhaseShape shapePhase(const ProfileTarget& target, const MeasuredAxis& axis,
+                      const PhaseModel& phase);
+
 // The phases fitted together to the profile: the scales by non-negative least squares, then
 // three rounds in which every line takes its share of the measured counts where lines of any
 // phase overlap, each phase's scale follows its median line and each line may stand within a
@@ -103,6 +117,9 @@ struct PhasesFit {
 PhasesFit fitPhases(const ProfileTarget& target, const MeasuredAxis& axis,
                     std::span<const PhaseModel> phases, bool keepCalculated = false,
                     bool finalScales = false);
+// The same for phases shaped already.
+PhasesFit fitShapes(const ProfileTarget& target, std::span<const PhaseShape* const> phases,
+                    bool keepCalculated = false, bool finalScales = false);
 
 // The offsets of a score's matched lines, by line index, for compareProfile.
 std::vector<double> matchedOffsets(const PatternScore& score, std::size_t lineCount);
