@@ -310,34 +310,28 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
 
     // The peak shape, fitted once on the first identification's best: the instrument's, common
     // to every phase.
+    if (first.candidates.empty()) return mixtureOf(cache, analysis, {});
     ProfileAnalysis shaped = analysis;
-    if (!first.candidates.empty()) {
+    {
         std::vector<MixturePhase> lead(1);
         lead[0].candidate = first.candidates.front();
         Result<ProfileAnalysis> fitted = fitShape(cache, analysis, lead);
         if (!fitted) return fitted.error();
         shaped = std::move(fitted.value());
     }
-    // The first step: the best candidates of the first identification, one of each group.
-    std::vector<State> beam;
-    for (const Candidate& c : first.candidates) {
-        if (beam.size() >= beamWidth) break;
-        const bool sameGroup = std::any_of(beam.begin(), beam.end(), [&](const State& s) {
-            return c.group != 0 && s.phases.front().candidate.group == c.group;
-        });
-        if (sameGroup) continue;
-        State s;
-        s.phases.push_back(MixturePhase{});
-        s.phases.back().candidate = c;
-        s.phases.back().alternatives = groupMembers(first.candidates, c);
-        Result<PhasesFit> fit = fitWidth(cache, shaped, s.phases, 0, false);
+    // The search starts from the first identification's best, the phase the profile as a whole
+    // confirmed; the beam widens from there.
+    std::vector<State> beam(1);
+    beam[0].phases.push_back(MixturePhase{});
+    beam[0].phases[0].candidate = first.candidates.front();
+    beam[0].phases[0].alternatives = groupMembers(first.candidates, first.candidates.front());
+    {
+        Result<PhasesFit> fit = fitWidth(cache, shaped, beam[0].phases, 0, false);
         if (!fit) return fit.error();
-        s.fit = std::move(fit.value());
-        s.merit = (target.weightedSquares - s.fit.squares) * c.score.plausibility;
-        beam.push_back(std::move(s));
+        beam[0].fit = std::move(fit.value());
+        beam[0].merit = (target.weightedSquares - beam[0].fit.squares) *
+                        first.candidates.front().score.plausibility;
     }
-    if (beam.empty()) return mixtureOf(cache, shaped, {});
-    // The first identification's best stays first unless a mixture beats it.
     State best = beam.front();
 
     for (int step = 1; step < most; ++step) {
@@ -414,7 +408,7 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
                 if (alike > kAlike || !(gain > bar(state.fit.squares))) continue;
                 grown.merit = state.merit + gain;
                 // A phase the others now explain goes.
-                for (std::size_t i = 0; i + 1 < grown.phases.size() && grown.phases.size() > 2;) {
+                for (std::size_t i = 0; i + 1 < grown.phases.size();) {
                     std::vector<MixturePhase> without = grown.phases;
                     without.erase(without.begin() + static_cast<std::ptrdiff_t>(i));
                     Result<PhasesFit> less = fitPhasesOf(cache, shaped, without, false);
@@ -462,7 +456,7 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
     }
     // Last, each phase must still earn its place beside all the others, at a stricter bar: a
     // phase added early may have been fitting what a later one explains.
-    for (std::size_t i = best.phases.size(); i-- > 1;) {
+    for (std::size_t i = best.phases.size(); i-- > 0 && best.phases.size() > 1;) {
         std::vector<MixturePhase> without = best.phases;
         without.erase(without.begin() + static_cast<std::ptrdiff_t>(i));
         Result<PhasesFit> less = fitPhasesOf(cache, shaped, without, false);

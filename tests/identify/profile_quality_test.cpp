@@ -244,7 +244,7 @@ TEST(ProfileQuality, TheMixturesPhasesAreFoundWithTheirAmounts) {
     // 95 % and 80 % found, one false phase in ten patterns and 5 wt %; it is not reached yet.
     EXPECT_GE(majorFound, static_cast<int>(std::ceil(0.88 * major)));
     EXPECT_GE(minorFound, static_cast<int>(std::ceil(0.45 * minor)));
-    EXPECT_LE(falsePhases, mixtures * 35 / 100);
+    EXPECT_LE(falsePhases, mixtures * 3 / 10);
     EXPECT_LE(amountError / std::max(amounts, 1), 8.0);
 }
 
