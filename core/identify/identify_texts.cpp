@@ -57,6 +57,15 @@ std::string probabilityText(double probability) {
     return formatNumber(percent, 0, 0, '.') + " %";
 }
 
+std::string amountText(double percent, double sigma) {
+    if (percent < 0.0) return "\u2013";
+    // The uncertainty decides the digits: "37 ± 5", but "2.4 ± 0.4" rather than "2 ± 0". A
+    // phase alone is all of the crystalline phases, exactly: "100 ± 0".
+    const int decimals = sigma > 0.0 && sigma < 0.5 ? 1 : 0;
+    return formatNumber(percent, decimals, decimals, '.') + " \u00b1 " +
+           formatNumber(sigma, decimals, decimals, '.');
+}
+
 std::string profileRText(double profileR) {
     if (profileR < 0.0) return "\u2013";
     return formatNumber(100.0 * profileR, 1, 1, '.') + " %";

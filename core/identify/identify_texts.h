@@ -31,6 +31,9 @@ std::string scoreExplanation(const Score& score);
 // A probability in whole percent, "<1 %" and ">99 %" at the ends, so that no candidate is
 // shown as certain.
 std::string probabilityText(double probability);
+// A phase's weight per cent and its uncertainty, "37 ± 5" ("2.4 ± 0.4" when the uncertainty is
+// below half a per cent); "–" for a phase without an amount (percent < 0).
+std::string amountText(double percent, double sigma);
 // The weighted profile R in percent with one decimal, "12.3 %"; "–" when not compared.
 std::string profileRText(double profileR);
 // The fitted zero shift, "+0.031°", and the specimen displacement, "−0.052 mm"; empty for a fit

@@ -469,38 +469,41 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
         best.phases = std::move(without);
         best.fit = std::move(less.value());
     }
-    // Each phase's certainty: its probability when what the other phases leave is identified,
-    // so that a phase is judged on its own peaks, not on the whole scan it shares.
-    if (best.phases.size() > 1) {
-        Result<PhasesFit> all = fitPhasesOf(cache, shaped, best.phases, true);
-        if (!all) return all.error();
-        for (std::size_t i = 0; i < best.phases.size(); ++i) {
-            std::vector<std::vector<double>> others;
-            for (std::size_t j = 0; j < best.phases.size(); ++j)
-                if (j != i) others.push_back(all.value().calculated[j]);
-            const ProfileAnalysis rest =
-                analyseProfile(residualProfile(profile, others), analysis.radiation);
-            MixturePhase& phase = best.phases[i];
-            phase.candidate.probability = 0.0;
-            if (rest.pattern.peaks.empty()) continue;
-            IdentifyOptions o = options;
-            o.top = kResidualTop;
-            o.confirm = kResidualConfirm;
-            for (std::size_t j = 0; j < best.phases.size(); ++j)
-                if (j != i) o.excludedCards.push_back(best.phases[j].candidate.card);
-            Result<Identification> ranked = identifyPattern(data, patternInputOf(rest), o);
-            if (!ranked) return ranked.error();
-            for (const Candidate& c : ranked.value().candidates) {
-                const bool same = c.card == phase.candidate.card ||
-                                  std::any_of(phase.alternatives.begin(), phase.alternatives.end(),
-                                              [&](const Candidate& a) { return a.card == c.card; });
-                if (same)
-                    phase.candidate.probability =
-                        std::max(phase.candidate.probability, c.probability);
-            }
+    Result<Mixture> found = mixtureOf(cache, shaped, std::move(best.phases));
+    if (!found) return found.error();
+    const Status certain = assessPhases(data, profile, analysis, found.value(), options);
+    if (!certain) return certain.error();
+    return found;
+}
+
+Status assessPhases(DataSet& data, const Profile& profile, const ProfileAnalysis& analysis,
+                    Mixture& mixture, const IdentifyOptions& options) {
+    if (mixture.phases.size() < 2) return Ok{};
+    for (std::size_t i = 0; i < mixture.phases.size(); ++i) {
+        std::vector<std::vector<double>> others;
+        for (std::size_t j = 0; j < mixture.phases.size(); ++j)
+            if (j != i) others.push_back(mixture.phases[j].calculated);
+        const ProfileAnalysis rest =
+            analyseProfile(residualProfile(profile, others), analysis.radiation);
+        MixturePhase& phase = mixture.phases[i];
+        phase.candidate.probability = 0.0;
+        if (rest.pattern.peaks.empty()) continue;
+        IdentifyOptions o = options;
+        o.top = kResidualTop;
+        o.confirm = kResidualConfirm;
+        for (std::size_t j = 0; j < mixture.phases.size(); ++j)
+            if (j != i) o.excludedCards.push_back(mixture.phases[j].candidate.card);
+        Result<Identification> ranked = identifyPattern(data, patternInputOf(rest), o);
+        if (!ranked) return ranked.error();
+        for (const Candidate& c : ranked.value().candidates) {
+            const bool same = c.card == phase.candidate.card ||
+                              std::any_of(phase.alternatives.begin(), phase.alternatives.end(),
+                                          [&](const Candidate& a) { return a.card == c.card; });
+            if (same)
+                phase.candidate.probability = std::max(phase.candidate.probability, c.probability);
         }
     }
-    return mixtureOf(cache, shaped, std::move(best.phases));
+    return Ok{};
 }
 
 } // namespace lithora

@@ -76,6 +76,12 @@ Result<Mixture> fitMixture(DataSet& data, const ProfileAnalysis& analysis,
 // The candidates of the list in c's group, c left out.
 std::vector<Candidate> groupMembers(const std::vector<Candidate>& list, const Candidate& c);
 
+// Each phase's certainty (its candidate's probability): the probability that it is the phase
+// when what the other phases leave of the profile is identified, so that a phase is judged on
+// its own peaks rather than on a scan it shares. A phase alone keeps the first identification's.
+Status assessPhases(DataSet& data, const Profile& profile, const ProfileAnalysis& analysis,
+                    Mixture& mixture, const IdentifyOptions& options);
+
 // A card the user adds, scored against what the mixture's phases leave of the profile, so that
 // its shifts are fitted on its own peaks.
 Result<Candidate> scorePhase(DataSet& data, const Profile& profile, const ProfileAnalysis& analysis,

@@ -1,6 +1,7 @@
 // The identification window's controls, their layout, keys and tab order.
 #include "identify/frm_identify.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -25,6 +27,7 @@
 #include "common/qt_support.h"
 #include "identify/candidate_model.h"
 #include "identify/line_match_model.h"
+#include "identify/mixture_phase_model.h"
 #include "identify/pattern_plot.h"
 #include "identify/plot_colours.h"
 
@@ -33,7 +36,8 @@ namespace lithora::gui {
 namespace {
 
 constexpr int kDefaultWidth = 1100;
-constexpr int kDefaultHeight = 700;
+// Tall enough for three phases above the candidates with the plot as high as without them.
+constexpr int kDefaultHeight = 740;
 constexpr int kInputWidth = 284;
 constexpr int kDetailsWidth = 262;
 
@@ -47,6 +51,14 @@ const struct {
     {CandidateModel::Score, 5},         {CandidateModel::ProfileR, 6},
     {CandidateModel::Lines, 6},         {CandidateModel::Zero, 7},
     {CandidateModel::Displacement, 10}, {CandidateModel::Lattice, 8},
+};
+const struct {
+    int column;
+    int characters;
+} kPhaseColumnWidths[] = {
+    {MixturePhaseModel::Card, 5},          {MixturePhaseModel::Amount, 9},
+    {MixturePhaseModel::Certainty, 8},     {MixturePhaseModel::Zero, 7},
+    {MixturePhaseModel::Displacement, 10}, {MixturePhaseModel::Lattice, 8},
 };
 
 QPushButton* makeButton(const QString& caption, const QString& tip) {
@@ -91,12 +103,15 @@ frmIDENTIFY::frmIDENTIFY(IdentifyWindowHost& host, QWidget* parent)
     setFont(arialFont(9, false));
     m_model = new CandidateModel(this);
     m_lineModel = new LineMatchModel(this);
+    m_phaseModel = new MixturePhaseModel(this);
 
     auto* results = new QSplitter(Qt::Vertical);
+    results->addWidget(buildPhases());
     results->addWidget(buildResults());
     results->addWidget(buildComparison());
-    results->setStretchFactor(0, 2);
-    results->setStretchFactor(1, 3);
+    results->setStretchFactor(0, 1);
+    results->setStretchFactor(1, 2);
+    results->setStretchFactor(2, 3);
     results->setChildrenCollapsible(false);
 
     m_outer = new QSplitter(Qt::Horizontal);
@@ -105,7 +120,9 @@ frmIDENTIFY::frmIDENTIFY(IdentifyWindowHost& host, QWidget* parent)
     m_outer->setStretchFactor(1, 1);
     m_outer->setChildrenCollapsible(false);
     m_outer->setSizes({kInputWidth, kDefaultWidth - kInputWidth});
-    results->setSizes({250, 400});
+    // Room for three phases; the panel is hidden until a profile is identified.
+    results->setSizes({135, 190, 400});
+    m_phasesPanel->hide();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -223,7 +240,8 @@ QWidget* frmIDENTIFY::buildInput() {
                             QStringLiteral("Take the selected candidate's peaks away and rank "
                                            "what is left: the next phase of a mixture"));
     m_showList = makeButton(QStringLiteral("Show as &List"),
-                            QStringLiteral("Put the candidates into the main list, best first"));
+                            QStringLiteral("Put the phases into the main list while the plot "
+                                           "shows them, else the candidates, best first"));
     m_close = makeButton(QStringLiteral("Close"), QStringLiteral("Close the window (Esc)"));
     buttons->addWidget(m_identify, 0, 0);
     buttons->addWidget(m_residual, 0, 1);
@@ -257,6 +275,69 @@ QWidget* frmIDENTIFY::buildInput() {
     return panel;
 }
 
+QWidget* frmIDENTIFY::buildPhases() {
+    m_phasesPanel = new QWidget;
+    auto* column = new QVBoxLayout(m_phasesPanel);
+    column->setContentsMargins(6, 0, 0, 2);
+    auto* header = new QHBoxLayout;
+    auto* caption = boldLabel(QStringLiteral("Ph&ases"));
+    auto* about = new QLabel(QStringLiteral("of the mixture, fitted to the profile together"));
+    about->setMinimumWidth(10);
+    m_removePhase = makeButton(QStringLiteral("Remove Phase"),
+                               QStringLiteral("Take the selected phase out of the mixture and fit "
+                                              "the others again (Delete)"));
+    m_addPhase = makeButton(QStringLiteral("Add as Phase"),
+                            QStringLiteral("Add the candidate selected below to the mixture, at "
+                                           "most six phases, and fit them all again"));
+    header->addWidget(caption);
+    header->addSpacing(10);
+    header->addWidget(about, 1);
+    m_report = makeButton(QStringLiteral("Report"),
+                          QStringLiteral("Print the identification, or save it as PDF: the file "
+                                         "and settings, the phases with their amounts, the plot "
+                                         "and each phase's lines"));
+    auto* reportMenu = new QMenu(m_report);
+    reportMenu->addAction(QStringLiteral("Print Preview..."), this, &frmIDENTIFY::previewReport);
+    reportMenu->addAction(QStringLiteral("Save as PDF..."), this, &frmIDENTIFY::saveReportPdf);
+    m_report->setMenu(reportMenu);
+    header->addWidget(m_removePhase);
+    header->addWidget(m_addPhase);
+    header->addWidget(m_report);
+    column->addLayout(header);
+
+    m_phaseTable = new QTableView;
+    m_phaseTable->setObjectName(QStringLiteral("phases"));
+    m_phaseTable->setModel(m_phaseModel);
+    setUpTable(m_phaseTable);
+    const int character = m_phaseTable->fontMetrics().averageCharWidth();
+    for (const auto& w : kPhaseColumnWidths)
+        m_phaseTable->setColumnWidth(w.column, w.characters * character + 12);
+    m_phaseTable->horizontalHeader()->setSectionResizeMode(MixturePhaseModel::Phase,
+                                                           QHeaderView::Stretch);
+    m_phaseTable->horizontalHeader()->setMinimumSectionSize(4 * character);
+    caption->setBuddy(m_phaseTable);
+    column->addWidget(m_phaseTable, 1);
+
+    m_phaseFit = new QLabel;
+    m_phaseFit->setObjectName(QStringLiteral("phaseFit"));
+    m_phaseFit->setMinimumWidth(10);
+    column->addWidget(m_phaseFit);
+
+    auto* remove = new QAction(m_phaseTable);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    m_phaseTable->addAction(remove);
+    connect(remove, &QAction::triggered, this, &frmIDENTIFY::removePhase);
+    // Whichever table the user selects in says what the plot shows: a row selected in one
+    // clears the other's selection.
+    connect(m_phaseTable->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_phaseTable->selectionModel()->hasSelection()) phaseSelected();
+    });
+    connect(m_removePhase, &QPushButton::clicked, this, &frmIDENTIFY::removePhase);
+    connect(m_addPhase, &QPushButton::clicked, this, &frmIDENTIFY::addAsPhase);
+    return m_phasesPanel;
+}
+
 QWidget* frmIDENTIFY::buildResults() {
     auto* panel = new QWidget;
     auto* column = new QVBoxLayout(panel);
@@ -286,8 +367,9 @@ QWidget* frmIDENTIFY::buildResults() {
     m_table->horizontalHeader()->setMinimumSectionSize(4 * character);
     caption->setBuddy(m_table);
     column->addWidget(m_table);
-    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &frmIDENTIFY::candidateSelected);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_table->selectionModel()->hasSelection()) candidateSelected();
+    });
     connect(m_fullPattern, &QPushButton::clicked, this, &frmIDENTIFY::showFullPattern);
     return panel;
 }
@@ -341,10 +423,10 @@ QWidget* frmIDENTIFY::buildComparison() {
 
 void frmIDENTIFY::setTabOrder() {
     const QWidget* order[] = {
-        m_peaks,        m_openFile,   m_clear,    m_position, m_wavelength,  m_tolerance,
-        m_threshold,    m_alpha1Only, m_required, m_excluded, m_maxElements, m_currentList,
-        m_identify,     m_residual,   m_showList, m_close,    m_fullPattern, m_table,
-        m_axisTwoTheta, m_axisD,      m_details};
+        m_peaks,     m_openFile,    m_clear,    m_position,     m_wavelength,  m_tolerance,
+        m_threshold, m_alpha1Only,  m_required, m_excluded,     m_maxElements, m_currentList,
+        m_identify,  m_residual,    m_showList, m_close,        m_phaseTable,  m_removePhase,
+        m_addPhase,  m_fullPattern, m_table,    m_axisTwoTheta, m_axisD,       m_details};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "identify/instrument_file.h"
+#include "identify/mixture.h"
 #include "identify/profile.h"
 #include "identify/profile_identify.h"
 #include "identify/ranking.h"
+#include "print/identify_print.h"
 #include "session/session.h"
 
 class QCheckBox;
@@ -30,6 +32,7 @@ namespace lithora::gui {
 class CandidateModel;
 class LineMatchModel;
 class PatternPlot;
+class MixturePhaseModel;
 
 // What the identification window needs from the window that owns it.
 class IdentifyWindowHost {
@@ -46,8 +49,9 @@ class IdentifyWindowHost {
 
 // The window "Identify Pattern": a measured pattern (typed peaks or a pattern file) is ranked
 // against every card's diffraction lines; the selected candidate is compared line by line in a
-// plot and a list, and becomes the current card. Closing it (Esc, Close, the title bar) hides it
-// and keeps what it shows.
+// plot and a list, and becomes the current card. A pattern file's profile is searched for the
+// phases of a mixture as well, which the user may take away or add to. Closing it (Esc, Close,
+// the title bar) hides it and keeps what it shows.
 class frmIDENTIFY : public QWidget {
     Q_OBJECT
   public:
@@ -63,8 +67,17 @@ class frmIDENTIFY : public QWidget {
     void residual();
     // Back from a residual search to the ranking of the full pattern.
     void showFullPattern();
-    // Replaces the main list by the candidates in rank order.
+    // Replaces the main list by the phases in the order found while the plot shows them, else
+    // by the candidates in rank order.
     void showAsList();
+    // The identification as a printed report: previewed (and printed), or written as PDF.
+    void previewReport();
+    void saveReportPdf();
+    // Takes the selected phase out of the mixture and fits the others again.
+    void removePhase();
+    // Adds the selected candidate to the mixture, scored on what the phases leave, and fits
+    // them all again.
+    void addAsPhase();
     // Reads a pattern file, finds its peaks into the peak list and ranks them. False, after
     // telling the user, when the file cannot be read or holds no peak.
     bool openPatternFile(const QString& path);
@@ -72,6 +85,11 @@ class frmIDENTIFY : public QWidget {
     const std::vector<Candidate>& candidates() const;
     const Candidate* selectedCandidate() const;
     bool residualShown() const { return !m_removed.empty(); }
+    // The phases of the profile's mixture in the order found; empty for typed peaks.
+    const std::vector<MixturePhase>& phases() const;
+    const MixturePhase* selectedPhase() const;
+    // Whether the plot shows the mixture (a phase selected) rather than one candidate.
+    bool phasesShown() const { return m_phasesShown; }
 
     // Controls, for the tests.
     QPlainTextEdit* peaksEdit() const { return m_peaks; }
@@ -91,6 +109,10 @@ class frmIDENTIFY : public QWidget {
     QPushButton* openFileButton() const { return m_openFile; }
     QTableView* candidateTable() const { return m_table; }
     QTableView* detailsTable() const { return m_details; }
+    QTableView* phaseTable() const { return m_phaseTable; }
+    QLabel* phaseFitLabel() const { return m_phaseFit; }
+    QPushButton* removePhaseButton() const { return m_removePhase; }
+    QPushButton* addPhaseButton() const { return m_addPhase; }
     QLabel* summaryLabel() const { return m_summary; }
     QLabel* fileLabel() const { return m_fileLabel; }
     QRadioButton* twoThetaAxisButton() const { return m_axisTwoTheta; }
@@ -103,7 +125,10 @@ class frmIDENTIFY : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The report of what the window shows, or nothing after telling the user why not.
+    std::optional<IdentificationReport> report(const QString& caption);
     QWidget* buildInput();
+    QWidget* buildPhases();
     QWidget* buildResults();
     QWidget* buildComparison();
     void setTabOrder();
@@ -112,6 +137,17 @@ class frmIDENTIFY : public QWidget {
     void positionChanged();
     void clearInput();
     void candidateSelected();
+    void phaseSelected();
+    // The phases of the profile just ranked, found with the ranking's options; none when the
+    // ranking had no profile.
+    std::optional<Mixture> findPhases(const IdentifyOptions& options);
+    // A new mixture (or none) into the table, with the phase of `row` selected when there is
+    // one.
+    void showMixture(std::optional<Mixture> mixture, int row);
+    // The measured pattern on the plot, with the profile when there is one.
+    void plotMeasured(const MeasuredPattern& pattern);
+    // The list beside the plot: the candidate's lines against the pattern, or none.
+    void showLinesOf(const Candidate* c, const MeasuredPattern& pattern);
     void updateButtons();
     void showRanking(const Identification& ranking, const MeasuredPattern& pattern);
     std::optional<double> typedWavelength();
@@ -136,6 +172,11 @@ class frmIDENTIFY : public QWidget {
     std::vector<std::pair<std::string, int>> m_removed;
     double m_rankedWavelength = kDefaultWavelength;
     bool m_rankedAngles = false;
+    // The mixture found in the profile of the last identification, as the user changed it, with
+    // the options it was found with.
+    std::optional<Mixture> m_mixture;
+    IdentifyOptions m_mixtureOptions;
+    bool m_phasesShown = false;
 
     std::optional<Profile> m_profile;
     // The profile's background, Kα2 stripped, peaks and widths: what the last peak finding made
@@ -143,6 +184,7 @@ class frmIDENTIFY : public QWidget {
     std::optional<ProfileAnalysis> m_analysis;
     bool m_fileWavelengthUsed = false;
     QString m_profileName;
+    QString m_sampleName;              // as the pattern file names it
     ScanWavelengths m_fileWavelengths; // the lines the pattern file states
     QString m_scanFormat;
     QString m_scanDetails;       // its sample and which of its scans was read, for the tooltip
@@ -153,6 +195,7 @@ class frmIDENTIFY : public QWidget {
 
     CandidateModel* m_model = nullptr;
     LineMatchModel* m_lineModel = nullptr;
+    MixturePhaseModel* m_phaseModel = nullptr;
     QPlainTextEdit* m_peaks = nullptr;
     QComboBox* m_position = nullptr;
     QComboBox* m_wavelength = nullptr;
@@ -175,6 +218,12 @@ class frmIDENTIFY : public QWidget {
     QLabel* m_linesCaption = nullptr;
     QTableView* m_table = nullptr;
     QTableView* m_details = nullptr;
+    QWidget* m_phasesPanel = nullptr;
+    QTableView* m_phaseTable = nullptr;
+    QLabel* m_phaseFit = nullptr;
+    QPushButton* m_removePhase = nullptr;
+    QPushButton* m_addPhase = nullptr;
+    QPushButton* m_report = nullptr;
     QRadioButton* m_axisTwoTheta = nullptr;
     QRadioButton* m_axisD = nullptr;
     PatternPlot* m_plot = nullptr;

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QStringList>
 #include <QTableView>
+#include <algorithm>
 
 #include "common/busy_cursor.h"
 #include "common/message_box.h"
@@ -57,8 +58,11 @@ const std::vector<Candidate>& frmIDENTIFY::candidates() const {
 }
 
 const Candidate* frmIDENTIFY::selectedCandidate() const {
+    // The current row without a selection is the one left behind when a phase was selected.
     const QModelIndex current = m_table->currentIndex();
-    return current.isValid() ? m_model->candidate(current.row()) : nullptr;
+    return current.isValid() && m_table->selectionModel()->isRowSelected(current.row())
+               ? m_model->candidate(current.row())
+               : nullptr;
 }
 
 std::optional<double> frmIDENTIFY::typedWavelength() {
@@ -166,9 +170,12 @@ void frmIDENTIFY::identify() {
     m_rankedPattern = m_wholePattern;
     m_options = *options;
     m_removed.clear();
+    std::optional<Mixture> mixture = findPhases(*options);
     // The plot follows the input: angles for 2θ and pattern files, d for d.
     (m_rankedAngles || m_profile.has_value() ? m_axisTwoTheta : m_axisD)->setChecked(true);
     showRanking(m_wholeRanking, m_wholePattern);
+    // A mixture found is the answer to look at first: its first phase is selected.
+    showMixture(std::move(mixture), 0);
 }
 
 void frmIDENTIFY::residual() {
@@ -221,9 +228,13 @@ void frmIDENTIFY::showFullPattern() {
     showRanking(m_wholeRanking, m_wholePattern);
 }
 
-void frmIDENTIFY::showRanking(const Identification& ranking, const MeasuredPattern& pattern) {
+void frmIDENTIFY::plotMeasured(const MeasuredPattern& pattern) {
     m_plot->setMeasured(pattern, m_rankedWavelength, m_profile ? &*m_profile : nullptr,
                         m_analysis ? m_analysis->background : std::vector<double>{});
+}
+
+void frmIDENTIFY::showRanking(const Identification& ranking, const MeasuredPattern& pattern) {
+    plotMeasured(pattern);
     m_model->setCandidates(ranking.candidates);
     const QString peaks = countText(pattern.peaks.size(), "peak");
     QString summary;
@@ -265,7 +276,11 @@ void frmIDENTIFY::showRanking(const Identification& ranking, const MeasuredPatte
 }
 
 void frmIDENTIFY::candidateSelected() {
+    m_phasesShown = false;
+    m_phaseTable->clearSelection();
     const Candidate* c = selectedCandidate();
+    // The plot may have shown the whole pattern under the phases.
+    plotMeasured(m_rankedPattern);
     m_plot->setCandidate(c);
     // The candidate's calculated profile, as the ranking compared it, over the measured one.
     if (c && m_removed.empty() && m_wholeInput.profile) {
@@ -274,33 +289,51 @@ void frmIDENTIFY::candidateSelected() {
         if (calculated)
             m_plot->setCalculated(m_wholeInput.profile->twoTheta, calculated.value().calculated);
     }
-    m_lineModel->setRows(c ? lineMatchRows(m_rankedPattern, c->score)
-                           : std::vector<LineMatchRow>{});
-    m_linesCaption->setText(c ? QStringLiteral("Line&s of ") +
-                                    escapedMnemonic(candidateLabel(c->name, c->card))
-                              : QStringLiteral("Line&s"));
+    showLinesOf(c, m_rankedPattern);
     updateButtons();
     if (c) m_host.showCard(c->card);
 }
 
+void frmIDENTIFY::showLinesOf(const Candidate* c, const MeasuredPattern& pattern) {
+    m_lineModel->setRows(c ? lineMatchRows(pattern, c->score) : std::vector<LineMatchRow>{});
+    m_linesCaption->setText(c ? QStringLiteral("Line&s of ") +
+                                    escapedMnemonic(candidateLabel(c->name, c->card))
+                              : QStringLiteral("Line&s"));
+}
+
 void frmIDENTIFY::updateButtons() {
-    m_residual->setEnabled(selectedCandidate() != nullptr);
-    m_showList->setEnabled(!m_model->candidates().empty());
+    const Candidate* c = selectedCandidate();
+    m_residual->setEnabled(c != nullptr);
+    m_showList->setEnabled(m_phasesShown ? !phases().empty() : !m_model->candidates().empty());
+    m_removePhase->setEnabled(m_analysis && selectedPhase() != nullptr);
+    const bool isPhase = c && std::any_of(phases().begin(), phases().end(), [&](const auto& p) {
+                             return p.candidate.card == c->card;
+                         });
+    m_addPhase->setEnabled(m_mixture && m_analysis && c && !isPhase &&
+                           phases().size() < static_cast<std::size_t>(kMostPhases));
 }
 
 void frmIDENTIFY::showAsList() {
-    if (m_model->candidates().empty()) return;
+    // What the plot shows goes into the list: the phases in the order found, or the candidates.
     std::vector<int> entries;
-    for (const Candidate& c : m_model->candidates())
-        entries.push_back(c.entry);
+    if (m_phasesShown) {
+        for (const MixturePhase& p : phases())
+            entries.push_back(p.candidate.entry);
+    } else {
+        for (const Candidate& c : m_model->candidates())
+            entries.push_back(c.entry);
+    }
+    if (entries.empty()) return;
+    const char* noun = m_phasesShown ? (entries.size() == 1 ? "phase" : "phases")
+                                     : (entries.size() == 1 ? "candidate" : "candidates");
     Session& session = m_host.searchSession();
-    if (const Status s = getOrderedList(session, entries, "Identification", "candidates"); !s) {
+    if (const Status s = getOrderedList(session, entries, "Identification", noun); !s) {
         showMessage(this, MessageIcon::Critical, QStringLiteral("Show as List"),
                     qs(s.error().message));
         return;
     }
-    // The list keeps the candidate the user is looking at.
-    const QModelIndex current = m_table->currentIndex();
+    // The list keeps the phase or candidate the user is looking at.
+    const QModelIndex current = (m_phasesShown ? m_phaseTable : m_table)->currentIndex();
     if (current.isValid() && current.row() + 1 <= static_cast<int>(session.rows.size())) {
         session.selectedRow = current.row() + 1;
         loadSelectedCard(session);
@@ -333,6 +366,7 @@ bool frmIDENTIFY::openPatternFile(const QString& path) {
     m_scanDetails.clear();
     if (!scan.sampleName.empty())
         m_scanDetails += QStringLiteral("\nSample: ") + qs(scan.sampleName);
+    m_sampleName = qs(scan.sampleName);
     if (!scan.scanNote.empty()) m_scanDetails += QLatin1Char('\n') + qs(scan.scanNote);
     // The field shows the line the file states; changed afterwards, it is a choice against it.
     if (scan.wavelengths.kAlpha1)
@@ -408,6 +442,8 @@ void frmIDENTIFY::clearInput() {
     m_alpha1Only->setEnabled(false);
     m_fileLabel->setText(QStringLiteral("No pattern file"));
     m_fileLabel->setToolTip(QString());
+    // The phases were fitted to the profile now forgotten.
+    showMixture(std::nullopt, -1);
     setFocusSafe(m_peaks);
 }
 

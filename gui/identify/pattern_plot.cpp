@@ -82,8 +82,7 @@ void PatternPlot::setMeasured(const MeasuredPattern& pattern, double wavelength,
     m_profileX.clear();
     m_profileY.clear();
     m_profileScale = 0.0;
-    m_calculatedX.clear();
-    m_calculatedY.clear();
+    clearCurves();
     m_candidate.reset();
     if (profile && profile->counts.size() == profile->twoTheta.size() &&
         background.size() == profile->counts.size()) {
@@ -104,8 +103,7 @@ void PatternPlot::setMeasured(const MeasuredPattern& pattern, double wavelength,
 
 void PatternPlot::setCalculated(const std::vector<double>& twoTheta,
                                 const std::vector<double>& net) {
-    m_calculatedX.clear();
-    m_calculatedY.clear();
+    clearCurves();
     if (m_profileScale > 0.0 && twoTheta.size() == net.size()) {
         m_calculatedX = twoTheta;
         for (const double v : net)
@@ -114,9 +112,38 @@ void PatternPlot::setCalculated(const std::vector<double>& twoTheta,
     update();
 }
 
-void PatternPlot::setCandidate(const Candidate* candidate) {
+void PatternPlot::clearCurves() {
     m_calculatedX.clear();
     m_calculatedY.clear();
+    m_phaseY.clear();
+    m_phaseNames.clear();
+    m_selectedPhase = -1;
+}
+
+void PatternPlot::setPhases(const Mixture& mixture, int selected) {
+    clearCurves();
+    if (!(m_profileScale > 0.0) || mixture.twoTheta.size() != mixture.calculated.size()) {
+        update();
+        return;
+    }
+    m_calculatedX = mixture.twoTheta;
+    for (const double v : mixture.calculated)
+        m_calculatedY.push_back(v * m_profileScale);
+    for (const MixturePhase& phase : mixture.phases) {
+        std::vector<double> y;
+        y.reserve(phase.calculated.size());
+        for (const double v : phase.calculated)
+            y.push_back(v * m_profileScale);
+        y.resize(m_calculatedX.size(), 0.0);
+        m_phaseY.push_back(std::move(y));
+        m_phaseNames.push_back(qs(phase.candidate.name));
+    }
+    m_selectedPhase = selected;
+    update();
+}
+
+void PatternPlot::setCandidate(const Candidate* candidate) {
+    clearCurves();
     if (candidate) {
         m_candidate = *candidate;
     } else {
@@ -130,8 +157,7 @@ void PatternPlot::clear() {
     m_profileX.clear();
     m_profileY.clear();
     m_profileScale = 0.0;
-    m_calculatedX.clear();
-    m_calculatedY.clear();
+    clearCurves();
     m_candidate.reset();
     update();
 }
@@ -207,6 +233,41 @@ double PatternPlot::peakHeight(std::size_t peak) const {
                              m_profileY.begin() + static_cast<std::ptrdiff_t>(last));
 }
 
+void PatternPlot::drawPhaseLegend(QPainter& p, const QRect& corner) const {
+    if (m_phaseNames.empty()) return;
+    QFont bold = font();
+    bold.setBold(true);
+    // Measured in bold, which the selected phase's name is drawn in.
+    const QFontMetrics fm(bold);
+    const int sample = 16, gap = 5, pad = 4, rowHeight = fm.height();
+    // A long name is cut short rather than let the legend cover the profile.
+    std::vector<QString> names;
+    int widest = 0;
+    for (const QString& name : m_phaseNames) {
+        names.push_back(fm.elidedText(name, Qt::ElideRight, std::max(corner.width() / 4, 40)));
+        widest = std::max(widest, fm.horizontalAdvance(names.back()));
+    }
+    const int w = pad + sample + gap + widest + pad;
+    const int h = pad + static_cast<int>(names.size()) * rowHeight + pad;
+    const QRect box(corner.right() - w, corner.top(), w, h);
+    p.fillRect(box, QColor(255, 255, 255, 225));
+    p.setPen(QPen(kGrid.darker(110), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5));
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const int y = box.top() + pad + static_cast<int>(k) * rowHeight;
+        const bool selected = static_cast<int>(k) == m_selectedPhase;
+        p.setPen(QPen(phaseColour(k), selected ? 3.0 : 2.0));
+        p.drawLine(QPointF(box.left() + pad, y + rowHeight / 2.0),
+                   QPointF(box.left() + pad + sample, y + rowHeight / 2.0));
+        p.setFont(selected ? bold : font());
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(QRect(box.left() + pad + sample + gap, y, widest + pad, rowHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter, names[k]);
+    }
+    p.setFont(font());
+}
+
 void PatternPlot::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, true);
@@ -218,13 +279,20 @@ void PatternPlot::paintEvent(QPaintEvent*) {
     std::vector<LegendItem> legend;
     if (hasProfile()) legend.push_back({QStringLiteral("Profile"), kProfile, LegendItem::Line});
     if (hasCalculated()) {
-        legend.push_back({QStringLiteral("Calculated"), kCalculated, LegendItem::Line});
+        legend.push_back(
+            {hasPhases() ? QStringLiteral("Sum of phases") : QStringLiteral("Calculated"),
+             kCalculated, LegendItem::Line});
         legend.push_back({QStringLiteral("Difference"), kDifference, LegendItem::Line});
     }
+    // Among the phases, the selected phase's lines take its colour, to be found in the profile.
+    const bool phaseLines = hasPhases() && m_selectedPhase >= 0;
+    const QColor cardLine =
+        phaseLines ? phaseColour(static_cast<std::size_t>(m_selectedPhase)) : kCardLine;
+    const QColor missed = phaseLines ? cardLine : kMissed;
     legend.push_back({QStringLiteral("Explained"), kMeasured, LegendItem::Stick});
     legend.push_back({QStringLiteral("Unexplained"), kUnexplained, LegendItem::Stick});
-    legend.push_back({QStringLiteral("Card line"), kCardLine, LegendItem::Stick});
-    legend.push_back({QStringLiteral("Missed"), kMissed, LegendItem::DashedStick});
+    legend.push_back({QStringLiteral("Card line"), cardLine, LegendItem::Stick});
+    legend.push_back({QStringLiteral("Missed"), missed, LegendItem::DashedStick});
     legend.push_back({QStringLiteral("Matched pair"), kMatchBand, LegendItem::Band});
     const int left = fm.horizontalAdvance(QStringLiteral("100")) + 14;
     const int right = 12;
@@ -320,7 +388,8 @@ void PatternPlot::paintEvent(QPaintEvent*) {
     }
 
     // A curve over angles: y(i) places the i-th point; on the d axis the angles become d.
-    auto curve = [&](const std::vector<double>& angles, auto y, const QColor& colour) {
+    auto curve = [&](const std::vector<double>& angles, auto y, const QColor& colour,
+                     double pen = 1.0) {
         QPainterPath path;
         bool started = false;
         for (std::size_t i = 0; i < angles.size(); ++i) {
@@ -335,7 +404,7 @@ void PatternPlot::paintEvent(QPaintEvent*) {
                 path.lineTo(point);
             }
         }
-        p.setPen(QPen(colour, 1.0));
+        p.setPen(QPen(colour, pen));
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);
     };
@@ -343,8 +412,8 @@ void PatternPlot::paintEvent(QPaintEvent*) {
         curve(
             m_profileX, [&](std::size_t i) { return yUp(m_profileY[i]); }, kProfile);
 
-    // The candidate's calculated profile over the measured one, and measured less calculated
-    // about a line near the foot of the plot, on the same scale.
+    // The candidate's calculated profile (or the phases' sum) over the measured one, and
+    // measured less calculated about a line near the foot of the plot, on the same scale.
     if (hasProfile() && hasCalculated()) {
         curve(
             m_calculatedX, [&](std::size_t i) { return yUp(m_calculatedY[i]); }, kCalculated);
@@ -357,6 +426,14 @@ void PatternPlot::paintEvent(QPaintEvent*) {
                                   double(frame.bottom()));
             },
             kDifference);
+    }
+    // Each phase's share over the sum: where one phase alone makes a peak, the peak takes its
+    // colour, and the sum shows where phases overlap. The selected phase is drawn heavier.
+    for (std::size_t k = 0; hasProfile() && k < m_phaseY.size(); ++k) {
+        const bool selected = static_cast<int>(k) == m_selectedPhase;
+        curve(
+            m_calculatedX, [&](std::size_t i) { return yUp(m_phaseY[k][i]); }, phaseColour(k),
+            selected ? 2.0 : 1.4);
     }
 
     // Measured peaks: sticks, or with a profile a marker above the profile's top at the peak.
@@ -390,10 +467,10 @@ void PatternPlot::paintEvent(QPaintEvent*) {
             const double px = xOf(*x);
             const double end = yDown(line.cardIntensity);
             if (line.peak >= 0) {
-                p.setPen(QPen(kCardLine, 2.0, Qt::SolidLine, Qt::FlatCap));
+                p.setPen(QPen(cardLine, 2.0, Qt::SolidLine, Qt::FlatCap));
                 p.drawLine(QPointF(px, mid), QPointF(px, end));
             } else {
-                const QColor colour = line.belowDetection ? kBelowDetection : kMissed;
+                const QColor colour = line.belowDetection ? kBelowDetection : missed;
                 p.setPen(QPen(colour, 1.5, Qt::DashLine, Qt::FlatCap));
                 p.drawLine(QPointF(px, mid), QPointF(px, end - 3.5));
                 p.setPen(QPen(colour, 1.5));
@@ -421,6 +498,7 @@ void PatternPlot::paintEvent(QPaintEvent*) {
     };
     if (hasMeasured()) {
         caption(Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Measured"));
+        drawPhaseLegend(p, corner);
         caption(Qt::AlignLeft | Qt::AlignBottom,
                 m_candidate ? qs(m_candidate->name) + QStringLiteral(" (") +
                                   QString::number(m_candidate->card) + QStringLiteral(")")

@@ -4,14 +4,18 @@
 #include <optional>
 #include <vector>
 
+#include "identify/mixture.h"
 #include "identify/profile.h"
 #include "identify/ranking.h"
+
+class QPainter;
 
 namespace lithora::gui {
 
 // The measured pattern against one candidate's card, on one axis: the measured peaks as sticks
 // upward (or the measured profile with its peaks marked), the card's lines as sticks downward,
 // each matched pair on a band of its own, missed lines dashed and hollow, unexplained peaks grey.
+// With the phases of a mixture, their sum and each phase's share lie over the measured profile.
 class PatternPlot : public QWidget {
     Q_OBJECT
   public:
@@ -29,6 +33,12 @@ class PatternPlot : public QWidget {
     // candidate or pattern.
     void setCalculated(const std::vector<double>& twoTheta, const std::vector<double>& net);
     bool hasCalculated() const { return !m_calculatedX.empty(); }
+    // The mixture's phases over the measured profile: their sum drawn as the calculated profile
+    // (with the difference below), each phase's net counts in its colour, named in a legend
+    // inside the frame; the selected phase (-1 for none) drawn heavier, and the candidate's
+    // lines below in its colour. Call after setCandidate; cleared as the calculated profile is.
+    void setPhases(const Mixture& mixture, int selected);
+    bool hasPhases() const { return !m_phaseY.empty(); }
     void clear();
 
     void setAxis(Axis axis);
@@ -51,6 +61,9 @@ class PatternPlot : public QWidget {
     // cannot diffract at that wavelength.
     std::optional<double> position(double d) const;
     Range range() const;
+    void clearCurves(); // the calculated profile and the phases
+    // The phases' names beside their colours, in the frame's top right corner.
+    void drawPhaseLegend(QPainter& p, const QRect& corner) const;
     // How high a peak stands: its intensity, or with a profile the profile's top near it, since
     // a residual's intensities are no longer the profile's.
     double peakHeight(std::size_t peak) const;
@@ -63,6 +76,9 @@ class PatternPlot : public QWidget {
     std::vector<double> m_profileY; // relative: the highest point above the background is 100
     double m_profileScale = 0.0;    // 100 / the highest net count
     std::vector<double> m_calculatedX, m_calculatedY; // on the scale of m_profileY
+    std::vector<std::vector<double>> m_phaseY;        // each phase at m_calculatedX, scaled
+    std::vector<QString> m_phaseNames;
+    int m_selectedPhase = -1;
     std::optional<Candidate> m_candidate;
     Axis m_axis = Axis::D;
 };

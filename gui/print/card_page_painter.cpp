@@ -34,9 +34,31 @@ double QtTextMeasurer::lineHeight(const PrintFont& font) const {
     return QFontMetricsF(printFont(font, m_device), m_device).lineSpacing();
 }
 
-int paintPrintPage(QPainter& painter, const PrintPage& page, const std::function<bool()>& newPage) {
+namespace {
+
+void paintItem(QPainter& painter, const PrintItem& item, double top) {
+    const double y = item.y - top;
+    if (item.kind == PrintItem::Kind::Rule) {
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawLine(QPointF(item.x, y), QPointF(item.x2, y));
+        return;
+    }
+    if (item.kind == PrintItem::Kind::Line) {
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawLine(QPointF(item.x, y), QPointF(item.x2, item.y2 - top));
+        return;
+    }
     QPaintDevice* device = painter.device();
-    const double pageHeight = device->height();
+    const QFont font = printFont(item.font, device);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(item.x, y + QFontMetricsF(font, device).ascent()), qtext(item.text));
+}
+
+} // namespace
+
+int paintPrintPage(QPainter& painter, const PrintPage& page, const std::function<bool()>& newPage) {
+    const double pageHeight = painter.device()->height();
     int current = 0;
     for (const PrintItem& item : page.items) {
         // A layout longer than a page goes on over further pages.
@@ -45,24 +67,21 @@ int paintPrintPage(QPainter& painter, const PrintPage& page, const std::function
             if (!newPage || !newPage()) return current + 1;
             ++current;
         }
-        const double y = item.y - current * pageHeight;
-        if (item.kind == PrintItem::Kind::Rule) {
-            painter.setPen(QPen(Qt::black, 0));
-            painter.drawLine(QPointF(item.x, y), QPointF(item.x2, y));
-            continue;
-        }
-        if (item.kind == PrintItem::Kind::Line) {
-            painter.setPen(QPen(Qt::black, 0));
-            painter.drawLine(QPointF(item.x, y), QPointF(item.x2, item.y2 - current * pageHeight));
-            continue;
-        }
-        const QFont font = printFont(item.font, device);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(QPointF(item.x, y + QFontMetricsF(font, device).ascent()),
-                         qtext(item.text));
+        paintItem(painter, item, current * pageHeight);
     }
     return current + 1;
+}
+
+int paintPrintPages(QPainter& painter, const std::vector<PrintPage>& pages,
+                    const std::function<bool()>& newPage) {
+    int drawn = 0;
+    for (const PrintPage& page : pages) {
+        if (drawn > 0 && (!newPage || !newPage())) break;
+        for (const PrintItem& item : page.items)
+            paintItem(painter, item, 0.0);
+        ++drawn;
+    }
+    return drawn;
 }
 
 int paintCardPages(QPainter& painter, const CardState& state, char decimalSeparator,
@@ -101,6 +120,8 @@ void ensureGuiApplication() {
     new QGuiApplication(argc, argv);
 }
 
+} // namespace
+
 Result<int> writePdf(const QString& file, const QString& title,
                      QPageLayout::Orientation orientation,
                      const std::function<int(QPainter&, const std::function<bool()>&)>& paint) {
@@ -119,8 +140,6 @@ Result<int> writePdf(const QString& file, const QString& title,
         return makeError(ErrorCode::WriteFailed, "cannot write the PDF file " + file.toStdString());
     return pages;
 }
-
-} // namespace
 
 Result<int> writeCardPdf(const CardState& state, const QString& file, char decimalSeparator) {
     return writePdf(file, qtext(state.currentName), QPageLayout::Portrait,

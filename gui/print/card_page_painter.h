@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPageLayout>
 #include <QPainter>
 #include <QString>
 
@@ -30,6 +31,11 @@ QFont printFont(const PrintFont& font, QPaintDevice* device);
 // after the first. Returns the number of pages drawn.
 int paintPrintPage(QPainter& painter, const PrintPage& page, const std::function<bool()>& newPage);
 
+// Draws pages laid out one by one (each item's y from its page's top); newPage is called before
+// each page after the first. Returns the number of pages drawn.
+int paintPrintPages(QPainter& painter, const std::vector<PrintPage>& pages,
+                    const std::function<bool()>& newPage);
+
 // Lays out and draws the card on pages of the painter's device; newPage is called before each
 // page after the first. Returns the number of pages drawn.
 int paintCardPages(QPainter& painter, const CardState& state, char decimalSeparator,
@@ -45,5 +51,11 @@ int paintComparisonPages(QPainter& painter, const CardComparison& comparison,
 
 // Writes the printed comparison as a PDF file (A4 landscape, 15 mm margins).
 Result<int> writeComparisonPdf(const CardComparison& comparison, const QString& file);
+
+// Writes a PDF file (A4, 15 mm margins) with what paint draws on its pages; the title goes into
+// the file's properties. Makes a GUI application on the offscreen platform when none runs.
+Result<int> writePdf(const QString& file, const QString& title,
+                     QPageLayout::Orientation orientation,
+                     const std::function<int(QPainter&, const std::function<bool()>&)>& paint);
 
 } // namespace lithora::gui

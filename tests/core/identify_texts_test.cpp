@@ -72,6 +72,10 @@ TEST(IdentifyTexts, NumbersAreRoundedAndSigned) {
         {probabilityText(0.5), "50 %"},
         {probabilityText(0.996), ">99 %"},
         {probabilityText(0.004), "<1 %"},
+        {amountText(37.4, 5.2), "37 \u00b1 5"},
+        {amountText(2.43, 0.38), "2.4 \u00b1 0.4"},
+        {amountText(100.0, 0.0), "100 \u00b1 0"},
+        {amountText(-1.0, 0.0), "\u2013"},
         {profileRText(0.1234), "12.3 %"},
         {profileRText(-1.0), "\u2013"},
     };

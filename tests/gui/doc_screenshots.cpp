@@ -1,9 +1,10 @@
 // Writes the documentation's screenshots: the program in a real window (run it under Xvfb),
 // brought into each state a user reaches through its menus, and grabbed from the screen.
 // Usage: lithora_doc_screenshots INDEX_DIR OUTPUT_DIR [HELP_DIR [NAME...]]
-// With HELP_DIR the guide's own pictures are taken as well (help/images/identify.png, from the
-// sample in help/samples, and help/images/near-misses.png); NAMEs (main, optics, group,
-// all-columns, identify, near-misses, compare, any-setting) take only those.
+// With HELP_DIR the guide's own pictures are taken as well (help/images/identify.png and
+// identify-mixture.png, from the samples in help/samples, and help/images/near-misses.png);
+// NAMEs (main, optics, group, all-columns, identify, identify-mixture, near-misses, compare,
+// any-setting) take only those.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -74,7 +75,22 @@ int main(int argc, char** argv) {
         window->move(40, 40);
         if (!QTest::qWaitForWindowExposed(window)) return 1;
         if (!window->openPatternFile(help + QStringLiteral("/samples/quartz-calcite.xy"))) return 1;
+        window->candidateTable()->selectRow(0);
         save(*window, help + QStringLiteral("/images/identify.png"));
+        window->close();
+    }
+
+    if (!help.isEmpty() && wanted("identify-mixture")) {
+        // The three-phase sample opened: the phases found with their amounts, the first
+        // selected, each phase's share of the profile in its colour.
+        form.toolbarAction(4)->trigger();
+        frmIDENTIFY* window = form.identifyWindow();
+        window->move(40, 40);
+        if (!QTest::qWaitForWindowExposed(window)) return 1;
+        if (!window->openPatternFile(help + QStringLiteral("/samples/calcite-dolomite-quartz.xy")))
+            return 1;
+        if (window->phases().size() < 2) return 1;
+        save(*window, help + QStringLiteral("/images/identify-mixture.png"));
         window->close();
     }
 

@@ -1,6 +1,6 @@
 // The window "Identify Pattern" on the offscreen platform, driven through the main window on
-// the bundled database: typed peaks, a pattern file and its residual, the element filter and
-// the list scope, errors through the message seam, the main list and the keys.
+// the bundled database: typed peaks, a pattern file, its phases and its residual, the element
+// filter and the list scope, errors through the message seam, the main list and the keys.
 //
 // Quartz is card 4550 in the bundled database; its card lists d 3.343 4.255 1.818 1.374 1.542
 // 2.281 2.457 1.382 with I 100 20 13 11 9 7 7 6. Calcite is card 814. help/samples/
@@ -21,11 +21,13 @@
 #include <cmath>
 #include <memory>
 
+#include "common/file_dialog.h"
 #include "common/qt_support.h"
 #include "gui_test_support.h"
 #include "identify/candidate_model.h"
 #include "identify/frm_identify.h"
 #include "identify/line_match_model.h"
+#include "identify/mixture_phase_model.h"
 #include "identify/pattern_plot.h"
 #include "identify/plot_colours.h"
 #include "list/entry_list.h"
@@ -37,6 +39,21 @@ using namespace lithora::gui;
 using namespace lithora::gui::test;
 
 namespace {
+
+// Answers the save dialog with a fixed path.
+class SaveTo : public FileDialogs {
+  public:
+    explicit SaveTo(QString path) : m_path(std::move(path)) {}
+    QString saveFileName(QWidget*, const QString&, const QString&, const QStringList&,
+                         QString*) override {
+        ++asked;
+        return m_path;
+    }
+    int asked = 0;
+
+  private:
+    QString m_path;
+};
 
 constexpr int kQuartz = 4550;
 constexpr int kCalcite = 814;
@@ -51,6 +68,13 @@ std::vector<int> cardsOf(const std::vector<Candidate>& candidates) {
     std::vector<int> cards;
     for (const Candidate& c : candidates)
         cards.push_back(c.card);
+    return cards;
+}
+
+std::vector<int> phaseCards(const frmIDENTIFY& window) {
+    std::vector<int> cards;
+    for (const MixturePhase& p : window.phases())
+        cards.push_back(p.candidate.card);
     return cards;
 }
 
@@ -284,7 +308,10 @@ class IdentifyTest : public QObject {
         QVERIFY(w.candidates().front().profileR < doubletR);
         w.alpha1OnlyBox()->setChecked(false);
 
-        // Quartz's peaks taken away, what is left is calcite's.
+        // Quartz's peaks taken away, what is left is calcite's. The mixture is shown first: a
+        // candidate selected takes the plot and the buttons over.
+        QVERIFY(!w.selectedCandidate());
+        w.candidateTable()->selectRow(0);
         QCOMPARE(w.selectedCandidate()->card, kQuartz);
         QTest::mouseClick(w.residualButton(), Qt::LeftButton);
         QVERIFY(m_boxes->shown.empty());
@@ -302,6 +329,78 @@ class IdentifyTest : public QObject {
         QVERIFY(!w.residualShown());
         QVERIFY(!w.fullPatternButton()->isVisibleTo(&w));
         QCOMPARE(w.candidates().front().card, kQuartz);
+    }
+
+    // The sample's two phases are found, quartz first. Calcite taken away, quartz alone is fitted
+    // again; added back from the candidates it is a phase again, with no certainty, as it was
+    // not ranked where quartz leaves the profile. The amounts are of the crystalline whole.
+    void aPatternFileShowsItsPhasesAndTheUserChangesThem() {
+        frmIDENTIFY& w = openWindow();
+        QVERIFY(w.openPatternFile(sampleProfile()));
+        QVERIFY(m_boxes->shown.empty());
+        QVERIFY(w.phaseTable()->isVisibleTo(&w));
+        QVERIFY(w.phasesShown() && w.plot()->hasPhases());
+        const QAbstractItemModel* table = w.phaseTable()->model();
+        // The amounts as the table shows them ("69 ± 5"), added up; each is rounded by at most a
+        // half.
+        auto shownSum = [&] {
+            const QRegularExpression amount(QStringLiteral("^(\\d+(?:\\.\\d)?) ± \\d"));
+            double sum = 0.0;
+            for (int r = 0; r < table->rowCount(); ++r) {
+                const QRegularExpressionMatch m =
+                    amount.match(cell(table, r, MixturePhaseModel::Amount));
+                sum += m.hasMatch() ? m.captured(1).toDouble() : 1e9;
+            }
+            return sum;
+        };
+        QCOMPARE(phaseCards(w), (std::vector<int>{kQuartz, kCalcite}));
+        QVERIFY2(std::abs(shownSum() - 100.0) <= 1.0,
+                 qPrintable(cell(table, 0, MixturePhaseModel::Amount)));
+
+        QCoreApplication::processEvents(); // lays the panel out, shown since the last layout
+        w.phaseTable()->selectRow(1);
+        QTest::mouseClick(w.removePhaseButton(), Qt::LeftButton);
+        QCOMPARE(phaseCards(w), std::vector<int>{kQuartz});
+        QCOMPARE(shownSum(), 100.0);
+
+        const auto calcite = std::find_if(w.candidates().begin(), w.candidates().end(),
+                                          [](const Candidate& c) { return c.card == kCalcite; });
+        QVERIFY(calcite != w.candidates().end());
+        w.candidateTable()->selectRow(static_cast<int>(calcite - w.candidates().begin()));
+        QVERIFY(!w.phasesShown());
+        QTest::mouseClick(w.addPhaseButton(), Qt::LeftButton);
+        QVERIFY(m_boxes->shown.empty());
+        QCOMPARE(phaseCards(w), (std::vector<int>{kQuartz, kCalcite}));
+        // The added phase is judged on its own peaks like the others.
+        QVERIFY(cell(table, 1, MixturePhaseModel::Certainty).endsWith(QStringLiteral("%")));
+        QVERIFY(std::abs(shownSum() - 100.0) <= 1.0);
+
+        // While the phases are shown, they are what Show as List puts into the main list.
+        QVERIFY(w.phasesShown());
+        QTest::mouseClick(w.showListButton(), Qt::LeftButton);
+        QCOMPARE(m_form->session().rows.size(), std::size_t{2});
+        QCOMPARE(m_form->panelText(2), QStringLiteral("2 phases"));
+
+        // The report of the mixture is written as PDF where the user says.
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        SaveTo dialogs(pdf);
+        setFileDialogs(&dialogs);
+        w.saveReportPdf();
+        QFile written(pdf);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.read(5) == "%PDF-");
+        QVERIFY(m_boxes->shown.empty());
+
+        // Typed peaks have no profile to search for phases, nor to report on.
+        w.positionBox()->setCurrentIndex(0);
+        w.peaksEdit()->setPlainText(kQuartzLines);
+        w.identify();
+        QVERIFY(!w.phaseTable()->isVisibleTo(&w));
+        w.saveReportPdf();
+        setFileDialogs(nullptr);
+        QCOMPARE(dialogs.asked, 1);
+        QCOMPARE(m_boxes->shown.size(), std::size_t{1});
     }
 
     void showAsListFillsTheMainListInRankOrder() {

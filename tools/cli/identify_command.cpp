@@ -1,165 +1,22 @@
-#include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <iterator>
-#include <set>
 #include <sstream>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-#include "cli_commands.h"
 #include "common/tool_support.h"
 #include "export/table_export.h"
-#include "identify/instrument_file.h"
-#include "identify/mixture.h"
-#include "identify/peak_list.h"
-#include "identify/profile.h"
 #include "identify/profile_identify.h"
-#include "identify/ranking.h"
+#include "identify_internal.h"
 #include "text/numeric.h"
 
-namespace lithora::cli {
+namespace lithora::cli::identify {
 
 namespace {
-
-// Rounded to the decimals shown; a value that rounds to zero is written 0, never -0.
-double rounded(double value, int decimals) {
-    const double scale = std::pow(10.0, decimals);
-    return std::round(value * scale) / scale + 0.0;
-}
-
-struct IdentifyArguments {
-    std::string d;
-    std::string twoTheta;
-    std::string file;
-    std::string batch;
-    std::string wavelength = "Cu";
-    double tolerance = kDefaultTolerancePercent;
-    double toleranceTwoTheta = kDefaultToleranceTwoTheta;
-    bool noFit = false;
-    bool kAlpha1Only = false;
-    double threshold = PeakFinding{}.thresholdPercent;
-    std::string required;
-    std::string excluded;
-    int maxElements = 0;
-    std::string within;
-    int top = 10;
-    int residualOf = 0;
-    int phases = kMostPhases;
-};
 
 // "-" reads the list from standard input.
 std::string listText(const std::string& given) {
     if (given != "-") return given;
     return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-}
-
-Json peakJson(const Peak& p, double wavelength, bool withAngle) {
-    Json j{{"d", rounded(p.d, 4)}};
-    if (withAngle) j["twoTheta"] = rounded(twoThetaFromD(p.d, wavelength), 3);
-    j["intensity"] = rounded(p.intensity, 1);
-    return j;
-}
-
-Json candidateJson(const Candidate& c, const MeasuredPattern& pattern, double wavelength,
-                   bool withAngle) {
-    const Score& s = c.score;
-    Json matched = Json::array(), missed = Json::array(), unexplained = Json::array();
-    std::vector<bool> explained(pattern.peaks.size(), false);
-    for (const LineMatch& line : s.lines) {
-        if (line.peak >= 0 && static_cast<std::size_t>(line.peak) < pattern.peaks.size()) {
-            const Peak& peak = pattern.peaks[static_cast<std::size_t>(line.peak)];
-            explained[static_cast<std::size_t>(line.peak)] = true;
-            matched.push_back(Json{{"cardD", rounded(line.cardD, 4)},
-                                   {"cardIntensity", rounded(line.cardIntensity, 1)},
-                                   {"measured", peakJson(peak, wavelength, withAngle)},
-                                   {"deltaD", rounded(line.deltaD, 4)}});
-        } else {
-            missed.push_back(Json{{"cardD", rounded(line.cardD, 4)},
-                                  {"cardIntensity", rounded(line.cardIntensity, 1)},
-                                  {"belowDetection", line.belowDetection}});
-        }
-    }
-    for (std::size_t i = 0; i < pattern.peaks.size(); ++i) {
-        if (!explained[i]) unexplained.push_back(peakJson(pattern.peaks[i], wavelength, withAngle));
-    }
-    return Json{
-        {"rank", c.rank},
-        {"card", c.card},
-        {"name", c.name},
-        {"formula", c.formula},
-        {"figureOfMerit", rounded(s.figureOfMerit, 1)},
-        {"linesMatched", s.linesMatched},
-        {"linesCounted", s.linesCounted},
-        {"explained", rounded(s.explained, 3)},
-        {"unexplained", rounded(s.unexplained, 3)},
-        {"agreement", rounded(s.agreement, 3)},
-        {"shiftPercent", rounded(100.0 * s.fit.lattice, 3)},
-        {"fit", Json{{"zeroDegrees", rounded(s.fit.zero, 4)},
-                     {"displacementMm", rounded(displacementMillimetres(s.fit.displacement), 3)},
-                     {"latticePercent", rounded(100.0 * s.fit.lattice, 3)},
-                     {"plausibility", rounded(s.plausibility, 3)}}},
-        {"profileR", c.profileR < 0.0 ? Json() : Json(rounded(c.profileR, 3))},
-        {"score", rounded(c.finalScore, 1)},
-        {"probability", rounded(c.probability, 3)},
-        {"group", c.group},
-        {"differs", c.differs},
-        {"wholePattern", c.wholePattern},
-        {"matched", std::move(matched)},
-        {"missed", std::move(missed)},
-        {"unexplainedPeaks", std::move(unexplained)}};
-}
-
-Json optionalJson(const std::optional<double>& value) {
-    return value ? Json(*value) : Json();
-}
-
-Json mixtureJson(const Mixture& m) {
-    Json phases = Json::array();
-    for (const MixturePhase& p : m.phases) {
-        const Candidate& c = p.candidate;
-        const bool amount = p.weightPercent >= 0.0;
-        Json alternatives = Json::array();
-        for (const Candidate& a : p.alternatives)
-            alternatives.push_back(a.name);
-        phases.push_back(Json{
-            {"card", c.card},
-            {"name", c.name},
-            {"formula", c.formula},
-            {"probability", rounded(c.probability, 3)},
-            {"weightPercent", amount ? Json(rounded(p.weightPercent, 1)) : Json()},
-            {"weightSigma", amount ? Json(rounded(p.weightSigma, 1)) : Json()},
-            {"iic", optionalJson(p.iic)},
-            {"alternatives", std::move(alternatives)},
-            {"fit",
-             Json{{"zeroDegrees", rounded(c.score.fit.zero, 4)},
-                  {"displacementMm", rounded(displacementMillimetres(c.score.fit.displacement), 3)},
-                  {"latticePercent", rounded(100.0 * c.score.fit.lattice, 3)}}}});
-    }
-    return Json{{"phases", std::move(phases)},
-                {"profileR", rounded(m.rwp, 3)},
-                {"noiseR", rounded(m.noiseR, 3)},
-                {"amountsComplete", m.amountsComplete}};
-}
-
-Json scanAsJson(const MeasuredScan& scan, const WavelengthDecision& used) {
-    return Json{{"format", scan.format},
-                {"formatId", scan.formatId},
-                {"sample", scan.sampleName},
-                {"points", scan.profile.twoTheta.size()},
-                {"note", scan.scanNote},
-                {"kAlpha1", optionalJson(scan.wavelengths.kAlpha1)},
-                {"kAlpha2", optionalJson(scan.wavelengths.kAlpha2)},
-                {"ratioKAlpha2KAlpha1", optionalJson(scan.wavelengths.ratio)},
-                {"anode", scan.wavelengths.anode},
-                {"wavelengthNote", used.note}};
 }
 
 const char* sourceName(WavelengthSource source) {
@@ -172,13 +29,6 @@ const char* sourceName(WavelengthSource source) {
         return "default";
     }
 }
-
-// What every pattern of a run shares, read once from the command line.
-struct Shared {
-    IdentifyOptions options;
-    double lambda = 0.0; // the wavelength chosen, or the default
-    bool wavelengthGiven = false;
-};
 
 // A pattern ready to rank: typed peaks, or the peaks of a scan with its analysed profile.
 struct Measured {
@@ -311,7 +161,8 @@ Result<Json> identifyMeasured(Session& session, const Measured& m, const Identif
     return out;
 }
 
-// One scan file, for --file and for each file of --batch alike.
+} // namespace
+
 Result<Json> identifyScan(Session& session, const std::string& file, const IdentifyArguments& a,
                           const Shared& s) {
     Result<Measured> measured = readScan(file, a, s);
@@ -319,156 +170,7 @@ Result<Json> identifyScan(Session& session, const std::string& file, const Ident
     return identifyMeasured(session, measured.value(), a, s.options);
 }
 
-// --format csv|tsv: one row per phase of the mixture found in a scan, or per ranked candidate
-// when no mixture is searched (typed peaks, --residual-of). Which table it is depends on the
-// options alone, so that a script gets the same header for every file of a batch; a scan in
-// which nothing was found gives no row. The headers are the JSON answer's keys.
-const std::vector<std::string> kPhaseHeaders = {"file",           "phase",          "card",
-                                                "name",           "formula",        "weightPercent",
-                                                "weightSigma",    "probability",    "zeroDegrees",
-                                                "displacementMm", "latticePercent", "profileR"};
-const std::vector<std::string> kCandidateHeaders = {
-    "file",        "rank",           "card",           "name",         "formula",
-    "score",       "probability",    "figureOfMerit",  "linesMatched", "linesCounted",
-    "zeroDegrees", "displacementMm", "latticePercent", "profileR"};
-
-// A number of the answer with the decimals the JSON rounds it to, always written; "" for null
-// (a weight without I/Ic, a candidate not compared with the profile).
-std::string cellOf(const Json& value, int decimals = 0) {
-    if (value.is_null()) return "";
-    if (value.is_string()) return value.get<std::string>();
-    if (value.is_number_integer()) return std::to_string(value.get<long long>());
-    return formatNumber(value.get<double>(), decimals, decimals, '.');
-}
-
-std::vector<std::vector<std::string>> tableRows(const Json& answer, const std::string& file,
-                                                bool phases) {
-    std::vector<std::vector<std::string>> rows;
-    if (phases) {
-        if (!answer.contains("mixture")) return rows;
-        const Json& mixture = answer.at("mixture");
-        int number = 0;
-        for (const Json& p : mixture.at("phases")) {
-            const Json& fit = p.at("fit");
-            rows.push_back(
-                {file, std::to_string(++number), cellOf(p.at("card")), cellOf(p.at("name")),
-                 cellOf(p.at("formula")), cellOf(p.at("weightPercent"), 1),
-                 cellOf(p.at("weightSigma"), 1), cellOf(p.at("probability"), 3),
-                 cellOf(fit.at("zeroDegrees"), 4), cellOf(fit.at("displacementMm"), 3),
-                 cellOf(fit.at("latticePercent"), 3), cellOf(mixture.at("profileR"), 3)});
-        }
-        return rows;
-    }
-    for (const Json& c : answer.at("candidates")) {
-        const Json& fit = c.at("fit");
-        rows.push_back({file, cellOf(c.at("rank")), cellOf(c.at("card")), cellOf(c.at("name")),
-                        cellOf(c.at("formula")), cellOf(c.at("score"), 1),
-                        cellOf(c.at("probability"), 3), cellOf(c.at("figureOfMerit"), 1),
-                        cellOf(c.at("linesMatched")), cellOf(c.at("linesCounted")),
-                        cellOf(fit.at("zeroDegrees"), 4), cellOf(fit.at("displacementMm"), 3),
-                        cellOf(fit.at("latticePercent"), 3), cellOf(c.at("profileR"), 3)});
-    }
-    return rows;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// The extensions the scan reader knows, lower case without the dot, taken from the patterns
-// of its open-dialog filters ("Bruker RAW (*.raw)") so that a format the reader learns is
-// batched too.
-std::set<std::string> scanExtensions() {
-    std::set<std::string> out;
-    for (const std::string& filter : scanFileFilters()) {
-        for (std::size_t at = filter.find("*."); at != std::string::npos;
-             at = filter.find("*.", at + 2)) {
-            const std::size_t end = filter.find_first_of(" )", at);
-            out.insert(lowerCase(filter.substr(at + 2, end - at - 2)));
-        }
-    }
-    return out;
-}
-
-// The pattern files of a folder, not of its subfolders, in name order; the extension decides,
-// in any letter case (instruments write .RAW). A directory is never one, whatever its name;
-// anything else is, and readScanFile says why it cannot be read.
-Result<std::vector<std::filesystem::path>> patternFiles(const std::string& folder) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        return makeError(ErrorCode::NotFound, "--batch: no folder at " + folder);
-    }
-    const std::set<std::string> extensions = scanExtensions();
-    std::vector<fs::path> files;
-    fs::directory_iterator it(folder, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const fs::path& path = it->path();
-        const std::string extension = path.extension().string();
-        std::error_code kind;
-        if (extension.size() > 1 && extensions.count(lowerCase(extension.substr(1))) > 0 &&
-            !it->is_directory(kind)) {
-            files.push_back(path);
-        }
-    }
-    if (ec) {
-        return makeError(ErrorCode::Unreadable,
-                         "--batch: the folder " + folder + " cannot be read: " + ec.message());
-    }
-    if (files.empty()) {
-        std::string known;
-        for (const std::string& e : extensions)
-            known += (known.empty() ? "." : ", .") + e;
-        return makeError(ErrorCode::NotFound,
-                         "--batch: " + folder + " holds no pattern file (" + known + ")");
-    }
-    std::sort(files.begin(), files.end(), [](const fs::path& x, const fs::path& y) {
-        return x.filename().string() < y.filename().string();
-    });
-    return files;
-}
-
-// "identify: 3 of 12, name.xy" on standard error as each file starts: rewritten in place on a
-// terminal, one line a file otherwise, so that a log keeps every line and no "\r" in it.
-class Progress {
-  public:
-    Progress() {
-#if defined(_WIN32)
-        m_terminal = _isatty(_fileno(stderr)) != 0;
-#else
-        m_terminal = isatty(fileno(stderr)) != 0;
-#endif
-    }
-
-    void show(std::size_t number, std::size_t count, const std::string& name) {
-        const std::string line =
-            "identify: " + std::to_string(number) + " of " + std::to_string(count) + ", " + name;
-        if (!m_terminal) {
-            std::cerr << line << '\n';
-            return;
-        }
-        // ESC [K clears what a longer name before left on the line.
-        std::cerr << '\r' << line << "\x1b[K" << std::flush;
-        m_open = true;
-    }
-
-    // Ends a line rewritten in place, so that a message or the shell's prompt starts afresh.
-    void endLine() {
-        if (m_open) std::cerr << '\n';
-        m_open = false;
-    }
-
-  private:
-    bool m_terminal = false;
-    bool m_open = false;
-};
-
-// JSON Lines: the whole answer on one line.
-std::string oneLine(const Json& j) {
-    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
-}
+namespace {
 
 class IdentifyCommand : public Command {
   public:
@@ -621,7 +323,7 @@ class IdentifyCommand : public Command {
         const IdentifyArguments& a = m_args;
         Shared s;
         if (const int code = prepare(session, s); code != tools::kExitOk) return code;
-        if (!a.batch.empty()) return runBatch(session, s);
+        if (!a.batch.empty()) return runBatch(session, a, s, m_table);
         if (a.file.empty() && a.d.empty() && a.twoTheta.empty()) {
             printError("identify: give the pattern with --d, --two-theta, --file or --batch");
             return tools::kExitUsage;
@@ -686,47 +388,6 @@ class IdentifyCommand : public Command {
         return tools::kExitOk;
     }
 
-    // Every file of the folder as --file would take it, each answer written as soon as it is
-    // there so that a long batch can be followed and a stopped one keeps what was done.
-    int runBatch(Session& session, const Shared& s) const {
-        const IdentifyArguments& a = m_args;
-        Result<std::vector<std::filesystem::path>> files = patternFiles(a.batch);
-        if (!files) {
-            printError(files.error().message);
-            return tools::kExitUsage;
-        }
-        const bool table = m_table.wantsTable();
-        // One header for the whole batch; each file's rows follow it without their own.
-        if (table) std::cout << tableText(Table{kPhaseHeaders, {}}, m_table.format()) << std::flush;
-        Progress progress;
-        bool failed = false;
-        const std::size_t count = files.value().size();
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::filesystem::path& path = files.value()[i];
-            const std::string name = path.filename().string();
-            progress.show(i + 1, count, name);
-            Result<Json> answer = identifyScan(session, path.string(), a, s);
-            if (!answer) {
-                failed = true;
-                progress.endLine();
-                printError(answer.error().message);
-                if (!table)
-                    std::cout << oneLine(Json{{"file", name}, {"error", answer.error().message}});
-            } else if (table) {
-                const std::string text = tableText(
-                    Table{kPhaseHeaders, tableRows(answer.value(), name, true)}, m_table.format());
-                std::cout << text.substr(text.find('\n') + 1);
-            } else {
-                Json line{{"file", name}};
-                line.update(answer.value());
-                std::cout << oneLine(line);
-            }
-            std::cout << std::flush;
-        }
-        progress.endLine();
-        return failed ? tools::kExitDataFault : tools::kExitOk;
-    }
-
     // Card numbers to rank within; every one must be in the database.
     static int readWithin(const Session& session, const std::string& cards,
                           std::vector<bool>& scope) {
@@ -757,8 +418,12 @@ class IdentifyCommand : public Command {
 
 } // namespace
 
+} // namespace lithora::cli::identify
+
+namespace lithora::cli {
+
 std::unique_ptr<Command> makeIdentifyCommand(CLI::App& app) {
-    return std::make_unique<IdentifyCommand>(app);
+    return std::make_unique<identify::IdentifyCommand>(app);
 }
 
 } // namespace lithora::cli
