@@ -107,4 +107,13 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
+std::string joinWords(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) out += separator;
+        out += parts[i];
+    }
+    return out;
+}
+
 } // namespace lithora

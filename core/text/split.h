@@ -32,6 +32,9 @@ std::vector<std::string_view> splitExact(std::string_view text, char delimiter);
 const std::string& fieldOrEmpty(const std::vector<std::string>& fields, std::size_t i);
 
 bool contains(std::string_view text, std::string_view part);
+// The parts with the separator between them: {"a", "b"}, ", " → "a, b".
+std::string joinWords(const std::vector<std::string>& parts, std::string_view separator);
+
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 
 } // namespace lithora
