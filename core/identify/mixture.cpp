@@ -506,4 +506,14 @@ Status assessPhases(DataSet& data, const Profile& profile, const ProfileAnalysis
     return Ok{};
 }
 
+Result<Mixture> refitMixture(DataSet& data, const Profile& profile, const ProfileAnalysis& analysis,
+                             std::vector<MixturePhase> phases, double eta,
+                             const IdentifyOptions& options) {
+    Result<Mixture> fitted = fitMixture(data, analysis, std::move(phases), eta);
+    if (!fitted) return fitted;
+    const Status assessed = assessPhases(data, profile, analysis, fitted.value(), options);
+    if (!assessed) return assessed.error();
+    return fitted;
+}
+
 } // namespace lithora

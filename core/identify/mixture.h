@@ -82,6 +82,12 @@ std::vector<Candidate> groupMembers(const std::vector<Candidate>& list, const Ca
 Status assessPhases(DataSet& data, const Profile& profile, const ProfileAnalysis& analysis,
                     Mixture& mixture, const IdentifyOptions& options);
 
+// The phases the user left or chose fitted together (fitMixture, at the search's eta) and each
+// judged on its own peaks again (assessPhases): what follows a phase removed or added.
+Result<Mixture> refitMixture(DataSet& data, const Profile& profile, const ProfileAnalysis& analysis,
+                             std::vector<MixturePhase> phases, double eta,
+                             const IdentifyOptions& options);
+
 // A card the user adds, scored against what the mixture's phases leave of the profile, so that
 // its shifts are fitted on its own peaks.
 Result<Candidate> scorePhase(DataSet& data, const Profile& profile, const ProfileAnalysis& analysis,

@@ -124,15 +124,8 @@ void frmIDENTIFY::removePhase() {
     Result<Mixture> refitted = [&] {
         BusyCursor busy;
         // The peak shape stays as the search fitted it to the scan.
-        Session& session = m_host.searchSession();
-        Result<Mixture> fitted =
-            fitMixture(session.data, *m_analysis, std::move(rest), m_mixture->eta);
-        if (!fitted) return fitted;
-        // What the others leave has changed: each phase is judged on its own peaks again.
-        const Status assessed =
-            assessPhases(session.data, *m_profile, *m_analysis, fitted.value(), m_mixtureOptions);
-        if (!assessed) return Result<Mixture>(assessed.error());
-        return fitted;
+        return refitMixture(m_host.searchSession().data, *m_profile, *m_analysis, std::move(rest),
+                            m_mixture->eta, m_mixtureOptions);
     }();
     if (!refitted) {
         showMessage(this, MessageIcon::Critical, QStringLiteral("Remove Phase"),
@@ -162,13 +155,8 @@ void frmIDENTIFY::addAsPhase() {
         phases.push_back(MixturePhase{});
         phases.back().candidate = std::move(scored).value();
         phases.back().alternatives = groupMembers(m_model->candidates(), *selected);
-        Result<Mixture> fitted =
-            fitMixture(session.data, *m_analysis, std::move(phases), m_mixture->eta);
-        if (!fitted) return fitted;
-        const Status assessed =
-            assessPhases(session.data, *m_profile, *m_analysis, fitted.value(), m_mixtureOptions);
-        if (!assessed) return Result<Mixture>(assessed.error());
-        return fitted;
+        return refitMixture(session.data, *m_profile, *m_analysis, std::move(phases),
+                            m_mixture->eta, m_mixtureOptions);
     }();
     if (!refitted) {
         showMessage(this, MessageIcon::Critical, QStringLiteral("Add as Phase"),
