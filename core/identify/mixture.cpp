@@ -19,7 +19,7 @@ namespace {
 constexpr double kNoisePoints = 60.0;
 constexpr double kMisfitShare = 0.05;
 // The stricter bar of the last look at every phase, as a share of the misfit.
-constexpr double kKeep = 0.1;
+constexpr double kKeep = 0.15;
 // A residual candidate must explain this share of its lines' intensity in what is left.
 constexpr double kLeastExplained = 0.6;
 // Above this likeness of calculated profiles a candidate is a phase already found.
@@ -27,6 +27,11 @@ constexpr double kAlike = 0.7;
 // How many candidates each residual ranking keeps, and compares with the residual as a whole.
 constexpr int kResidualTop = 12;
 constexpr int kResidualConfirm = 20;
+// How many of a residual ranking's candidates that explain the most of their lines each step
+// tries besides its best.
+constexpr int kByExplained = 2;
+// How many species the search names beside a phase as ones its peaks cannot tell from it.
+constexpr std::size_t kMostAlternatives = 5;
 // How many of the first identification's candidates each step tries besides.
 constexpr int kFirstTries = 6;
 // The widths a phase's peaks are tried at, as shares of the scan's.
@@ -374,7 +379,16 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
                     if (!offered) tries.push_back({&c, &list});
                 }
             };
+            // A residual's peaks are partly the phases' misfit, and its ranking often puts a
+            // phase below cards that fit the misfit: the ones that explain most of their lines
+            // are tried besides.
+            std::vector<Candidate> byExplained = ranked.value().candidates;
+            std::stable_sort(byExplained.begin(), byExplained.end(),
+                             [](const Candidate& a, const Candidate& b) {
+                                 return a.score.explained > b.score.explained;
+                             });
             offer(ranked.value().candidates, settings.tries);
+            offer(byExplained, kByExplained);
             offer(first.candidates, kFirstTries);
             // Candidates whose profile is one of the phases' own: the fit cannot tell them from
             // it, and every mixture grown from this one names them beside it.
@@ -495,6 +509,21 @@ Status assessPhases(DataSet& data, const Profile& profile, const ProfileAnalysis
             if (j != i) o.excludedCards.push_back(mixture.phases[j].candidate.card);
         Result<Identification> ranked = identifyPattern(data, patternInputOf(rest), o);
         if (!ranked) return ranked.error();
+        // Judged on its own peaks, the phase's group holds the species these peaks cannot tell
+        // from it (isostructural, a member of a series): they are named beside it.
+        const std::vector<Candidate>& list = ranked.value().candidates;
+        const auto own = std::find_if(list.begin(), list.end(), [&](const Candidate& c) {
+            return c.card == phase.candidate.card;
+        });
+        if (own != list.end()) {
+            for (const Candidate& member : groupMembers(list, *own)) {
+                const bool named =
+                    std::any_of(phase.alternatives.begin(), phase.alternatives.end(),
+                                [&](const Candidate& a) { return a.card == member.card; });
+                if (!named && phase.alternatives.size() < kMostAlternatives)
+                    phase.alternatives.push_back(member);
+            }
+        }
         for (const Candidate& c : ranked.value().candidates) {
             const bool same = c.card == phase.candidate.card ||
                               std::any_of(phase.alternatives.begin(), phase.alternatives.end(),

@@ -242,10 +242,10 @@ TEST(ProfileQuality, TheMixturesPhasesAreFoundWithTheirAmounts) {
         std::printf("%s\n", m.c_str());
     // What the search holds today, so that a change that loses phases fails here. The aim is
     // 95 % and 80 % found, one false phase in ten patterns and 5 wt %; it is not reached yet.
-    EXPECT_GE(majorFound, static_cast<int>(std::ceil(0.88 * major)));
-    EXPECT_GE(minorFound, static_cast<int>(std::ceil(0.45 * minor)));
-    EXPECT_LE(falsePhases, mixtures * 3 / 10);
-    EXPECT_LE(amountError / std::max(amounts, 1), 8.0);
+    EXPECT_GE(majorFound, static_cast<int>(std::ceil(0.9 * major)));
+    EXPECT_GE(minorFound, static_cast<int>(std::ceil(0.5 * minor)));
+    EXPECT_LE(falsePhases, mixtures / 4);
+    EXPECT_LE(amountError / std::max(amounts, 1), 7.0);
 }
 
 } // namespace
