@@ -47,8 +47,8 @@ test)
     timed "the data rebuild check" bash scripts/check_data_reproducible.sh
     # Most of a test run is compiling, twice: neither build writes full debug information
     # (line tables are enough for the sanitizers' reports to name files and lines). The
-    # sanitized build stays unoptimised: at -O1 its tests take 6 minutes instead of 14, but
-    # compiling it takes 20 instead of 4, and the sanitizers make GCC warn of values "maybe
+    # sanitized build stays unoptimised: at -O1 its tests took 6 minutes instead of 9 to 14,
+    # but compiling it took 20 instead of 13, and the sanitizers make GCC warn of values "maybe
     # used uninitialized" inside the standard library.
     timed "the warning-free build" build build-ci -DLITHORA_WERROR=ON \
         -DLITHORA_BUILD_BENCHMARKS=ON -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
