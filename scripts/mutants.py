@@ -216,15 +216,16 @@ CPP_KEYWORDS = set("""alignas alignof asm auto bool break case catch char char8_
     override final private protected public register reinterpret_cast requires return short signed
     sizeof static static_assert static_cast struct switch template thread_local throw true try
     typedef typeid typename union unsigned using virtual void volatile wchar_t while""".split())
-CPP_SWAPS = {
+# The comparison and arithmetic swaps, the same in both languages.
+OPERATOR_SWAPS = {
     "<": ("comparison", "<="), "<=": ("comparison", "<"),
     ">": ("comparison", ">="), ">=": ("comparison", ">"),
     "==": ("comparison", "!="), "!=": ("comparison", "=="),
     "+": ("arithmetic", "-"), "-": ("arithmetic", "+"),
     "*": ("arithmetic", "/"), "/": ("arithmetic", "*"),
     "+=": ("arithmetic", "-="), "-=": ("arithmetic", "+="),
-    "&&": ("logic", "||"), "||": ("logic", "&&"),
 }
+CPP_SWAPS = {**OPERATOR_SWAPS, "&&": ("logic", "||"), "||": ("logic", "&&")}
 # What may follow the (qualified) name that starts an expression statement; a declaration has a
 # type there instead (`Foo x;`, `std::vector<int> v;`).
 STATEMENT_FOLLOWERS = {"=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "<<=", ">>=", "(", ".",
@@ -465,12 +466,7 @@ def starts_expression_statement(src, k):
 # Python ---------------------------------------------------------------------------------------
 
 PY_SWAPS = {
-    "<": ("comparison", "<="), "<=": ("comparison", "<"),
-    ">": ("comparison", ">="), ">=": ("comparison", ">"),
-    "==": ("comparison", "!="), "!=": ("comparison", "=="),
-    "+": ("arithmetic", "-"), "-": ("arithmetic", "+"),
-    "*": ("arithmetic", "/"), "/": ("arithmetic", "*"),
-    "+=": ("arithmetic", "-="), "-=": ("arithmetic", "+="),
+    **OPERATOR_SWAPS,
     "and": ("logic", "or"), "or": ("logic", "and"),
     "True": ("constant", "False"), "False": ("constant", "True"),
 }
