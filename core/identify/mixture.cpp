@@ -178,6 +178,11 @@ bool holds(const std::vector<MixturePhase>& phases, int card) {
                        [&](const MixturePhase& p) { return p.candidate.card == card; });
 }
 
+bool names(const std::vector<Candidate>& list, int card) {
+    return std::any_of(list.begin(), list.end(),
+                       [&](const Candidate& c) { return c.card == card; });
+}
+
 std::vector<int> cardsOf(const State& s) {
     std::vector<int> cards;
     for (const MixturePhase& p : s.phases)
@@ -445,12 +450,8 @@ Result<Mixture> findMixture(DataSet& data, const Profile& profile, const Profile
                         next[g].phases.begin(), next[g].phases.end(),
                         [&](const MixturePhase& p) { return p.candidate.card == card; });
                     if (at == next[g].phases.end()) continue;
-                    for (const Candidate& twin : twins[i]) {
-                        const bool listed =
-                            std::any_of(at->alternatives.begin(), at->alternatives.end(),
-                                        [&](const Candidate& a) { return a.card == twin.card; });
-                        if (!listed) at->alternatives.push_back(twin);
-                    }
+                    for (const Candidate& twin : twins[i])
+                        if (!names(at->alternatives, twin.card)) at->alternatives.push_back(twin);
                 }
             }
         }
@@ -517,17 +518,13 @@ Status assessPhases(DataSet& data, const Profile& profile, const ProfileAnalysis
         });
         if (own != list.end()) {
             for (const Candidate& member : groupMembers(list, *own)) {
-                const bool named =
-                    std::any_of(phase.alternatives.begin(), phase.alternatives.end(),
-                                [&](const Candidate& a) { return a.card == member.card; });
-                if (!named && phase.alternatives.size() < kMostAlternatives)
+                if (!names(phase.alternatives, member.card) &&
+                    phase.alternatives.size() < kMostAlternatives)
                     phase.alternatives.push_back(member);
             }
         }
         for (const Candidate& c : ranked.value().candidates) {
-            const bool same = c.card == phase.candidate.card ||
-                              std::any_of(phase.alternatives.begin(), phase.alternatives.end(),
-                                          [&](const Candidate& a) { return a.card == c.card; });
+            const bool same = c.card == phase.candidate.card || names(phase.alternatives, c.card);
             if (same)
                 phase.candidate.probability = std::max(phase.candidate.probability, c.probability);
         }
