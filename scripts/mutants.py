@@ -58,12 +58,15 @@ programs until the next build.
 Results go to --out (default BUILD_DIR/mutants.json), rewritten after every mutant, so a stopped
 run keeps what it measured. --compare OLD.json prints how the scores per folder and the state of
 each mutant changed from OLD to the new run; --compare OLD.json NEW.json compares two saved runs
-without running anything. --list prints the sample and runs nothing.
+without running anything. --resume goes on with a stopped run: it keeps the mutants the saved
+results hold and tries the rest, and refuses when the commit, seed, count or folders differ.
+--list prints the sample and runs nothing.
 
 Examples:
     python3 scripts/mutants.py --list
     python3 scripts/mutants.py                              # 300 mutants, several hours
     python3 scripts/mutants.py --count 10 --only core/text --only data/builder
+    python3 scripts/mutants.py --resume                     # on with a stopped run
     python3 scripts/mutants.py --compare build-mutants/old.json
 """
 import argparse
@@ -908,6 +911,21 @@ def save(record, out):
     temporary.replace(out)
 
 
+def resumed(fresh, out):
+    """The saved run at out, to go on with, and the seconds it has spent; exits when it is not a
+    run of the same sample on the same commit."""
+    if not out.exists():
+        sys.exit(f"--resume: there is no saved run at {out}")
+    saved = json.loads(out.read_text())
+    for field in ("commit", "seed", "count", "gui", "only", "build_flags"):
+        if saved.get(field) != fresh[field]:
+            sys.exit(f"--resume: the saved run's {field} is {saved.get(field)!r}, this run's "
+                     f"{fresh[field]!r}; start a new run with another --out")
+    print(f"Going on with {out}: {len(saved['mutants'])} of {saved['count']} mutants done",
+          flush=True)
+    return saved, saved.get("seconds", 0)
+
+
 def git_commit():
     return subprocess.run(["git", "rev-parse", "HEAD"], cwd=ROOT, capture_output=True,
                           text=True).stdout.strip()
@@ -938,6 +956,8 @@ def parse_args():
                              "minute (3)")
     parser.add_argument("--python", default=DEFAULT_PYTHON,
                         help=f"the Python that runs pytest ({DEFAULT_PYTHON})")
+    parser.add_argument("--resume", action="store_true",
+                        help="go on with the stopped run saved in --out")
     parser.add_argument("--allow-dirty", action="store_true",
                         help="run although product files have uncommitted changes")
     args = parser.parse_args()
@@ -970,7 +990,10 @@ def run_sample(lab, chosen, record, out):
     signal that stopped the run, or None."""
     try:
         lab.baseline({tests_of(s) for s in chosen})
+        done = {m["key"] for m in record["mutants"]}
         for number, site in enumerate(chosen, 1):
+            if site.key in done:
+                continue
             check_stop()
             print(f"[{number}/{len(chosen)}] {site.path}:{site.line} {site.kind} {site.change}",
                   end=" ", flush=True)
@@ -1019,11 +1042,14 @@ def main():
     record = {"commit": git_commit(), "seed": args.seed, "count": args.count, "gui": args.gui,
               "only": args.only, "build_flags": list(BUILD_FLAGS),
               "started": time.strftime("%Y-%m-%d %H:%M:%S"), "mutants": []}
+    spent_before = 0
+    if args.resume:
+        record, spent_before = resumed(record, args.out)
     started = time.monotonic()
     stopped_by = run_sample(Lab(args), chosen, record, args.out)
     record["interrupted"] = stopped_by is not None
     record["finished"] = time.strftime("%Y-%m-%d %H:%M:%S")
-    record["seconds"] = round(time.monotonic() - started)
+    record["seconds"] = spent_before + round(time.monotonic() - started)
     save(record, args.out)
     print_report(record)
     if old:
