@@ -91,8 +91,9 @@ class Peak:
 def reflections(structure, calc, two_theta_range, inner_limit=None):
     """The peaks of pymatgen's XRDCalculator.get_pattern, before its filter and scaling, with
     the reflections of each: the loop of pymatgen 2022.11, arithmetic unchanged, except that
-    a reflection is compared with the last peak only (reflections come in increasing 2-theta,
-    so no earlier peak is within the tolerance) and each reflection's intensity is kept.
+    the reflections are computed a chunk at a time (_intensities), a reflection is compared with
+    the last peak only (reflections come in increasing 2-theta, so no earlier peak is within the
+    tolerance) and each reflection's intensity is kept.
     With inner_limit (degrees), also returns the intensities of the peaks as a calculation
     stopping at that angle would have summed them."""
     wavelength = calc.wavelength
@@ -121,33 +122,55 @@ def reflections(structure, calc, two_theta_range, inner_limit=None):
     fcoords = np.array(_fcoords)
     occus = np.array(_occus)
     dwfactors = np.array(_dwfactors)
+    points = [(hkl, g) for hkl, g, _, _ in
+              sorted(recip_pts, key=lambda i: (i[1], -i[0][0], -i[0][1], -i[0][2])) if g != 0]
+    values = _intensities(points, zs, coeffs, fcoords, occus, dwfactors, wavelength)
     peaks, inner = [], None
-    for hkl, g_hkl, ind, _ in sorted(recip_pts, key=lambda i: (i[1], -i[0][0], -i[0][1], -i[0][2])):
-        hkl = [int(round(i)) for i in hkl]
-        if g_hkl != 0:
-            if inner is None and inner_r is not None and g_hkl > inner_r:
-                inner = [p.intensity for p in peaks]
-            theta = asin(wavelength * g_hkl / 2)
-            s = g_hkl / 2
-            s2 = s**2
-            g_dot_r = np.dot(fcoords, np.transpose([hkl])).T[0]
-            fs = zs - 41.78214 * s2 * np.sum(
-                coeffs[:, :, 0] * np.exp(-coeffs[:, :, 1] * s2), axis=1)
-            dw_correction = np.exp(-dwfactors * s2)
-            f_hkl = np.sum(fs * occus * np.exp(2j * pi * g_dot_r) * dw_correction)
-            lorentz_factor = (1 + cos(2 * theta) ** 2) / (sin(theta) ** 2 * cos(theta))
-            i_hkl = (f_hkl * f_hkl.conjugate()).real
-            two_theta = degrees(2 * theta)
-            value = i_hkl * lorentz_factor
-            if peaks and abs(peaks[-1].two_theta - two_theta) < _PEAK_TOL:
-                peaks[-1].intensity += value
-                peaks[-1].reflections.append(tuple(hkl))
-                peaks[-1].each.append(value)
-            else:
-                peaks.append(Peak(two_theta, 1 / g_hkl, value, [tuple(hkl)], [value]))
+    for (hkl, g_hkl), (two_theta, value) in zip(points, values):
+        hkl = tuple(int(round(i)) for i in hkl)
+        if inner is None and inner_r is not None and g_hkl > inner_r:
+            inner = [p.intensity for p in peaks]
+        if peaks and abs(peaks[-1].two_theta - two_theta) < _PEAK_TOL:
+            peaks[-1].intensity += value
+            peaks[-1].reflections.append(hkl)
+            peaks[-1].each.append(value)
+        else:
+            peaks.append(Peak(two_theta, 1 / g_hkl, value, [hkl], [value]))
     if inner is None and inner_r is not None:
         inner = [p.intensity for p in peaks]
     return peaks, inner
+
+
+# Reflections computed together: enough to share numpy's work, few enough to keep the arrays of
+# a large cell (reflections x sites x 4 coefficients) small.
+_CHUNK = 256
+
+
+def _intensities(points, zs, coeffs, fcoords, occus, dwfactors, wavelength):
+    """[(2-theta, |F|^2 LP)] of the reflections [(hkl, g)], a chunk of them at a time. Every
+    value is the one pymatgen's loop computes for the reflection alone, bit for bit: each
+    element takes the same operations in the same order, and each sum runs along the last,
+    contiguous axis of its array, as pymatgen's sums do."""
+    out = []
+    c0 = coeffs[:, :, 0]
+    minus_c1 = -coeffs[:, :, 1]
+    minus_dw = -dwfactors
+    for first in range(0, len(points), _CHUNK):
+        chunk = points[first:first + _CHUNK]
+        hkls = np.array([[int(round(i)) for i in hkl] for hkl, _ in chunk])
+        s2 = np.array([(g / 2) ** 2 for _, g in chunk])
+        g_dot_r = np.dot(fcoords, hkls.T).T  # (reflection, site)
+        terms = c0[None, :, :] * np.exp(minus_c1[None, :, :] * s2[:, None, None])
+        fs = zs[None, :] - (41.78214 * s2)[:, None] * np.sum(terms, axis=2)
+        dw_correction = np.exp(minus_dw[None, :] * s2[:, None])
+        f_hkl = np.sum(fs * occus[None, :] * np.exp(2j * pi * np.ascontiguousarray(g_dot_r))
+                       * dw_correction, axis=1)
+        i_hkl = (f_hkl * f_hkl.conjugate()).real
+        for (_, g_hkl), i in zip(chunk, i_hkl):
+            theta = asin(wavelength * g_hkl / 2)
+            lorentz_factor = (1 + cos(2 * theta) ** 2) / (sin(theta) ** 2 * cos(theta))
+            out.append((degrees(2 * theta), i * lorentz_factor))
+    return out
 
 
 def calculate(analysis):
