@@ -123,7 +123,9 @@ PYTEST = ("-m", "pytest", "-q", "-x", "-p", "no:cacheprovider", "data/tests")
 DEFAULT_PYTHON = "/usr/bin/python3" if Path("/usr/bin/python3").exists() else sys.executable
 
 PRODUCT_PATHS = ("core", "tools", "gui") + PYTHON_FILES
-BUILD_FLAGS = ("-DCMAKE_BUILD_TYPE=Release", "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -g0 -DNDEBUG")
+# One file at a time, not in batches: a mutant recompiles its own file only.
+BUILD_FLAGS = ("-DCMAKE_BUILD_TYPE=Release", "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -g0 -DNDEBUG",
+               "-DLITHORA_UNITY_BUILD=OFF")
 
 # A mutant's build is a compile or two and some links, seconds long; past this limit one of its
 # steps that runs the mutated code (packing the bundled data) is caught in a loop.

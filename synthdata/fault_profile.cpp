@@ -1,5 +1,7 @@
 #include "fault_profile.h"
 
+#include "base/angles.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -11,7 +13,6 @@ namespace lithora {
 
 namespace {
 
-constexpr double kDegree = std::numbers::pi / 180.0;
 constexpr double kLn2 = std::numbers::ln2;
 
 // Beyond 50 FWHM a Lorentzian is below 1/10,000 of its top, a Gaussian beyond 4 below 1e-19:
@@ -148,7 +149,7 @@ constexpr std::array<Vector, 7> kLowIndexAxes = {Vector{1, 0, 0}, Vector{0, 1, 0
                                                  Vector{1, 1, 1}};
 
 // Every draw of one profile but the noise, made in a fixed order whatever is given.
-struct Drawn {
+struct DrawnFaults {
     ScanRange range;
     double step = 0.0, zeroShift = 0.0, displacement = 0.0;
     double lowWidth = 0.0, highWidth = 0.0, eta = 0.0, peakHeight = 0.0;
@@ -164,8 +165,8 @@ struct Drawn {
     std::vector<Phase> phases;
 };
 
-Drawn drawAll(Draw& draw, std::size_t phaseCount) {
-    Drawn d;
+DrawnFaults drawAll(Draw& draw, std::size_t phaseCount) {
+    DrawnFaults d;
     d.range = draw.chance(0.5) ? ScanRange{5.0, 70.0} : ScanRange{10.0, 100.0};
     d.step = draw.uniform(0.01, 0.03);
     d.zeroShift = draw.uniform(-0.15, 0.15);
@@ -183,7 +184,7 @@ Drawn drawAll(Draw& draw, std::size_t phaseCount) {
     d.humpCentre = draw.uniform(15.0, 35.0);
     d.humpWidth = draw.uniform(6.0, 14.0);
     d.phases.resize(phaseCount);
-    for (Drawn::Phase& p : d.phases) {
+    for (DrawnFaults::Phase& p : d.phases) {
         p.strain = draw.uniform(-0.01, 0.01);
         p.marchR = draw.uniform(0.6, 1.5);
         p.lowIndex = draw.chance(0.5);
@@ -195,7 +196,7 @@ Drawn drawAll(Draw& draw, std::size_t phaseCount) {
 }
 
 // Widths through the drawn FWHM at the two ends of the scan, V left at 0.
-Caglioti drawnWidths(const Drawn& d, const ScanRange& range) {
+Caglioti drawnWidths(const DrawnFaults& d, const ScanRange& range) {
     const double low = std::tan(range.from / 2.0 * kDegree);
     const double high = std::tan(range.to / 2.0 * kDegree);
     Caglioti c;
@@ -204,7 +205,7 @@ Caglioti drawnWidths(const Drawn& d, const ScanRange& range) {
     return c;
 }
 
-Background drawnBackground(const Drawn& d, const ScanRange& range, double peakHeight) {
+Background drawnBackground(const DrawnFaults& d, const ScanRange& range, double peakHeight) {
     Background b;
     b.level = d.levelShare * peakHeight;
     b.slope = (d.endShare - 1.0) * b.level / (range.to - range.from);
@@ -219,7 +220,7 @@ Background drawnBackground(const Drawn& d, const ScanRange& range, double peakHe
 }
 
 // The axis drawn for a phase in reciprocal-lattice coordinates, its largest component ±1.
-std::array<double, 3> drawnAxis(const Drawn::Phase& p, const Bases& bases) {
+std::array<double, 3> drawnAxis(const DrawnFaults::Phase& p, const Bases& bases) {
     if (p.lowIndex) return kLowIndexAxes[p.axisIndex];
     // A direction uniform on the sphere: z uniform in -1..1 and the azimuth uniform. Its
     // reciprocal-lattice coordinates are its dot products with the direct edges.
@@ -418,7 +419,7 @@ Result<FaultProfile> makeFaultProfile(std::span<const FaultPhase> phases,
                                       const FaultSettings& settings, std::uint64_t seed) {
     if (phases.empty()) return inputError("A profile needs at least one phase");
     Draw draw(seed);
-    const Drawn drawn = drawAll(draw, phases.size());
+    const DrawnFaults drawn = drawAll(draw, phases.size());
 
     FaultProfile out;
     ProfileTruth& t = out.truth;
@@ -441,7 +442,7 @@ Result<FaultProfile> makeFaultProfile(std::span<const FaultPhase> phases,
 
     for (std::size_t p = 0; p < phases.size(); ++p) {
         const FaultPhase& phase = phases[p];
-        const Drawn::Phase& d = drawn.phases[p];
+        const DrawnFaults::Phase& d = drawn.phases[p];
         PhaseTruth pt;
         pt.strain = phase.strain.value_or(d.strain);
         pt.marchR = phase.marchR.value_or(d.marchR);

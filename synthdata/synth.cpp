@@ -20,7 +20,7 @@ namespace {
 using namespace synth;
 
 constexpr int kMaxCard = 10000;
-constexpr std::size_t kMaxRecordLength = 2023;
+constexpr std::size_t kLongestRecord = 2023;
 
 // ---- Words --------------------------------------------------------------------------------
 
@@ -263,9 +263,9 @@ SourceEntry makeEntry(Random& random, const std::string& name, int card, std::st
     std::size_t length = c.size() - 1;
     for (const std::string& cell : c)
         length += cell.size();
-    if (length > kMaxRecordLength) {
+    if (length > kLongestRecord) {
         std::string& notes = c[FieldNotes];
-        notes.resize(notes.size() - std::min(notes.size(), length - kMaxRecordLength));
+        notes.resize(notes.size() - std::min(notes.size(), length - kLongestRecord));
         notes = std::string(trimBlanks(notes));
     }
     return entry;

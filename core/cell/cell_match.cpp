@@ -1,5 +1,7 @@
 #include "cell/cell_match.h"
 
+#include "base/angles.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -8,7 +10,6 @@ namespace lithora {
 
 namespace {
 
-constexpr double kDegree = std::numbers::pi / 180.0;
 constexpr int kMaxBasisChecks = 20000;
 
 // Cartesian edges of a cell: a along x, b in the xy plane.

@@ -1,5 +1,7 @@
 #include "cell/cell_reduction.h"
 
+#include "base/angles.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -7,8 +9,6 @@
 namespace lithora {
 
 namespace {
-
-constexpr double kDegree = std::numbers::pi / 180.0;
 
 using Matrix = std::array<std::array<double, 3>, 3>;
 

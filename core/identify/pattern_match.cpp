@@ -1,5 +1,7 @@
 #include "identify/pattern_match.h"
 
+#include "base/angles.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -9,8 +11,6 @@
 namespace lithora {
 
 namespace {
-
-constexpr double kDegrees = 180.0 / std::numbers::pi;
 
 // The faults a measurement plausibly has, one standard deviation each: they keep the fit from
 // trading a zero shift against a displacement (nearly alike over a lab scan's range) and make an

@@ -1,5 +1,7 @@
 #include "identify/peak_list.h"
 
+#include "base/angles.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -8,8 +10,6 @@
 namespace lithora {
 
 namespace {
-
-constexpr double kDegree = std::numbers::pi / 180.0;
 
 std::string lowerAscii(std::string_view text) {
     std::string out(text);

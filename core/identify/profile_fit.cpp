@@ -1,5 +1,7 @@
 #include "identify/profile_fit.h"
 
+#include "base/angles.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -7,8 +9,6 @@
 namespace lithora {
 
 namespace {
-
-constexpr double kDegrees = 180.0 / std::numbers::pi;
 
 // Kα1 and Kα2 of the common anodes (Å): the doublet's spacing belongs to the anode, so it is
 // added to the Kα1 the user or the file gives.

@@ -23,7 +23,7 @@ constexpr auto kMostMultiplicity = static_cast<std::uint32_t>(kMaxMultiplicity);
 // cell already, and readSource leaves out what the rules would say of it again.
 
 // Column numbers, from 1, as problems name them.
-enum Column { ColCard = 1, ColIic, ColCut, ColD, ColIntensity, ColH, ColK, ColL, ColMultiplicity };
+enum Column { PatCard = 1, PatIic, PatCut, PatD, PatIntensity, PatH, PatK, PatL, PatMultiplicity };
 
 std::string columnName(int column) {
     return std::string(kPatternColumns[static_cast<std::size_t>(column - 1)]);
@@ -80,33 +80,33 @@ std::vector<SourcePattern> patternsFromRows(const std::vector<TsvRow>& rows,
         const auto cell = [&](int column) -> const std::string& {
             return row.cells[static_cast<std::size_t>(column - 1)];
         };
-        const int card = parseCard(cell(ColCard));
+        const int card = parseCard(cell(PatCard));
         if (card == 0) {
-            problem(ColCard, "must be a whole number from 1 to 10000");
+            problem(PatCard, "must be a whole number from 1 to 10000");
             continue;
         }
         const bool first = patterns.empty() || patterns.back().card != card;
         if (first) patterns.push_back(SourcePattern{card, 0, 0, {}, row.line});
         SourcePattern& pattern = patterns.back();
         if (first) {
-            if (!cell(ColIic).empty()) {
-                const std::optional<std::uint32_t> iic = decimalUnits(cell(ColIic), 3);
+            if (!cell(PatIic).empty()) {
+                const std::optional<std::uint32_t> iic = decimalUnits(cell(PatIic), 3);
                 if (!iic || *iic == 0) {
-                    problem(ColIic, "must be empty or a number more than 0 with at most 3 "
+                    problem(PatIic, "must be empty or a number more than 0 with at most 3 "
                                     "decimals, such as 3.412");
                 } else {
                     pattern.iic = *iic;
                 }
             }
-            const std::optional<int> cut = wholeNumber(cell(ColCut), false, 7);
+            const std::optional<int> cut = wholeNumber(cell(PatCut), false, 7);
             if (!cut) {
-                problem(ColCut, "the first row of a card gives its cut: a whole number from 0 to " +
+                problem(PatCut, "the first row of a card gives its cut: a whole number from 0 to " +
                                     std::to_string(kMaxCut));
             } else {
                 pattern.cut = static_cast<std::uint32_t>(*cut);
             }
         } else {
-            for (const int column : {ColIic, ColCut}) {
+            for (const int column : {PatIic, PatCut}) {
                 if (!cell(column).empty()) {
                     problem(column, "is given on the first row of card " + std::to_string(card) +
                                         " only; leave it empty here");
@@ -115,29 +115,29 @@ std::vector<SourcePattern> patternsFromRows(const std::vector<TsvRow>& rows,
         }
         SourcePatternLine line;
         line.line = row.line;
-        if (const auto d = decimalUnits(cell(ColD), 4)) {
+        if (const auto d = decimalUnits(cell(PatD), 4)) {
             line.d = *d;
         } else {
-            problem(ColD, "must be a number of Å with at most 4 decimals, such as 3.0355");
+            problem(PatD, "must be a number of Å with at most 4 decimals, such as 3.0355");
         }
-        if (const auto intensity = decimalUnits(cell(ColIntensity), 2)) {
+        if (const auto intensity = decimalUnits(cell(PatIntensity), 2)) {
             line.intensity = *intensity;
         } else {
-            problem(ColIntensity, "must be a number with at most 2 decimals, such as 12.50");
+            problem(PatIntensity, "must be a number with at most 2 decimals, such as 12.50");
         }
         int* index[] = {&line.h, &line.k, &line.l};
         for (int i = 0; i < 3; ++i) {
-            if (const auto v = wholeNumber(cell(ColH + i), true, 3)) {
+            if (const auto v = wholeNumber(cell(PatH + i), true, 3)) {
                 *index[i] = *v;
             } else {
                 *index[i] = SourcePatternLine::kUnreadIndex;
-                problem(ColH + i, "must be a whole number from -999 to 999");
+                problem(PatH + i, "must be a whole number from -999 to 999");
             }
         }
-        if (const auto m = wholeNumber(cell(ColMultiplicity), false, 3)) {
+        if (const auto m = wholeNumber(cell(PatMultiplicity), false, 3)) {
             line.multiplicity = static_cast<std::uint32_t>(*m);
         } else {
-            problem(ColMultiplicity, "must be a whole number from 1 to 192");
+            problem(PatMultiplicity, "must be a whole number from 1 to 192");
         }
         pattern.lines.push_back(line);
     }
@@ -155,15 +155,15 @@ void validatePatterns(const std::vector<SourcePattern>& patterns,
         };
         const std::string of = "card " + std::to_string(p.card);
         if (p.card < 1 || p.card > 10000 || !knownCard(p.card)) {
-            problem(p.line, ColCard, "no entry has this card number");
+            problem(p.line, PatCard, "no entry has this card number");
         } else if (p.card <= previousCard) {
-            problem(p.line, ColCard,
+            problem(p.line, PatCard,
                     of + " follows card " + std::to_string(previousCard) +
                         ": the cards must ascend and the rows of a card be consecutive");
         }
         previousCard = std::max(previousCard, p.card);
         if (p.cut > kMaxCut)
-            problem(p.line, ColCut, "must be a whole number from 0 to " + std::to_string(kMaxCut));
+            problem(p.line, PatCut, "must be a whole number from 0 to " + std::to_string(kMaxCut));
         if (p.lines.size() > kMaxLines) {
             problem(p.lines[kMaxLines].line, 0,
                     of + " has more than " + std::to_string(kMaxLines) + " lines");
@@ -172,14 +172,14 @@ void validatePatterns(const std::vector<SourcePattern>& patterns,
         bool full = false;
         for (const SourcePatternLine& l : p.lines) {
             if (l.d == 0 || l.d > kMaxD) {
-                problem(l.line, ColD, "must be more than 0 and at most 100");
+                problem(l.line, PatD, "must be more than 0 and at most 100");
             } else if (previousD != 0 && l.d >= previousD) {
-                problem(l.line, ColD,
+                problem(l.line, PatD,
                         "must be below the d of the line before, " + unitsText(previousD, 4));
             }
             if (l.d != 0) previousD = l.d;
             if (l.intensity == 0 || l.intensity > kFullUnits)
-                problem(l.line, ColIntensity, "must be more than 0 and at most 100");
+                problem(l.line, PatIntensity, "must be more than 0 and at most 100");
             full = full || l.intensity == kFullUnits;
             const int index[] = {l.h, l.k, l.l};
             bool read = true;
@@ -187,16 +187,16 @@ void validatePatterns(const std::vector<SourcePattern>& patterns,
                 if (index[i] == SourcePatternLine::kUnreadIndex) {
                     read = false;
                 } else if (index[i] < -kMaxIndex || index[i] > kMaxIndex) {
-                    problem(l.line, ColH + i, "must be a whole number from -999 to 999");
+                    problem(l.line, PatH + i, "must be a whole number from -999 to 999");
                 }
             }
             if (read && l.h == 0 && l.k == 0 && l.l == 0)
-                problem(l.line, ColH, "h, k and l may not all be 0");
+                problem(l.line, PatH, "h, k and l may not all be 0");
             if (l.multiplicity == 0 || l.multiplicity > kMostMultiplicity)
-                problem(l.line, ColMultiplicity, "must be a whole number from 1 to 192");
+                problem(l.line, PatMultiplicity, "must be a whole number from 1 to 192");
         }
         if (!full) {
-            problem(p.line, ColIntensity,
+            problem(p.line, PatIntensity,
                     "no line of " + of + " has the intensity of the strongest, 100.00");
         }
     }

@@ -270,8 +270,8 @@ QFont fitted(QFont font, int wanted, const QString& text, double width) {
 void paintTitle(QPainter& painter) {
     // The text block is centred in the right part of the picture, clear of the crystals.
     constexpr double kLeft = 240;
-    constexpr double kWidth = 226;
-    const double centreX = kLeft + kWidth / 2;
+    constexpr double kTextWidth = 226;
+    const double centreX = kLeft + kTextWidth / 2;
 
     QFont titleFont;
     titleFont.setFamilies(
@@ -279,7 +279,7 @@ void paintTitle(QPainter& painter) {
     titleFont.setWeight(QFont::Light);
     titleFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
     const QString title = QStringLiteral("Lithora");
-    titleFont = fitted(titleFont, 60, title, kWidth);
+    titleFont = fitted(titleFont, 60, title, kTextWidth);
     const double titleWidth = QFontMetricsF(titleFont).horizontalAdvance(title);
     QPainterPath titlePath;
     titlePath.addText(QPointF(centreX - titleWidth / 2, 150), titleFont, title);
@@ -290,17 +290,17 @@ void paintTitle(QPainter& painter) {
     painter.setBrush(titleFill);
     painter.drawPath(titlePath);
 
-    QLinearGradient rule(kLeft + 10, 0, kLeft + kWidth - 10, 0);
+    QLinearGradient rule(kLeft + 10, 0, kLeft + kTextWidth - 10, 0);
     rule.setColorAt(0.0, QColor(190, 170, 255, 0));
     rule.setColorAt(0.5, QColor(190, 170, 255, 180));
     rule.setColorAt(1.0, QColor(190, 170, 255, 0));
-    painter.fillRect(QRectF(kLeft + 10, 170, kWidth - 20, 1), rule);
+    painter.fillRect(QRectF(kLeft + 10, 170, kTextWidth - 20, 1), rule);
 
     QFont subtitleFont = titleFont;
     subtitleFont.setWeight(QFont::Normal);
     subtitleFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
     const QString subtitle = QStringLiteral("Mineral species reference");
-    subtitleFont = fitted(subtitleFont, 15, subtitle, kWidth);
+    subtitleFont = fitted(subtitleFont, 15, subtitle, kTextWidth);
     const double subtitleWidth = QFontMetricsF(subtitleFont).horizontalAdvance(subtitle);
     painter.setFont(subtitleFont);
     painter.setPen(QColor(196, 186, 226));

@@ -30,9 +30,7 @@ namespace {
 
 // Geometry of the main window in twips.
 constexpr int kToolbarHeight = 540;
-constexpr int kFrameLeft = 60;
 constexpr int kFrameTop = 540;
-constexpr int kListLeft = 90;
 constexpr int kListTop = 270;
 constexpr int kNameFieldHeight = 315;
 constexpr int kNameFieldGap = 120;

@@ -23,6 +23,10 @@ class QToolButton;
 
 namespace lithora::gui {
 
+// Where the list's frame and the list itself stand in the main window (twips).
+inline constexpr int kFrameLeft = 60;
+inline constexpr int kListLeft = 90;
+
 class EntryListModel;
 class EntryListView;
 

@@ -19,13 +19,6 @@
 
 namespace lithora::gui {
 
-namespace {
-
-constexpr int kFrameLeft = 60;
-constexpr int kListLeft = 90;
-
-} // namespace
-
 void Form1::connectList() {
     connect(m_list, &EntryListView::clickedRow, this, &Form1::showSelection);
     connect(m_list, &EntryListView::keyReleased, this, &Form1::showSelection);

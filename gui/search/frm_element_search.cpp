@@ -19,7 +19,7 @@ namespace lithora::gui {
 
 namespace {
 
-const QColor kWindowColour(239, 239, 239);
+const QColor kSearchWindowColour(239, 239, 239);
 const QColor kRequiredColour(200, 0, 0);
 const QColor kPossibleColour(206, 255, 255);
 
@@ -98,7 +98,7 @@ frmELEMENTSEARCH::frmELEMENTSEARCH(SearchWindowHost& host, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(arialFont(8.25, false));
     setAutoFillBackground(true);
-    setColours(this, kWindowColour, Qt::black);
+    setColours(this, kSearchWindowColour, Qt::black);
     setFixedSize(kWidth, kExpandedHeight);
     buildTextFrame();
     buildElementFrame();
@@ -353,7 +353,7 @@ void frmELEMENTSEARCH::lbROLL_Click() {
 }
 
 void frmELEMENTSEARCH::setTextSearchFocusLook(bool focused) {
-    const QColor background = focused ? tooltipBackground() : kWindowColour;
+    const QColor background = focused ? tooltipBackground() : kSearchWindowColour;
     for (QWidget* field : {static_cast<QWidget*>(m_tf2), static_cast<QWidget*>(m_cmbTXT)}) {
         QPalette palette = field->palette();
         palette.setColor(QPalette::Base, background);

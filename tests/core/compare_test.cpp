@@ -45,7 +45,7 @@ bool hasRow(const CardComparison& c, std::string_view field) {
     return false;
 }
 
-Session bundled() {
+Session bundledSession() {
     Session session;
     session.data.dir = LITHORA_BUNDLED_DATA;
     EXPECT_TRUE(startUp(session).ok());
@@ -182,7 +182,7 @@ TEST(OverlappingLines, GroupsLinesOfDifferentCardsWithinTheTolerance) {
 }
 
 TEST(CompareCards, ReadsTheCardsWithoutTouchingTheCurrentOne) {
-    Session session = bundled();
+    Session session = bundledSession();
     ASSERT_TRUE(loadCard(session, 4550)); // quartz is current
     const std::vector<ListRow> rowsBefore = session.rows;
     const std::array<std::string, 4> statusBefore = session.status;
@@ -211,7 +211,7 @@ TEST(CompareCards, ReadsTheCardsWithoutTouchingTheCurrentOne) {
 }
 
 TEST(CompareCards, ReadsEachCardAsMakingItCurrentWould) {
-    Session session = bundled();
+    Session session = bundledSession();
     for (const int number : {4550, 814, 1}) {
         const std::optional<CardState> read = cardStateOf(session, number);
         ASSERT_TRUE(read.has_value()) << number;
@@ -229,7 +229,7 @@ TEST(CompareCards, ReadsEachCardAsMakingItCurrentWould) {
 }
 
 TEST(CompareCards, RefusesWhatCannotBeCompared) {
-    Session session = bundled();
+    Session session = bundledSession();
     auto message = [&](const std::vector<int>& cards) {
         const Result<CardComparison> r = compareCards(session, cards);
         return r.ok() ? std::string("ok") : r.error().message;
@@ -256,7 +256,7 @@ class FixedWidth : public TextMeasurer {
 } // namespace
 
 TEST(ComparisonPage, BoldMarksTheDifferencesAndNothingCrossesAPageBreak) {
-    Session session = bundled();
+    Session session = bundledSession();
     const Result<CardComparison> result = compareCards(session, {814, 244, 5692, 4550});
     ASSERT_TRUE(result.ok());
     const CardComparison& c = result.value();
