@@ -122,12 +122,14 @@ def reflections(structure, calc, two_theta_range, inner_limit=None):
     fcoords = np.array(_fcoords)
     occus = np.array(_occus)
     dwfactors = np.array(_dwfactors)
-    points = [(hkl, g) for hkl, g, _, _ in
-              sorted(recip_pts, key=lambda i: (i[1], -i[0][0], -i[0][1], -i[0][2])) if g != 0]
+    ordered = [(hkl, g) for hkl, g, _, _ in
+               sorted(recip_pts, key=lambda i: (i[1], -i[0][0], -i[0][1], -i[0][2])) if g != 0]
+    # hkl rounded to whole numbers (halves to even, as round() does)
+    whole = np.rint(np.array([hkl for hkl, _ in ordered]).reshape(-1, 3)).astype(np.int64)
+    points = [(tuple(hkl), g) for hkl, (_, g) in zip(whole.tolist(), ordered)]
     values = _intensities(points, zs, coeffs, fcoords, occus, dwfactors, wavelength)
     peaks, inner = [], None
     for (hkl, g_hkl), (two_theta, value) in zip(points, values):
-        hkl = tuple(int(round(i)) for i in hkl)
         if inner is None and inner_r is not None and g_hkl > inner_r:
             inner = [p.intensity for p in peaks]
         if peaks and abs(peaks[-1].two_theta - two_theta) < _PEAK_TOL:
@@ -147,7 +149,7 @@ _CHUNK = 256
 
 
 def _intensities(points, zs, coeffs, fcoords, occus, dwfactors, wavelength):
-    """[(2-theta, |F|^2 LP)] of the reflections [(hkl, g)], a chunk of them at a time. Every
+    """[(2-theta, |F|^2 LP)] of the reflections [((h, k, l), g)], a chunk of them at a time. Every
     value is the one pymatgen's loop computes for the reflection alone, bit for bit: each
     element takes the same operations in the same order, and each sum runs along the last,
     contiguous axis of its array, as pymatgen's sums do."""
@@ -157,7 +159,7 @@ def _intensities(points, zs, coeffs, fcoords, occus, dwfactors, wavelength):
     minus_dw = -dwfactors
     for first in range(0, len(points), _CHUNK):
         chunk = points[first:first + _CHUNK]
-        hkls = np.array([[int(round(i)) for i in hkl] for hkl, _ in chunk])
+        hkls = np.array([hkl for hkl, _ in chunk])
         s2 = np.array([(g / 2) ** 2 for _, g in chunk])
         g_dot_r = np.dot(fcoords, hkls.T).T  # (reflection, site)
         terms = c0[None, :, :] * np.exp(minus_c1[None, :, :] * s2[:, None, None])
