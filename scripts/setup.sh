@@ -13,7 +13,7 @@ packages=(build-essential cmake ninja-build pkg-config
           libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           qt6-base-dev fonts-liberation2 python3 poppler-utils
           help2man dpkg-dev file desktop-file-utils libsqlite3-dev
-          python3-pytest python3-pymatgen python3-yaml libxy-dev locales)
+          python3-pytest python3-pymatgen python3-yaml libxy-dev locales lld)
 
 # shellcheck source=install_packages.sh
 source "$root/scripts/install_packages.sh"
