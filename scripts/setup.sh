@@ -45,11 +45,12 @@ test)
     # Debian's interpreter: the python3-* packages live there.
     timed "the data builder's tests" /usr/bin/python3 -m pytest -q data/tests
     timed "the data rebuild check" bash scripts/check_data_reproducible.sh
-    # Most of a test run is compiling, twice: neither build writes full debug information
-    # (line tables are enough for the sanitizers' reports to name files and lines). The
-    # sanitized build stays unoptimised: at -O1 its tests took 6 minutes instead of 9 to 14,
-    # but compiling it took 20 instead of 13, and the sanitizers make GCC warn of values "maybe
-    # used uninitialized" inside the standard library.
+    # Most of a test run is compiling, twice: both builds compile in batches and link with lld,
+    # and neither writes full debug information (line tables are enough for the sanitizers'
+    # reports to name files and lines). The sanitized build is unoptimised but for the core
+    # and the data generator (core/CMakeLists.txt): all of it at -O1 compiled far slower, and
+    # the sanitizers make GCC warn of values "maybe used uninitialized" inside the standard
+    # library there.
     timed "the warning-free build" build build-ci -DLITHORA_WERROR=ON \
         -DLITHORA_BUILD_BENCHMARKS=ON -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
     timed "its tests" ctest --test-dir build-ci --output-on-failure --parallel "$(nproc)"
