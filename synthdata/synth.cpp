@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "datafiles/datadir.h"
 #include "synth_internal.h"
 #include "synth_tables.h"
 #include "text/split.h"
@@ -20,7 +21,7 @@ namespace {
 using namespace synth;
 
 constexpr int kMaxCard = 10000;
-constexpr std::size_t kLongestRecord = 2023;
+constexpr auto kLongestRecord = static_cast<std::size_t>(kMaxEntryRecordLength);
 
 // ---- Words --------------------------------------------------------------------------------
 
